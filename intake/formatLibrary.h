@@ -1,0 +1,34 @@
+// The motion-format library's five functions as the plug-in calls them, and
+// the module-wide table of their addresses. Only the loader writes the table,
+// while the plug-in loads or unloads and no node exists.
+#pragma once
+
+#include <cstdint>
+
+using IsOsvBytesFn = bool (*)(std::int32_t length, const char* bytes);
+using IsSkeletonDefinitionBytesFn = bool (*)(std::int32_t length, const char* bytes);
+using IsFrameDataBytesFn = bool (*)(std::int32_t length, const char* bytes);
+using ConvertBytesToSkeletonDefinitionFn = bool (*)(
+    std::int32_t length, const char* bytes, std::uint64_t* senderId, std::uint32_t* sequence,
+    std::int32_t* jointCount, std::uint64_t* skeletonId, std::uint64_t* definitionTime,
+    const float** rotationX, const float** rotationY, const float** rotationZ,
+    const float** rotationW, const float** translationX, const float** translationY,
+    const float** translationZ);
+using ConvertBytesToFrameDataFn = bool (*)(
+    std::int32_t length, const char* bytes, std::uint64_t* senderId, std::uint32_t* sequence,
+    std::int32_t* frameNumber, float* latency, double* timestamp, std::int32_t* jointCount,
+    const std::int32_t** jointStatus, const float** rotationX, const float** rotationY,
+    const float** rotationZ, const float** rotationW, const float** translationX,
+    const float** translationY, const float** translationZ);
+
+struct FormatLibraryEntryPoints {
+    void* module = nullptr;  // none when not loaded; then every entry is absent
+    IsOsvBytesFn isOsvBytes = nullptr;
+    IsSkeletonDefinitionBytesFn isSkeletonDefinitionBytes = nullptr;
+    IsFrameDataBytesFn isFrameDataBytes = nullptr;
+    ConvertBytesToSkeletonDefinitionFn convertBytesToSkeletonDefinition = nullptr;
+    ConvertBytesToFrameDataFn convertBytesToFrameData = nullptr;
+};
+
+// The one table of the plug-in, shared by every store.
+extern FormatLibraryEntryPoints gFormatLibrary;

@@ -1,0 +1,54 @@
+// Per-node store of the 27 joint records: classifies datagrams and decodes
+// them through the motion-format library, converts translations to
+// centimetres and detects the sender's frame rate (30, 50 or 60).
+//
+// Threads: the receiving thread is the only writer of the records and frame
+// headers; the detected rate is the one value shared with the compute and is
+// read and written under storeMutex only.
+#pragma once
+
+#include "intake/jointTable.h"
+
+#include <cstdint>
+#include <mutex>
+
+struct FrameHeader {
+    std::int32_t frameNumber = 0;
+    double timestamp = 0.0;  // seconds
+    std::int32_t jointsInFrame = 0;
+};
+
+class MotionDataStore {
+public:
+    MotionDataStore();
+    MotionDataStore(const MotionDataStore&) = delete;
+    MotionDataStore& operator=(const MotionDataStore&) = delete;
+
+    int jointCount() const { return kJointCount; }
+    // The 27 records as one contiguous 3456-byte block.
+    const JointRecord* poseRecords() const { return mRecords; }
+    int detectedFrameRate() const;
+
+    // False when the library's entry points are absent.
+    bool isFrameData(const char* bytes, std::int32_t length) const;
+    bool isSkeletonDefinition(const char* bytes, std::int32_t length) const;
+
+    // Updates the current pose; a datagram the library refuses changes nothing.
+    void decodeFrameData(const char* bytes, std::int32_t length);
+    // True only when the definition differs (in some translation) from the
+    // stored one and has been taken over.
+    bool decodeSkeletonDefinition(const char* bytes, std::int32_t length);
+
+    const FrameHeader& currentFrame() const { return mCurrent; }
+    const FrameHeader& previousFrame() const { return mPrevious; }
+
+private:
+    void measureFrameRate();
+
+    const double mScale = 100.0;
+    JointRecord mRecords[kJointCount];
+    FrameHeader mCurrent;
+    FrameHeader mPrevious;
+    mutable std::mutex mStoreMutex;
+    std::int32_t mDetectedFrameRate = 50;
+};

@@ -1,0 +1,75 @@
+// The plug-in's message table: every text shown to the user or printed as a
+// localizable console line, looked up by key at each use (never cached), and
+// the three console channels.
+#pragma once
+
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+
+// A key of module "ZemoriMayaPlugin" with its English default text.
+struct MessageKey {
+    const char* key;
+    const char* defaultText;
+};
+
+inline constexpr const char* kMessageModule = "ZemoriMayaPlugin";
+
+namespace msg {
+inline constexpr MessageKey kYourIp{"YOUR_IP", "Your local IPs:"};
+inline constexpr MessageKey kWsaStartError{"WSA_START_ERROR", "Error at WSAStartup()\n"};
+inline constexpr MessageKey kClosingSocket{"CLOSING_SOCKET", "Closing socket \n"};
+inline constexpr MessageKey kInitSocket{"INIT_SOCKET", "Initializing Socket% d\n"};
+inline constexpr MessageKey kBindSocketError{"BIND_SOCKET_ERROR", "Bind failed with error %u\n"};
+inline constexpr MessageKey kBindSocketErrorApple{"BIND_SOCKET_ERROR_APPLE", "Bind failed [%s]\n"};
+inline constexpr MessageKey kPortInUseError{
+    "PORT_IN_USE_ERROR",
+    "Port in Use. Socket Initialization failed. Try using a different port."};
+inline constexpr MessageKey kGettingIpError{
+    "GETTING_IP_ERROR", "An error occurred while trying to find your IP address"};
+inline constexpr MessageKey kSocketFunctionError{"SOCKET_FUNCTION_ERROR",
+                                                 "socket function failed with error : %u\n"};
+inline constexpr MessageKey kSocketFunctionErrorApple{"SOCKET_FUNCTION_ERROR_APPLE",
+                                                      "socket function failed [%s]\n"};
+inline constexpr MessageKey kCreateCurvesError{"CREATE_CURVES_ERROR",
+                                               "Error creating animation curves"};
+inline constexpr MessageKey kSkelDefReceived{"SKEL_DEF_RECEIVED",
+                                             "Data received. Press Bind to Character button"};
+inline constexpr MessageKey kAwaitingSkelDef{"AWAITING_SKEL_DEF", "Awaiting Skeleton Definition"};
+inline constexpr MessageKey kOsvImportError{
+    "OSV_IMPORT_ERROR", "Failed to import Ostrevo library. Plug-in will not be functional."};
+inline constexpr MessageKey kOsvFunctionImportError{"OSV_FUNCTION_IMPORT_ERROR",
+                                                    "Failed to import Ostrevo function"};
+inline constexpr MessageKey kOsvLinkError{"OSV_LINK_ERROR",
+                                          "A dynamic linking error occurred: %s\n"};
+inline constexpr MessageKey kRegCommandError{"REG_COMMAND_ERROR",
+                                             "failed to register command ZemoriDidCharacterize"};
+inline constexpr MessageKey kDeregCommandError{
+    "DEREG_COMMAND_ERROR", "failed to deregister command ZemoriDidCharacterize"};
+inline constexpr MessageKey kRegNodeError{"REG_NODE_ERROR",
+                                          "failed to registerNode ZemoriDeviceNode"};
+inline constexpr MessageKey kDeregNodeError{"DEREG_NODE_ERROR",
+                                            "failed to deregisterNode ZemoriDeviceNode"};
+// Looked up but never registered: it reports that registering the table failed.
+inline constexpr MessageKey kRegStringsError{"REG_STRINGS_ERROR",
+                                             "failed to register localized UI strings"};
+}  // namespace msg
+
+// The 20 registered rows in registration order.
+extern const MessageKey kMessageTable[20];
+
+// Registers the 20 rows with the host; always succeeds.
+MStatus registerMessageStrings();
+// The localized text for the key, else the registered default, else the given
+// default. Uses a status object of its own.
+MString lookupMessage(const char* key, const char* defaultText);
+inline MString lookupMessage(const MessageKey& message) {
+    return lookupMessage(message.key, message.defaultText);
+}
+
+// Narrow printf-style line to standard output.
+void printToConsole(const char* format, ...);
+// Wide wprintf-style line to standard output: %s takes a wide string, %u an
+// unsigned 32-bit number.
+void printWideToConsole(const wchar_t* format, ...);
+// Fixed English diagnostic on std::cerr, followed by std::endl.
+void printDiagnostic(const char* text);
