@@ -1,0 +1,75 @@
+// Integrity checks and classification. Every length is checked before the
+// bytes it covers are read, and the joint count is trusted only once it
+// agrees with the declared length.
+#include "crc32.h"
+#include "wireFormat.h"
+
+namespace osv {
+
+bool openEnvelope(std::int32_t length, const char* bytes, Envelope* envelope) {
+    if (bytes == nullptr || length < static_cast<std::int32_t>(kMinDatagramBytes)) {
+        return false;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    if (std::memcmp(p + kMagicOffset, kMagic, sizeof kMagic) != 0) {
+        return false;
+    }
+    if (load<std::uint16_t>(p + kVersionOffset) != kVersion) {
+        return false;
+    }
+    const auto kindValue = load<std::uint16_t>(p + kKindOffset);
+    if (kindValue != static_cast<std::uint16_t>(Kind::SkeletonDefinition) &&
+        kindValue != static_cast<std::uint16_t>(Kind::FrameData)) {
+        return false;
+    }
+    const Kind kind = static_cast<Kind>(kindValue);
+
+    // The declared length may be shorter than the caller's buffer (which is
+    // usually the whole receive buffer) but never longer.
+    const std::uint32_t declared = load<std::uint32_t>(p + kTotalLengthOffset);
+    if (declared < kMinDatagramBytes || declared > static_cast<std::uint32_t>(length) ||
+        declared > OSV_MAX_DATAGRAM_BYTES) {
+        return false;
+    }
+    const std::int32_t joints = load<std::int32_t>(p + kJointCountOffset);
+    if (joints < 0 || joints > OSV_MAX_JOINTS) {
+        return false;
+    }
+    if (declared != datagramBytes(kind, static_cast<std::size_t>(joints))) {
+        return false;
+    }
+
+    // The CRC covers exactly the declared extent, so a datagram cut short and
+    // completed by bytes of an earlier, longer one does not pass.
+    const std::size_t covered = declared - kCrcBytes;
+    if (crc32(p, covered) != load<std::uint32_t>(p + covered)) {
+        return false;
+    }
+
+    envelope->kind = kind;
+    envelope->jointCount = joints;
+    envelope->totalBytes = declared;
+    return true;
+}
+
+}  // namespace osv
+
+extern "C" {
+
+OSTREVO_API bool IsOsvBytes(int32_t length, const char* bytes) {
+    osv::Envelope envelope;
+    return osv::openEnvelope(length, bytes, &envelope);
+}
+
+OSTREVO_API bool IsSkeletonDefinitionBytes(int32_t length, const char* bytes) {
+    osv::Envelope envelope;
+    return osv::openEnvelope(length, bytes, &envelope) &&
+           envelope.kind == osv::Kind::SkeletonDefinition;
+}
+
+OSTREVO_API bool IsFrameDataBytes(int32_t length, const char* bytes) {
+    osv::Envelope envelope;
+    return osv::openEnvelope(length, bytes, &envelope) && envelope.kind == osv::Kind::FrameData;
+}
+
+}  // extern "C"

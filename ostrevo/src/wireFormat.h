@@ -1,0 +1,85 @@
+// Byte layout of the datagrams (see docs/datagram-format.md) and the checks
+// every decoder runs before it reads a single value.
+#pragma once
+
+#include "ostrevo/ostrevo.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+#error "the datagram codec copies little-endian values as they are"
+#endif
+
+namespace osv {
+
+inline constexpr unsigned char kMagic[4] = {'O', 'S', 'V', 'D'};
+inline constexpr std::uint16_t kVersion = 1;
+
+enum class Kind : std::uint16_t { SkeletonDefinition = 1, FrameData = 2 };
+
+// Offsets shared by both kinds.
+inline constexpr std::size_t kMagicOffset = 0;
+inline constexpr std::size_t kVersionOffset = 4;
+inline constexpr std::size_t kKindOffset = 6;
+inline constexpr std::size_t kTotalLengthOffset = 8;
+inline constexpr std::size_t kSenderIdOffset = 12;
+inline constexpr std::size_t kSequenceOffset = 20;
+inline constexpr std::size_t kJointCountOffset = 24;
+
+// Skeleton-definition body.
+inline constexpr std::size_t kSkeletonIdOffset = 28;
+inline constexpr std::size_t kDefinitionTimeOffset = 36;
+
+// Frame-data body.
+inline constexpr std::size_t kFrameNumberOffset = 28;
+inline constexpr std::size_t kLatencyOffset = 32;
+inline constexpr std::size_t kTimestampOffset = 36;
+
+// Both kinds have a 44-byte head before the joints and a 4-byte CRC after.
+inline constexpr std::size_t kHeadBytes = 44;
+inline constexpr std::size_t kCrcBytes = 4;
+inline constexpr std::size_t kMinDatagramBytes = kHeadBytes + kCrcBytes;
+
+// Per joint: rotation x, y, z, w and translation x, y, z as float32; frame
+// data add a 32-bit status.
+inline constexpr std::size_t kSkeletonJointBytes = 7 * 4;
+inline constexpr std::size_t kFrameJointBytes = 7 * 4 + 4;
+
+inline constexpr std::size_t jointBytes(Kind kind) {
+    return kind == Kind::SkeletonDefinition ? kSkeletonJointBytes : kFrameJointBytes;
+}
+
+inline constexpr std::size_t datagramBytes(Kind kind, std::size_t joints) {
+    return kHeadBytes + joints * jointBytes(kind) + kCrcBytes;
+}
+
+static_assert(datagramBytes(Kind::FrameData, OSV_MAX_JOINTS) <= OSV_MAX_DATAGRAM_BYTES,
+              "the largest datagram must fit a receive buffer");
+
+template <typename T>
+T load(const unsigned char* p) {
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+template <typename T>
+void store(unsigned char* p, T value) {
+    std::memcpy(p, &value, sizeof value);
+}
+
+// What the checks found out about an intact datagram.
+struct Envelope {
+    Kind kind;
+    std::int32_t jointCount;
+    std::size_t totalBytes;
+};
+
+// True when the first `length` bytes start with a complete, intact datagram:
+// magic, version, known kind, declared length within `length`, joint count in
+// 0..OSV_MAX_JOINTS agreeing exactly with the declared length, and CRC.
+bool openEnvelope(std::int32_t length, const char* bytes, Envelope* envelope);
+
+}  // namespace osv
