@@ -1,0 +1,165 @@
+#include "node/zemoriDeviceNode.h"
+#include "plugin/messageTable.h"
+#include "plugin/uiBridge.h"
+#include "recording/rotation.h"
+
+#include <maya/MAnimControl.h>
+#include <maya/MArrayDataBuilder.h>
+#include <maya/MArrayDataHandle.h>
+#include <maya/MDataHandle.h>
+
+namespace {
+
+bool plugIsOrBelongsTo(const MPlug& plug, const MObject& attribute) {
+    return plug == attribute || plug.parent() == attribute;
+}
+
+}  // namespace
+
+MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
+    if (!plugIsOrBelongsTo(plug, mOutputTranslate) &&
+        !plugIsOrBelongsTo(plug, mOutputTranslations) &&
+        !plugIsOrBelongsTo(plug, mOutputRotations)) {
+        return MS::kUnknownParameter;
+    }
+
+    if (flushIsDue()) {
+        flushRecording();
+    }
+
+    if (isLive()) {
+        if (mSocket.load() == 0) {
+            const int port = MPlug(thisMObject(), mInputPort).asInt();
+            const MString initText = lookupMessage(msg::kInitSocket);
+            printToConsole(initText.asChar(), port);
+            if (openSocket(port) == MS::kFailure) {
+                const MString portInUse = lookupMessage(msg::kPortInUseError);
+                postError(portInUse);
+                postDisplayMessage(*this, portInUse);
+                setLiveCheckbox(*this, false);
+                return MS::kFailure;
+            }
+            if (mAwaitingSkeletonDefinition && !isCharacterized()) {
+                postDisplayMessage(*this, lookupMessage(msg::kAwaitingSkelDef));
+            }
+        }
+
+        MCharBuffer pose;
+        if (!popThreadData(pose)) {
+            return MS::kFailure;
+        }
+        const int detectedRate = mStore.detectedFrameRate();
+        if (detectedRate != mAppliedSenderRate) {
+            applySenderRate(detectedRate);
+            mAppliedSenderRate = detectedRate;
+        }
+        const MStatus populated =
+            populateOutputs(block, reinterpret_cast<const JointRecord*>(pose.ptr()));
+        if (!populated) {
+            printDiagnostic("Failed in populating block\n");
+            // Handed back here too: a buffer kept would be lost to the
+            // receiving thread for good.
+            releaseDataStorage(pose);
+            return MS::kFailure;
+        }
+        block.setClean(plug);
+        releaseDataStorage(pose);
+        return MS::kSuccess;
+    }
+
+    if (!populateOutputs(block, mStore.poseRecords())) {
+        printDiagnostic("Failed in populating block\n");
+        return MS::kFailure;
+    }
+    block.setClean(plug);
+    if (mSocket.load() != 0) {
+        const MString closingText = lookupMessage(msg::kClosingSocket);
+        printToConsole(closingText.asChar());
+        closeSocket();
+    }
+    postAvailableIPs(*this);
+    return MS::kSuccess;
+}
+
+MStatus ZemoriDeviceNode::populateOutputs(MDataBlock& block, const JointRecord* records) {
+    MStatus status;
+    MArrayDataHandle translationsHandle = block.outputArrayValue(mOutputTranslations, &status);
+    if (!status) {
+        printDiagnostic("Error in block.outputArrayValue for outputTranslations");
+        return MS::kFailure;
+    }
+    MArrayDataHandle rotationsHandle = block.outputArrayValue(mOutputRotations, &status);
+    if (!status) {
+        printDiagnostic("Error in block.outputArrayValue for outputRotations");
+        return MS::kFailure;
+    }
+    MArrayDataBuilder translationsBuilder = translationsHandle.builder(&status);
+    if (!status) {
+        printDiagnostic("Error in translationsBuilder = translationsHandle.builder.\n");
+        return MS::kFailure;
+    }
+    MArrayDataBuilder rotationsBuilder = rotationsHandle.builder(&status);
+    if (!status) {
+        printDiagnostic("Error in rotationsBuilder = rotationsHandle.builder.\n");
+        return MS::kFailure;
+    }
+
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        const JointRecord& record = records[joint];
+        MDataHandle translateElement =
+            translationsBuilder.addElement(static_cast<unsigned>(joint), &status);
+        if (!status) {
+            printDiagnostic("ERROR in translate = translationsBuilder.addElement.\n");
+            return MS::kFailure;
+        }
+        // Only the root moves; the other joints keep the definition's offsets.
+        const Vector3d& translation =
+            joint == 0 ? record.currentTranslation : record.definitionTranslation;
+        float3& translate = translateElement.asFloat3();
+        translate[0] = static_cast<float>(translation.x);
+        translate[1] = static_cast<float>(translation.y);
+        translate[2] = static_cast<float>(translation.z);
+
+        MDataHandle rotateElement =
+            rotationsBuilder.addElement(static_cast<unsigned>(joint), &status);
+        if (!status) {
+            return MS::kFailure;
+        }
+        const Quaternion4d& q = record.currentRotation;
+        const EulerDegrees angles = quaternionToEulerDegrees(q.x, q.y, q.z, q.w);
+        float3& rotate = rotateElement.asFloat3();
+        rotate[0] = static_cast<float>(angles.x);
+        rotate[1] = static_cast<float>(angles.y);
+        rotate[2] = static_cast<float>(angles.z);
+
+        if (isRecording() && MAnimControl::isPlaying()) {
+            double time = 0.0;
+            if (!MPlug(thisMObject(), mTime).getValue(time)) {
+                printDiagnostic("Error getting Time value");
+                return MS::kFailure;
+            }
+            mRecordBuffers[joint].push_back(RecordedSample{
+                translate[0], translate[1], translate[2], rotate[0], rotate[1], rotate[2], time,
+                q.w, q.x, q.y, q.z});
+        }
+    }
+
+    if (!translationsHandle.set(translationsBuilder)) {
+        printDiagnostic("set translationsBuilder failed\n");
+        return MS::kFailure;
+    }
+    if (!rotationsHandle.set(rotationsBuilder)) {
+        printDiagnostic("set rotationsBuilder failed\n");
+        return MS::kFailure;
+    }
+    return MS::kSuccess;
+}
+
+bool ZemoriDeviceNode::isRecording() {
+    bool recording = false;
+    if (!MPlug(thisMObject(), mRecording).getValue(recording)) {
+        printDiagnostic("Error getting Recording value");
+        return true;
+    }
+    return recording;
+}

@@ -1,0 +1,55 @@
+// The keys of one joint's take: every recorded sample at its own time, and
+// one synthesized sample for each whole frame skipped between two of them.
+// Host-free, so the gap rule can be checked without curves.
+#pragma once
+
+#include "recording/recordedSample.h"
+#include "recording/rotation.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+// Whole frames to synthesize for a gap of `span` (> 1) frames past the last
+// key: span - 1 truncated toward zero, saturated to the 32-bit range so that
+// an absurd time cannot overflow the conversion.
+inline std::int32_t skippedFrameCount(double span) {
+    const double frames = std::trunc(span - 1.0);
+    if (!(frames > 0.0)) {
+        return 0;
+    }
+    if (frames >= 2147483647.0) {
+        return 2147483647;
+    }
+    return static_cast<std::int32_t>(frames);
+}
+
+// Calls addKey(time, sample) for each key of the take, in time order of
+// writing. Samples are visited in the order they were recorded; a gap is
+// filled only after an earlier key at a time above -1 and only towards a
+// finite time more than one frame later. Each synthesized key lies between
+// the last key written and the next real sample at the fraction that reaches
+// that sample after the remaining whole frames.
+template <typename AddKey>
+void forEachTakeKey(const RecordedSample* samples, std::size_t count, AddKey&& addKey) {
+    double lastTime = -1.0;  // no key yet
+    RecordedSample last{};
+    for (std::size_t i = 0; i < count; ++i) {
+        const RecordedSample& sample = samples[i];
+        const double time = sample.time;
+        if (lastTime > -1.0 && std::isfinite(time) && time > lastTime + 1.0) {
+            const std::int32_t gap = skippedFrameCount(time - lastTime);
+            for (std::int32_t k = 0; k < gap; ++k) {
+                const double fraction = 1.0 / (time - lastTime);
+                RecordedSample between = interpolateSample(last, sample, fraction);
+                lastTime = lastTime + 1.0;
+                between.time = lastTime;
+                addKey(lastTime, between);
+                last = between;
+            }
+        }
+        addKey(time, sample);
+        last = sample;
+        lastTime = time;
+    }
+}

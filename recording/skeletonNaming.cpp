@@ -1,0 +1,27 @@
+#include "node/zemoriDeviceNode.h"
+
+#include <maya/MPlug.h>
+
+#include <cstdint>
+#include <string>
+
+MString ZemoriDeviceNode::skeletonName() {
+    // Read at each use: the UI scripts may renumber the node between takes.
+    const int deviceId = MPlug(thisMObject(), mDeviceIdAttr).asInt();
+    std::string name = mSkeletonNameTemplate;
+    static const std::string kPlaceholder = "{index}";
+    const std::size_t at = name.find(kPlaceholder);
+    if (at != std::string::npos) {
+        name.replace(at, kPlaceholder.size(),
+                     std::to_string(static_cast<std::uint32_t>(deviceId)));
+    }
+    return MString(name.c_str());
+}
+
+void ZemoriDeviceNode::applySenderRate(int senderRate) {
+    const auto entry = mFrameRateBySenderRate.find(senderRate);
+    if (entry == mFrameRateBySenderRate.end()) {
+        return;  // the store detects only rates of the table
+    }
+    MPlug(thisMObject(), MPxThreadedDeviceNode::frameRate).setValue(entry->second);
+}
