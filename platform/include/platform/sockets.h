@@ -12,23 +12,40 @@
 namespace platform {
 
 // A socket handle as Winsock's SOCKET (64-bit unsigned); 0 is never a valid
-// handle the layer hands out, so callers may use 0 for "none".
+// handle the layer hands out, so callers may use 0 for "none". On POSIX the
+// handle is the descriptor plus one, so a descriptor 0 (stdin closed) is
+// still a usable socket.
 using SocketHandle = std::uint64_t;
 inline constexpr SocketHandle kInvalidSocket = ~SocketHandle{0};
 
-// WSAStartup(2.2) / WSACleanup. startup returns 0 on success.
+// Winsock error numbers that callers and tests name; lastSocketError gives
+// these on every system.
+inline constexpr unsigned kErrorInvalidArgument = 10022;  // WSAEINVAL
+inline constexpr unsigned kErrorNotSocket = 10038;        // WSAENOTSOCK
+inline constexpr unsigned kErrorMessageSize = 10040;      // WSAEMSGSIZE
+inline constexpr unsigned kErrorAddressInUse = 10048;     // WSAEADDRINUSE
+inline constexpr unsigned kErrorNotInitialised = 10093;   // WSANOTINITIALISED
+
+// WSAStartup(2.2) / WSACleanup. startup returns 0 on success. Until a
+// startup is balanced by a cleanup the calls below work; with no startup
+// outstanding they fail with kErrorNotInitialised, as Winsock does.
 int socketStartup();
+// Does nothing (and sets kErrorNotInitialised) when no startup is outstanding.
 void socketCleanup();
 // Number of startups not yet balanced by a cleanup (for tests).
 int socketStartupCount();
 
-// socket(AF_INET, SOCK_DGRAM, 0); kInvalidSocket on failure.
+// socket(AF_INET, SOCK_DGRAM, 0): blocking, system default options;
+// kInvalidSocket on failure.
 SocketHandle openUdpSocket();
-// bind to INADDR_ANY and the port (host order); 0 on success, -1 on failure.
+// bind to INADDR_ANY and the port (host order); 0 on success, -1 on failure
+// (kErrorAddressInUse when another socket holds the port).
 int bindAnyAddress(SocketHandle socket, std::uint16_t port);
 // The port a bound socket has (host order); 0 when it cannot be read.
 std::uint16_t boundPort(SocketHandle socket);
-// closesocket: also wakes a receive blocked on the socket in another thread.
+// closesocket: also wakes a receive blocked on the socket in another thread,
+// which then reports kFailed. 0 on success, -1 on failure (kErrorNotSocket
+// for a handle that is not an open socket).
 int closeSocket(SocketHandle socket);
 // WSAGetLastError for the calling thread, as a Winsock error number.
 unsigned lastSocketError();
@@ -40,16 +57,21 @@ enum class ReceiveStatus {
 };
 struct ReceiveResult {
     ReceiveStatus status;
-    int bytes;
+    int bytes;  // the datagram's length when kReceived, else 0
 };
-// recvfrom into buffer; blocks until a datagram arrives or the socket closes.
+// recvfrom into buffer from any sender; blocks until a datagram arrives or
+// the socket closes. An empty datagram is kReceived with 0 bytes. After
+// kOversized the socket stays usable and the next datagram can be received.
 ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity);
 
-// gethostname into buffer; 0 on success, -1 (SOCKET_ERROR) on failure.
+// gethostname into buffer; 0 on success, -1 (SOCKET_ERROR) on failure,
+// lastSocketError then says why.
 int hostName(char* buffer, std::size_t capacity);
 // The IPv4 addresses of the machine, dotted decimal, in the system's order;
-// what gethostbyname(hostName) lists on Windows: interfaces that are up,
-// loopback excluded. Empty when none or when the lookup fails.
+// what gethostbyname(hostName) lists on Windows. On POSIX the name only has
+// to be given: the addresses are those of the interfaces that are up,
+// loopback excluded (a resolver lookup of the name often gives 127.0.1.1).
+// Empty when none or when the lookup fails.
 std::vector<std::string> hostIPv4Addresses(const char* hostName);
 
 // --- Test helpers on loopback only. ---

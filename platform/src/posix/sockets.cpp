@@ -1,0 +1,227 @@
+// POSIX sockets behind the Winsock-shaped interface. Handles are descriptor
+// plus one so that 0 stays free to mean "no socket".
+#include "platform/sockets.h"
+
+#include "socketErrors.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+
+namespace platform {
+
+namespace {
+
+std::atomic<int> gStartupCount{0};
+
+constexpr unsigned kErrorInterrupted = 10004;  // WSAEINTR: blocking call cancelled
+constexpr unsigned kErrorFault = 10014;        // WSAEFAULT
+
+bool failWith(unsigned error) {
+    posix::setLastSocketError(error);
+    return false;
+}
+
+bool failWithErrno() {
+    return failWith(posix::winsockErrorFromErrno(errno));
+}
+
+bool isStarted() {
+    return gStartupCount.load() > 0 || failWith(kErrorNotInitialised);
+}
+
+// The descriptor of a handle, or -1 (with the error set) when it cannot be one.
+int descriptorOf(SocketHandle socket) {
+    if (socket == 0 || socket > static_cast<SocketHandle>(INT_MAX)) {
+        failWith(kErrorNotSocket);
+        return -1;
+    }
+    return static_cast<int>(socket - 1);
+}
+
+sockaddr_in ipv4Address(std::uint32_t hostOrderAddress, std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(hostOrderAddress);
+    return address;
+}
+
+}  // namespace
+
+int socketStartup() {
+    gStartupCount.fetch_add(1);
+    return 0;
+}
+
+void socketCleanup() {
+    int count = gStartupCount.load();
+    while (count > 0 && !gStartupCount.compare_exchange_weak(count, count - 1)) {
+    }
+    if (count <= 0) failWith(kErrorNotInitialised);
+}
+
+int socketStartupCount() {
+    return gStartupCount.load();
+}
+
+SocketHandle openUdpSocket() {
+    if (!isStarted()) return kInvalidSocket;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) {
+        failWithErrno();
+        return kInvalidSocket;
+    }
+    return static_cast<SocketHandle>(fd) + 1;
+}
+
+int bindAnyAddress(SocketHandle socket, std::uint16_t port) {
+    if (!isStarted()) return -1;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return -1;
+    const sockaddr_in address = ipv4Address(INADDR_ANY, port);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        failWithErrno();
+        return -1;
+    }
+    return 0;
+}
+
+std::uint16_t boundPort(SocketHandle socket) {
+    if (!isStarted()) return 0;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return 0;
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        failWithErrno();
+        return 0;
+    }
+    return address.sin_family == AF_INET ? ntohs(address.sin_port) : 0;
+}
+
+// Closes whatever the start-up count says: a descriptor must not leak because
+// a cleanup came first.
+int closeSocket(SocketHandle socket) {
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return -1;
+    // A plain close leaves a recvfrom blocked in another thread waiting; the
+    // shutdown wakes it. Unconnected UDP answers ENOTCONN but shuts down all the same.
+    ::shutdown(fd, SHUT_RDWR);
+    if (::close(fd) != 0) {
+        failWithErrno();
+        return -1;
+    }
+    return 0;
+}
+
+ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity) {
+    const ReceiveResult failed{ReceiveStatus::kFailed, 0};
+    if (!isStarted()) return failed;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return failed;
+    if (capacity < 0 || (buffer == nullptr && capacity > 0)) {
+        failWith(kErrorFault);
+        return failed;
+    }
+    sockaddr_in sender{};
+    iovec part{buffer, static_cast<std::size_t>(capacity)};
+    msghdr message{};
+    message.msg_name = &sender;
+    message.msg_namelen = sizeof sender;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    ssize_t received;
+    do {
+        message.msg_namelen = sizeof sender;
+        received = ::recvmsg(fd, &message, 0);
+    } while (received < 0 && errno == EINTR);
+    if (received < 0) {
+        failWithErrno();
+        return failed;
+    }
+    // After a shutdown the wait ends with 0 bytes from nobody; a real empty
+    // datagram always names its sender.
+    if (received == 0 && message.msg_namelen == 0) {
+        failWith(kErrorInterrupted);
+        return failed;
+    }
+    // The rest of an oversized datagram is gone, as with WSAEMSGSIZE.
+    if ((message.msg_flags & MSG_TRUNC) != 0) {
+        failWith(kErrorMessageSize);
+        return {ReceiveStatus::kOversized, 0};
+    }
+    return {ReceiveStatus::kReceived, static_cast<int>(received)};
+}
+
+int hostName(char* buffer, std::size_t capacity) {
+    if (!isStarted()) return -1;
+    if (buffer == nullptr || capacity == 0) {
+        failWith(kErrorFault);
+        return -1;
+    }
+    if (::gethostname(buffer, capacity) != 0) {
+        failWithErrno();
+        return -1;
+    }
+    // POSIX leaves a truncated name unterminated; Winsock refuses a short buffer.
+    for (std::size_t i = 0; i < capacity; ++i) {
+        if (buffer[i] == '\0') return 0;
+    }
+    buffer[0] = '\0';
+    failWith(kErrorFault);
+    return -1;
+}
+
+std::vector<std::string> hostIPv4Addresses(const char* name) {
+    std::vector<std::string> addresses;
+    if (!isStarted()) return addresses;
+    if (name == nullptr) {
+        failWith(kErrorFault);
+        return addresses;
+    }
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) != 0) {
+        failWithErrno();
+        return addresses;
+    }
+    for (const ifaddrs* entry = interfaces; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+        if ((entry->ifa_flags & IFF_UP) == 0 || (entry->ifa_flags & IFF_LOOPBACK) != 0) continue;
+        const in_addr address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr;
+        if ((ntohl(address.s_addr) >> 24) == 127) continue;
+        char text[INET_ADDRSTRLEN] = {};
+        if (::inet_ntop(AF_INET, &address, text, sizeof text) != nullptr) {
+            addresses.emplace_back(text);
+        }
+    }
+    ::freeifaddrs(interfaces);
+    return addresses;
+}
+
+int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length) {
+    if (!isStarted()) return -1;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return -1;
+    if (length < 0 || (bytes == nullptr && length > 0)) {
+        failWith(kErrorFault);
+        return -1;
+    }
+    const sockaddr_in target = ipv4Address(INADDR_LOOPBACK, port);
+    const ssize_t sent = ::sendto(fd, bytes, static_cast<std::size_t>(length), 0,
+                                  reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    if (sent < 0) {
+        failWithErrno();
+        return -1;
+    }
+    return static_cast<int>(sent);
+}
+
+}  // namespace platform

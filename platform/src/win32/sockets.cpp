@@ -1,0 +1,111 @@
+// The real Windows Sockets calls behind the platform interface.
+#include "platform/sockets.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <atomic>
+
+namespace platform {
+
+namespace {
+
+std::atomic<int> gStartupCount{0};
+
+SOCKET toSocket(SocketHandle socket) {
+    return static_cast<SOCKET>(socket);
+}
+
+sockaddr_in ipv4Address(u_long hostOrderAddress, std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(hostOrderAddress);
+    return address;
+}
+
+}  // namespace
+
+int socketStartup() {
+    WSADATA data;
+    const int result = ::WSAStartup(MAKEWORD(2, 2), &data);
+    if (result == 0) gStartupCount.fetch_add(1);
+    return result;
+}
+
+void socketCleanup() {
+    if (::WSACleanup() == 0) gStartupCount.fetch_sub(1);
+}
+
+int socketStartupCount() {
+    return gStartupCount.load();
+}
+
+SocketHandle openUdpSocket() {
+    const SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+    return socket == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(socket);
+}
+
+int bindAnyAddress(SocketHandle socket, std::uint16_t port) {
+    const sockaddr_in address = ipv4Address(INADDR_ANY, port);
+    return ::bind(toSocket(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+                   0
+               ? 0
+               : -1;
+}
+
+std::uint16_t boundPort(SocketHandle socket) {
+    sockaddr_in address{};
+    int length = sizeof address;
+    if (::getsockname(toSocket(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return 0;
+    }
+    return address.sin_family == AF_INET ? ntohs(address.sin_port) : 0;
+}
+
+int closeSocket(SocketHandle socket) {
+    return ::closesocket(toSocket(socket)) == 0 ? 0 : -1;
+}
+
+unsigned lastSocketError() {
+    return static_cast<unsigned>(::WSAGetLastError());
+}
+
+ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity) {
+    sockaddr_in sender{};
+    int senderLength = sizeof sender;
+    const int received = ::recvfrom(toSocket(socket), buffer, capacity, 0,
+                                    reinterpret_cast<sockaddr*>(&sender), &senderLength);
+    if (received != SOCKET_ERROR) return {ReceiveStatus::kReceived, received};
+    // The system drops the rest of an oversized datagram; the socket stays usable.
+    if (::WSAGetLastError() == WSAEMSGSIZE) return {ReceiveStatus::kOversized, 0};
+    return {ReceiveStatus::kFailed, 0};
+}
+
+int hostName(char* buffer, std::size_t capacity) {
+    const int length = capacity > 0x7fffffff ? 0x7fffffff : static_cast<int>(capacity);
+    return ::gethostname(buffer, length) == 0 ? 0 : -1;
+}
+
+std::vector<std::string> hostIPv4Addresses(const char* name) {
+    std::vector<std::string> addresses;
+    const hostent* host = ::gethostbyname(name);
+    if (host == nullptr || host->h_addrtype != AF_INET || host->h_addr_list == nullptr) {
+        return addresses;
+    }
+    for (char** entry = host->h_addr_list; *entry != nullptr; ++entry) {
+        in_addr address;
+        address.s_addr = *reinterpret_cast<const u_long*>(*entry);
+        addresses.emplace_back(::inet_ntoa(address));
+    }
+    return addresses;
+}
+
+int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length) {
+    const sockaddr_in target = ipv4Address(INADDR_LOOPBACK, port);
+    const int sent = ::sendto(toSocket(socket), bytes, length, 0,
+                              reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    return sent == SOCKET_ERROR ? -1 : sent;
+}
+
+}  // namespace platform
