@@ -1,0 +1,265 @@
+#include "tools/lib/captureSender.h"
+
+#include "tools/lib/streamDatagrams.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ostream>
+#include <thread>
+
+namespace ztools {
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+
+extern "C" void onInterrupt(int) { gInterrupted.store(true); }
+
+bool parseInt(const std::string& s, long lo, long hi, long& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    out = std::strtol(s.c_str(), &end, 10);
+    return end == s.c_str() + s.size() && out >= lo && out <= hi;
+}
+
+bool parseSeconds(const std::string& s, double& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    out = std::strtod(s.c_str(), &end);
+    return end == s.c_str() + s.size() && std::isfinite(out) && out >= 0.0;
+}
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void showProgress(std::ostream& out, const SendStats& s, int takeFrames, int fps, bool last) {
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "\rframe %d (take %d frames) | %d fps | sent %d | dropped %d | definitions %d | "
+                  "%.1f s ",
+                  s.lastFrameNumber, takeFrames, fps, s.framesSent, s.framesDropped,
+                  s.definitionsSent, s.lastFrameNumber < 0 ? 0.0 : double(s.lastFrameNumber) / fps);
+    out << line;
+    if (last) out << '\n';
+    out.flush();
+}
+
+}  // namespace
+
+const char* senderUsage() {
+    return "usage: zemori-send [take.bvh] [--host H] [--port P] [--fps 30|50|60] [--rate max]\n"
+           "                   [--loop] [--drop-every N] [--duration S] [--unit-cm U] [--quiet]\n"
+           "Streams a BVH take (or a built-in synthetic motion when no file is given) as\n"
+           "capture datagrams to H:P (default 127.0.0.1:12351) in real time.\n";
+}
+
+ParseOutcome parseSenderOptions(const std::vector<std::string>& args, SenderOptions& out,
+                                std::string& error) {
+    out = SenderOptions{};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& v) {
+            if (i + 1 >= args.size()) {
+                error = "option " + a + " needs a value";
+                return false;
+            }
+            v = args[++i];
+            return true;
+        };
+        std::string v;
+        long n = 0;
+        if (a == "--help" || a == "-h") return ParseOutcome::kHelp;
+        if (a == "--host") {
+            if (!value(v)) return ParseOutcome::kError;
+            if (v.empty()) {
+                error = "--host needs a name or address";
+                return ParseOutcome::kError;
+            }
+            out.host = v;
+        } else if (a == "--port") {
+            if (!value(v)) return ParseOutcome::kError;
+            if (!parseInt(v, 1, 65535, n)) {
+                error = "--port takes a number from 1 to 65535, not '" + v + "'";
+                return ParseOutcome::kError;
+            }
+            out.port = std::uint16_t(n);
+        } else if (a == "--fps") {
+            if (!value(v)) return ParseOutcome::kError;
+            if (!parseInt(v, 1, 1000, n) || (n != 30 && n != 50 && n != 60)) {
+                error = "--fps takes 30, 50 or 60, not '" + v + "'";
+                return ParseOutcome::kError;
+            }
+            out.fps = int(n);
+        } else if (a == "--rate") {
+            if (!value(v)) return ParseOutcome::kError;
+            if (v == "max") {
+                out.maxRate = true;
+            } else if (v == "real") {
+                out.maxRate = false;
+            } else {
+                error = "--rate takes max or real, not '" + v + "'";
+                return ParseOutcome::kError;
+            }
+        } else if (a == "--loop") {
+            out.loop = true;
+        } else if (a == "--drop-every") {
+            if (!value(v)) return ParseOutcome::kError;
+            if (!parseInt(v, 2, 1000000, n)) {
+                error = "--drop-every takes a number of at least 2, not '" + v + "'";
+                return ParseOutcome::kError;
+            }
+            out.dropEvery = int(n);
+        } else if (a == "--duration") {
+            if (!value(v)) return ParseOutcome::kError;
+            if (!parseSeconds(v, out.durationSeconds) || out.durationSeconds <= 0.0) {
+                error = "--duration takes a positive number of seconds, not '" + v + "'";
+                return ParseOutcome::kError;
+            }
+        } else if (a == "--unit-cm") {
+            if (!value(v)) return ParseOutcome::kError;
+            if (!parseSeconds(v, out.unitCm) || out.unitCm <= 0.0) {
+                error = "--unit-cm takes a positive number, not '" + v + "'";
+                return ParseOutcome::kError;
+            }
+        } else if (a == "--quiet") {
+            out.progress = false;
+        } else if (!a.empty() && a[0] == '-') {
+            error = "unknown option " + a;
+            return ParseOutcome::kError;
+        } else if (out.bvhPath.empty()) {
+            out.bvhPath = a;
+        } else {
+            error = "only one take can be sent, got '" + out.bvhPath + "' and '" + a + "'";
+            return ParseOutcome::kError;
+        }
+    }
+    return ParseOutcome::kRun;
+}
+
+RealTimePacer::RealTimePacer() : mStartNs(nowNs()) {}
+
+void RealTimePacer::waitUntil(double seconds) {
+    const std::int64_t due = mStartNs + std::int64_t(seconds * 1e9);
+    const std::int64_t now = nowNs();
+    if (due > now) std::this_thread::sleep_for(std::chrono::nanoseconds(due - now));
+}
+
+bool streamTake(const CaptureTake& take, const SenderOptions& options, DatagramSink& sink,
+                Pacer* pacer, std::ostream* progress, const std::atomic<bool>* stop,
+                SendStats& stats, std::string& error) {
+    stats = SendStats{};
+    const int takeFrames = int(take.frames.size());
+    if (takeFrames == 0) {
+        error = "the take has no frames";
+        return false;
+    }
+    const long limit = options.durationSeconds > 0.0
+                           ? long(std::floor(options.durationSeconds * take.fps + 1e-6)) + 1
+                           : (options.loop ? -1 : takeFrames);
+    const long last = options.loop ? limit : std::min<long>(limit, takeFrames);
+    std::uint32_t sequence = 0;
+    EncodedDatagram datagram;
+    // At most ten progress updates a second, whatever the pace.
+    std::int64_t nextProgressNs = 0;
+    for (long n = 0; last < 0 || n < last; ++n) {
+        if (stop && stop->load()) break;
+        if (n > 0x7fffffffL) break;  // frame numbers are 32-bit
+        if (pacer) pacer->waitUntil(double(n) / take.fps);
+        if (n % take.fps == 0) {
+            if (!encodeSkeletonDefinition(take, sequence++, datagram)) {
+                error = "the skeleton definition cannot be encoded";
+                return false;
+            }
+            if (!sink.send(datagram.bytes, datagram.length)) {
+                error = "sending the skeleton definition failed";
+                return false;
+            }
+            ++stats.definitionsSent;
+        }
+        stats.lastFrameNumber = int(n);
+        if (options.dropEvery > 0 && (n + 1) % options.dropEvery == 0) {
+            ++stats.framesDropped;
+        } else {
+            if (!encodeFrame(take, int(n % takeFrames), std::int32_t(n), sequence++, datagram)) {
+                error = "frame " + std::to_string(n) + " cannot be encoded";
+                return false;
+            }
+            if (!sink.send(datagram.bytes, datagram.length)) {
+                error = "sending frame " + std::to_string(n) + " failed";
+                return false;
+            }
+            ++stats.framesSent;
+        }
+        if (progress && nowNs() >= nextProgressNs) {
+            showProgress(*progress, stats, takeFrames, take.fps, false);
+            nextProgressNs = nowNs() + 100000000;
+        }
+    }
+    if (progress) showProgress(*progress, stats, takeFrames, take.fps, true);
+    return true;
+}
+
+bool loadTake(const SenderOptions& options, CaptureTake& take, std::string& error) {
+    if (options.bvhPath.empty()) {
+        take = syntheticTake(options.fps,
+                             options.durationSeconds > 0.0 ? options.durationSeconds : 10.0);
+        return true;
+    }
+    BvhMotion motion;
+    if (!readBvhFile(options.bvhPath, motion, error)) return false;
+    if (!takeFromBvh(motion, options.fps, options.unitCm, options.durationSeconds, take, error)) {
+        error = options.bvhPath + ": " + error;
+        return false;
+    }
+    take.source = options.bvhPath;
+    return true;
+}
+
+int runSender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    SenderOptions options;
+    std::string error;
+    switch (parseSenderOptions(args, options, error)) {
+        case ParseOutcome::kHelp: out << senderUsage(); return 0;
+        case ParseOutcome::kError: err << "zemori-send: " << error << "\n" << senderUsage(); return 2;
+        case ParseOutcome::kRun: break;
+    }
+    CaptureTake take;
+    if (!loadTake(options, take, error)) {
+        err << "zemori-send: " << error << "\n";
+        return 1;
+    }
+    std::unique_ptr<UdpDestination> destination =
+        UdpDestination::open(options.host, options.port, error);
+    if (!destination) {
+        err << "zemori-send: " << error << "\n";
+        return 1;
+    }
+    err << "zemori-send: " << take.source << ", " << take.frames.size() << " frames at "
+        << take.fps << " fps to " << destination->address() << ":" << options.port << "\n";
+    gInterrupted.store(false);
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    RealTimePacer pacer;
+    SendStats stats;
+    const bool ok = streamTake(take, options, *destination, options.maxRate ? nullptr : &pacer,
+                               options.progress ? &err : nullptr, &gInterrupted, stats, error);
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (!ok) {
+        err << "zemori-send: " << error << "\n";
+        return 1;
+    }
+    out << "frames sent " << stats.framesSent << ", dropped " << stats.framesDropped
+        << ", skeleton definitions " << stats.definitionsSent << ", last frame number "
+        << stats.lastFrameNumber << "\n";
+    return 0;
+}
+
+}  // namespace ztools

@@ -1,0 +1,59 @@
+#include "tools/lib/streamDatagrams.h"
+
+#include <ostrevo/ostrevo.h>
+
+namespace ztools {
+
+namespace {
+
+constexpr std::uint64_t kSenderId = 0x5A454D4F52490001ull;  // "ZEMORI" + 1
+constexpr std::uint64_t kSkeletonId = 131;
+
+void setJoint(OsvJointPose& joint, const Quat& q, const Vec3& cm) {
+    joint.rotation[0] = float(q.x);
+    joint.rotation[1] = float(q.y);
+    joint.rotation[2] = float(q.z);
+    joint.rotation[3] = float(q.w);
+    joint.translation[0] = float(cm.x / 100.0);
+    joint.translation[1] = float(cm.y / 100.0);
+    joint.translation[2] = float(cm.z / 100.0);
+}
+
+}  // namespace
+
+bool encodeSkeletonDefinition(const CaptureTake& take, std::uint32_t sequence,
+                              EncodedDatagram& out) {
+    OsvJointPose joints[kCaptureJoints];
+    for (int j = 0; j < kCaptureJoints; ++j) setJoint(joints[j], Quat{}, take.definition[j]);
+    OsvSkeletonDefinition def{};
+    def.senderId = kSenderId;
+    def.sequence = sequence;
+    def.skeletonId = kSkeletonId;
+    def.definitionTimeNs = 0;
+    def.jointCount = kCaptureJoints;
+    def.joints = joints;
+    out.length = OsvEncodeSkeletonDefinition(&def, out.bytes, kDatagramCapacity);
+    return out.length > 0;
+}
+
+bool encodeFrame(const CaptureTake& take, int frameIndex, std::int32_t frameNumber,
+                 std::uint32_t sequence, EncodedDatagram& out) {
+    if (frameIndex < 0 || frameIndex >= int(take.frames.size())) return false;
+    const CapturePose& pose = take.frames[frameIndex];
+    OsvJointPose joints[kCaptureJoints];
+    for (int j = 0; j < kCaptureJoints; ++j)
+        setJoint(joints[j], pose.rotations[j], pose.translations[j]);
+    OsvFrameData frame{};
+    frame.senderId = kSenderId;
+    frame.sequence = sequence;
+    frame.frameNumber = frameNumber;
+    frame.latencyMs = 0.0f;
+    frame.timestamp = double(frameNumber) / take.fps;
+    frame.jointCount = kCaptureJoints;
+    frame.jointStatus = nullptr;
+    frame.joints = joints;
+    out.length = OsvEncodeFrameData(&frame, out.bytes, kDatagramCapacity);
+    return out.length > 0;
+}
+
+}  // namespace ztools

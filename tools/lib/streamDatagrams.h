@@ -1,0 +1,29 @@
+// Turns a capture take into the datagrams of the motion format: the
+// skeleton definition and one frame-data datagram per frame.
+#pragma once
+
+#include "tools/lib/captureTake.h"
+
+#include <cstdint>
+
+namespace ztools {
+
+// Largest datagram; both kinds of a 27-joint take fit well below it.
+inline constexpr int kDatagramCapacity = 4096;
+
+struct EncodedDatagram {
+    char bytes[kDatagramCapacity];
+    int length = 0;
+};
+
+// The skeleton definition: rest translations in metres, identity rotations.
+// False if the encoder refuses it.
+bool encodeSkeletonDefinition(const CaptureTake& take, std::uint32_t sequence,
+                              EncodedDatagram& out);
+
+// Frame `frameIndex` of the take, sent as frame number `frameNumber` at
+// frameNumber / fps seconds (looping takes keep counting).
+bool encodeFrame(const CaptureTake& take, int frameIndex, std::int32_t frameNumber,
+                 std::uint32_t sequence, EncodedDatagram& out);
+
+}  // namespace ztools
