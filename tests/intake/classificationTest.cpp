@@ -1,0 +1,79 @@
+// How the store asks the library what a datagram is.
+#include "fakeFormatLibrary.h"
+#include "intake/motionDataStore.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+class Classification : public ::testing::Test {
+protected:
+    void SetUp() override { installFakeLibrary(); }
+    void TearDown() override { clearFormatLibrary(); }
+
+    MotionDataStore store;
+    char bytes[4096] = {};
+};
+
+TEST_F(Classification, FrameDataNeedsBothAnswers) {
+    gFake.isFrame = true;
+    EXPECT_TRUE(store.isFrameData(bytes, 4096));
+    EXPECT_EQ(gFake.isOsvCalls, 1);
+    EXPECT_EQ(gFake.isFrameCalls, 1);
+    EXPECT_EQ(gFake.isSkeletonCalls, 0);
+    EXPECT_EQ(gFake.lastLength, 4096);
+    EXPECT_EQ(gFake.lastBytes, bytes);
+    EXPECT_FALSE(store.isSkeletonDefinition(bytes, 4096));
+    EXPECT_EQ(gFake.isOsvCalls, 2) << "each classification asks IsOsvBytes itself";
+    EXPECT_EQ(gFake.isSkeletonCalls, 1);
+}
+
+TEST_F(Classification, NotOurFormatAsksNoFurther) {
+    gFake.isOsv = false;
+    gFake.isFrame = true;
+    gFake.isSkeleton = true;
+    EXPECT_FALSE(store.isFrameData(bytes, 4096));
+    EXPECT_FALSE(store.isSkeletonDefinition(bytes, 4096));
+    EXPECT_EQ(gFake.isOsvCalls, 2);
+    EXPECT_EQ(gFake.isFrameCalls, 0);
+    EXPECT_EQ(gFake.isSkeletonCalls, 0);
+}
+
+TEST_F(Classification, SkeletonDefinitionNeedsBothAnswers) {
+    gFake.isSkeleton = true;
+    EXPECT_TRUE(store.isSkeletonDefinition(bytes, 100));
+    EXPECT_EQ(gFake.lastLength, 100);
+    EXPECT_FALSE(store.isFrameData(bytes, 100));
+}
+
+TEST_F(Classification, AbsentEntryPointsMakeEveryDatagramNeither) {
+    gFake.isFrame = true;
+    gFake.isSkeleton = true;
+    clearFormatLibrary();
+    MotionDataStore fresh;
+    const auto* before = reinterpret_cast<const char*>(fresh.poseRecords());
+    const std::vector<char> snapshot(before, before + kPoseBufferBytes);
+    EXPECT_FALSE(fresh.isFrameData(bytes, 4096));
+    EXPECT_FALSE(fresh.isSkeletonDefinition(bytes, 4096));
+    fresh.decodeFrameData(bytes, 4096);
+    EXPECT_FALSE(fresh.decodeSkeletonDefinition(bytes, 4096));
+    EXPECT_EQ(std::vector<char>(before, before + kPoseBufferBytes), snapshot);
+    EXPECT_EQ(gFake.isOsvCalls + gFake.isFrameCalls + gFake.isSkeletonCalls + gFake.convertCalls,
+              0);
+}
+
+TEST_F(Classification, AMissingSecondFunctionCallsNothing) {
+    gFake.isFrame = true;
+    gFake.isSkeleton = true;
+    gFormatLibrary.isFrameDataBytes = nullptr;
+    EXPECT_FALSE(store.isFrameData(bytes, 4096));
+    EXPECT_EQ(gFake.isOsvCalls, 0);
+    EXPECT_TRUE(store.isSkeletonDefinition(bytes, 4096));
+    gFormatLibrary.isOsvBytes = nullptr;
+    EXPECT_FALSE(store.isSkeletonDefinition(bytes, 4096));
+    EXPECT_EQ(gFake.isSkeletonCalls, 1);
+}
+
+}  // namespace
