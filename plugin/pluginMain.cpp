@@ -1,0 +1,95 @@
+// The plug-in's entry points. The only file that includes MFnPlugin.h: that
+// header defines the exported MApiVersion and ADSK_PLUGIN_SIGNATURE.
+#include "intake/formatLibraryLoader.h"
+#include "node/zemoriDeviceNode.h"
+#include "plugin/messageTable.h"
+#include "plugin/zemoriDidCharacterizeCmd.h"
+
+#include <maya/MFnPlugin.h>
+#include <maya/MGlobal.h>
+#include <maya/MMessage.h>
+#include <maya/MObject.h>
+#include <maya/MPxNode.h>
+#include <maya/MSceneMessage.h>
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+
+#include <string>
+
+namespace {
+
+MCallbackId sceneCallbackId = 0;
+
+void onBeforeNewScene(void* /*clientData*/) {
+    MGlobal::executeCommandOnIdle("cleanUpUI", false);
+}
+
+// By bare name: the host finds them on its script search path. A script that
+// cannot be sourced shows up when the UI calls into it, so it is not
+// reported here.
+void sourceUIScripts() {
+    MGlobal::sourceFile("SkeletonHelpers.mel");
+    MGlobal::sourceFile("UIManagement.mel");
+    MGlobal::sourceFile("UICallbacks.mel");
+}
+
+// The message is looked up with a status of its own, so the report carries
+// the status of the failed host call.
+void report(const MStatus& status, const MessageKey& message) {
+    const MString text = lookupMessage(message);
+    status.perror(text);
+}
+
+}  // namespace
+
+PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
+    MStatus result = MS::kSuccess;
+    MFnPlugin plugin(obj, "Corvane Corporation", "1.0.1", "Any");
+    const std::string loadPath = plugin.loadPath().asChar();
+
+    sourceUIScripts();
+
+    result = plugin.registerUIStrings(registerMessageStrings, "ZemoriMayaInitStrings");
+    if (!result) {
+        report(result, msg::kRegStringsError);
+        return result;
+    }
+
+    result = plugin.registerCommand(kCharacterizeCommandName, ZemoriDidCharacterizeCmd::creator);
+    if (!result) report(result, msg::kRegCommandError);
+
+    result =
+        plugin.registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id, ZemoriDeviceNode::creator,
+                            ZemoriDeviceNode::initialize, MPxNode::kThreadedDeviceNode);
+    if (!result) report(result, msg::kRegNodeError);
+
+    sceneCallbackId =
+        MSceneMessage::addCallback(MSceneMessage::kBeforeNew, onBeforeNewScene, nullptr, &result);
+
+    loadFormatLibrary(loadPath.c_str());
+
+    // Queued: the shelf's buttons need the command and node type, which the
+    // host makes usable only once this function has returned.
+    MGlobal::executeCommandOnIdle("createZemoriShelf", false);
+    return result;
+}
+
+PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
+    MStatus result = MS::kSuccess;
+    MFnPlugin plugin(obj, "Unknown", "Unknown", "Any");
+
+    MMessage::removeCallback(sceneCallbackId);
+    sceneCallbackId = 0;
+
+    result = plugin.deregisterNode(ZemoriDeviceNode::id);
+    // Nodes of the type that still exist keep calling into the motion-format
+    // library from their receiving threads, so it stays loaded for them.
+    const bool nodesMayRemain = !result;
+    if (nodesMayRemain) report(result, msg::kDeregNodeError);
+
+    result = plugin.deregisterCommand(kCharacterizeCommandName);
+    if (!result) report(result, msg::kDeregCommandError);
+
+    if (!nodesMayRemain) unloadFormatLibrary();
+    return result;
+}

@@ -1,0 +1,121 @@
+#include "plugin/uiBridge.h"
+
+#include "node/zemoriDeviceNode.h"
+#include "plugin/ipListSource.h"
+#include "plugin/messageTable.h"
+
+#include <maya/MGlobal.h>
+#include <maya/MPlug.h>
+#include <maya/MPxThreadedDeviceNode.h>
+
+#include <string>
+
+namespace {
+
+// A text as the inside of a MEL string literal. Without this a quote or a
+// backslash in a (localized) text would end the literal early or run part of
+// the text as MEL; a raw line break would leave the literal unterminated.
+std::string melStringBody(const char* text) {
+    std::string out;
+    for (const char* p = text; *p != '\0'; ++p) {
+        switch (*p) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += *p;
+        }
+    }
+    return out;
+}
+
+std::string quoted(const MString& text) {
+    return "\"" + melStringBody(text.asChar()) + "\"";
+}
+
+const char* flag(bool value) {
+    return value ? "1" : "0";
+}
+
+// Read afresh each time: the scripts may renumber the node at any moment.
+int deviceIdOf(ZemoriDeviceNode& node) {
+    return MPlug(node.thisMObject(), ZemoriDeviceNode::mDeviceIdAttr).asInt();
+}
+
+}  // namespace
+
+MString displayMessageCommand(const MString& text, int deviceId) {
+    const std::string command = "displayMessage " + quoted(text) + std::to_string(deviceId);
+    return MString(command.c_str());
+}
+
+MString enableBindButtonCommand(int deviceId, bool enabled) {
+    const std::string command =
+        "enableBindButton " + std::to_string(deviceId) + " " + flag(enabled);
+    return MString(command.c_str());
+}
+
+MString updateLiveCheckboxCommand(int deviceId, bool live) {
+    const std::string command = "updateLiveCheckbox " + std::to_string(deviceId) + " " + flag(live);
+    return MString(command.c_str());
+}
+
+MString displayAvailableIPsCommand(const MString& ipList, int deviceId) {
+    const std::string command = "displayAvailableIPs " + quoted(ipList) + std::to_string(deviceId);
+    return MString(command.c_str());
+}
+
+MString errorCommand(const MString& text) {
+    const std::string command = "error " + quoted(text);
+    return MString(command.c_str());
+}
+
+MString availableIPList() {
+    const IpListSource& source = ipListSource();
+    char hostName[256] = {};
+    if (source.hostName(hostName, sizeof hostName) == -1) {
+        const unsigned code = source.lastError();
+        const MString format = lookupMessage(msg::kSocketFunctionError);
+        printWideToConsole(format.asWChar(), code);
+        return lookupMessage(msg::kGettingIpError);
+    }
+    hostName[sizeof hostName - 1] = '\0';
+    MString list = lookupMessage(msg::kYourIp);
+    for (const std::string& address : source.addresses(hostName)) {
+        list += "\t\t\t";
+        list += address.c_str();
+    }
+    return list;
+}
+
+void postDisplayMessage(ZemoriDeviceNode& node, const MString& text) {
+    MGlobal::executeCommandOnIdle(displayMessageCommand(text, deviceIdOf(node)), false);
+}
+
+void postEnableBindButton(ZemoriDeviceNode& node, bool enabled) {
+    MGlobal::executeCommandOnIdle(enableBindButtonCommand(deviceIdOf(node), enabled), false);
+}
+
+void setLiveCheckbox(ZemoriDeviceNode& node, bool live) {
+    // The check box follows even when the attribute cannot be set.
+    MPlug(node.thisMObject(), MPxThreadedDeviceNode::live).setBool(live);
+    MGlobal::executeCommand(updateLiveCheckboxCommand(deviceIdOf(node), live), false, false);
+}
+
+void postAvailableIPs(ZemoriDeviceNode& node) {
+    const MString list = availableIPList();
+    MGlobal::executeCommandOnIdle(displayAvailableIPsCommand(list, deviceIdOf(node)), false);
+}
+
+void postError(const MString& text) {
+    MGlobal::executeCommandOnIdle(errorCommand(text), false);
+}
