@@ -22,8 +22,7 @@ inline constexpr MessageKey kInitSocket{"INIT_SOCKET", "Initializing Socket% d\n
 inline constexpr MessageKey kBindSocketError{"BIND_SOCKET_ERROR", "Bind failed with error %u\n"};
 inline constexpr MessageKey kBindSocketErrorApple{"BIND_SOCKET_ERROR_APPLE", "Bind failed [%s]\n"};
 inline constexpr MessageKey kPortInUseError{
-    "PORT_IN_USE_ERROR",
-    "Port in Use. Socket Initialization failed. Try using a different port."};
+    "PORT_IN_USE_ERROR", "Port in Use. Socket Initialization failed. Try using a different port."};
 inline constexpr MessageKey kGettingIpError{
     "GETTING_IP_ERROR", "An error occurred while trying to find your IP address"};
 inline constexpr MessageKey kSocketFunctionError{"SOCKET_FUNCTION_ERROR",
