@@ -30,10 +30,12 @@ struct BvhSkeleton {
 
 struct BvhMotion {
     BvhSkeleton skeleton;
-    double frameTime = 0.0;      // seconds per frame
+    double frameTime = 0.0;  // seconds per frame
     int frameCount = 0;
     std::vector<double> values;  // frameCount rows of channelCount values
-    const double* frame(int index) const { return values.data() + std::size_t(index) * skeleton.channelCount; }
+    const double* frame(int index) const {
+        return values.data() + std::size_t(index) * skeleton.channelCount;
+    }
 };
 
 // Parses a BVH text. Fails (false, with a message naming the line) on

@@ -17,7 +17,9 @@ namespace {
 
 std::atomic<bool> gInterrupted{false};
 
-extern "C" void onInterrupt(int) { gInterrupted.store(true); }
+extern "C" void onInterrupt(int) {
+    gInterrupted.store(true);
+}
 
 bool parseInt(const std::string& s, long lo, long hi, long& out) {
     if (s.empty()) return false;
@@ -226,9 +228,14 @@ int runSender(const std::vector<std::string>& args, std::ostream& out, std::ostr
     SenderOptions options;
     std::string error;
     switch (parseSenderOptions(args, options, error)) {
-        case ParseOutcome::kHelp: out << senderUsage(); return 0;
-        case ParseOutcome::kError: err << "zemori-send: " << error << "\n" << senderUsage(); return 2;
-        case ParseOutcome::kRun: break;
+        case ParseOutcome::kHelp:
+            out << senderUsage();
+            return 0;
+        case ParseOutcome::kError:
+            err << "zemori-send: " << error << "\n" << senderUsage();
+            return 2;
+        case ParseOutcome::kRun:
+            break;
     }
     CaptureTake take;
     if (!loadTake(options, take, error)) {
@@ -241,8 +248,8 @@ int runSender(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << "zemori-send: " << error << "\n";
         return 1;
     }
-    err << "zemori-send: " << take.source << ", " << take.frames.size() << " frames at "
-        << take.fps << " fps to " << destination->address() << ":" << options.port << "\n";
+    err << "zemori-send: " << take.source << ", " << take.frames.size() << " frames at " << take.fps
+        << " fps to " << destination->address() << ":" << options.port << "\n";
     gInterrupted.store(false);
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);

@@ -29,7 +29,8 @@ bool takeFromBvh(const BvhMotion& motion, int fps, double unitCm, double maxSeco
     }
     out = CaptureTake{};
     out.fps = fps;
-    for (int t = 0; t < kCaptureJoints; ++t) out.definition[t] = mapping.restTranslation[t] * unitCm;
+    for (int t = 0; t < kCaptureJoints; ++t)
+        out.definition[t] = mapping.restTranslation[t] * unitCm;
     const int count = resampledFrameCount(motion, fps, maxSeconds);
     out.frames.reserve(count);
     for (int i = 0; i < count; ++i) {
@@ -61,7 +62,8 @@ CaptureTake syntheticTake(int fps, double seconds) {
             pose.translations[t] = take.definition[t];
         }
         const double walk = kTwoPi * 0.1 * time;
-        pose.translations[0] = {100.0 * std::sin(walk), take.definition[0].y + 2.0 * std::sin(4 * walk),
+        pose.translations[0] = {100.0 * std::sin(walk),
+                                take.definition[0].y + 2.0 * std::sin(4 * walk),
                                 100.0 * std::cos(walk)};
         take.frames.push_back(pose);
     }

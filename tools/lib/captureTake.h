@@ -18,7 +18,7 @@ inline constexpr double kCmuUnitCm = 2.54 / 0.45;
 
 struct CaptureTake {
     int fps = 60;
-    std::string source;  // the file it came from, or "synthetic"
+    std::string source;                             // the file it came from, or "synthetic"
     std::array<Vec3, kCaptureJoints> definition{};  // rest translations
     std::vector<CapturePose> frames;                // translations in cm
 };

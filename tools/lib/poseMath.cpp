@@ -10,10 +10,18 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kDegToRad = kPi / 180.0;
 }  // namespace
 
-Vec3 operator+(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 operator-(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 operator*(const Vec3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-double length(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+Vec3 operator+(const Vec3& a, const Vec3& b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+Vec3 operator-(const Vec3& a, const Vec3& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec3 operator*(const Vec3& a, double s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+double length(const Vec3& v) {
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
 
 Quat operator*(const Quat& a, const Quat& b) {
     return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
@@ -22,7 +30,9 @@ Quat operator*(const Quat& a, const Quat& b) {
             a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
 }
 
-Quat conjugate(const Quat& q) { return {-q.x, -q.y, -q.z, q.w}; }
+Quat conjugate(const Quat& q) {
+    return {-q.x, -q.y, -q.z, q.w};
+}
 
 Quat normalized(const Quat& q) {
     const double n = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w);
@@ -43,10 +53,14 @@ Quat axisRotation(char axis, double degrees) {
     const double s = std::sin(h);
     const double c = std::cos(h);
     switch (axis) {
-        case 'X': return {s, 0.0, 0.0, c};
-        case 'Y': return {0.0, s, 0.0, c};
-        case 'Z': return {0.0, 0.0, s, c};
-        default: return Quat{};
+        case 'X':
+            return {s, 0.0, 0.0, c};
+        case 'Y':
+            return {0.0, s, 0.0, c};
+        case 'Z':
+            return {0.0, 0.0, s, c};
+        default:
+            return Quat{};
     }
 }
 
@@ -79,7 +93,7 @@ Vec3 toEulerXYZDegrees(const Quat& in) {
         // Gimbal lock: put the whole twist on X.
         const double r01 = 2.0 * (q.x * q.y - q.w * q.z);
         const double r11 = 1.0 - 2.0 * (q.x * q.x + q.z * q.z);
-        a.x = std::atan2(-r01, r11);
+        a.x = std::atan2(sy * r01, r11);
         a.z = 0.0;
     }
     return a * (180.0 / kPi);
@@ -104,7 +118,9 @@ Quat slerp(const Quat& a, const Quat& b0, double t) {
         {wa * a.x + wb * b.x, wa * a.y + wb * b.y, wa * a.z + wb * b.z, wa * a.w + wb * b.w});
 }
 
-Vec3 lerp(const Vec3& a, const Vec3& b, double t) { return a + (b - a) * t; }
+Vec3 lerp(const Vec3& a, const Vec3& b, double t) {
+    return a + (b - a) * t;
+}
 
 double angleBetweenDegrees(const Quat& a, const Quat& b) {
     const Quat d = normalized(conjugate(normalized(a)) * normalized(b));

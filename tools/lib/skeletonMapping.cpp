@@ -19,15 +19,17 @@ struct Profile {
 // l_low_arm, l_hand, r_shoulder..r_hand, l_up_leg..l_toes, r_up_leg..r_toes.
 const Profile kProfiles[] = {
     {"cmu",
-     {"Hips", "LowerBack", nullptr, nullptr, "Spine", nullptr, nullptr, "Spine1", "Neck", "Neck1",
-      "Head", "LeftShoulder", "LeftArm", "LeftForeArm", "LeftHand", "RightShoulder", "RightArm",
-      "RightForeArm", "RightHand", "LeftUpLeg", "LeftLeg", "LeftFoot", "LeftToeBase", "RightUpLeg",
-      "RightLeg", "RightFoot", "RightToeBase"}},
+     {"Hips",      "LowerBack",   nullptr,       nullptr,         "Spine",       nullptr,
+      nullptr,     "Spine1",      "Neck",        "Neck1",         "Head",        "LeftShoulder",
+      "LeftArm",   "LeftForeArm", "LeftHand",    "RightShoulder", "RightArm",    "RightForeArm",
+      "RightHand", "LeftUpLeg",   "LeftLeg",     "LeftFoot",      "LeftToeBase", "RightUpLeg",
+      "RightLeg",  "RightFoot",   "RightToeBase"}},
     {"cmu-131",
-     {"Hips", "lowerback", nullptr, nullptr, "Chest", nullptr, nullptr, "Chest2", "lowerneck",
-      "Neck", "Head", "LeftCollar", "LeftShoulder", "LeftElbow", "LeftWrist", "RightCollar",
-      "RightShoulder", "RightElbow", "RightWrist", "LeftHip", "LeftKnee", "LeftAnkle", "LeftToe",
-      "RightHip", "RightKnee", "RightAnkle", "RightToe"}},
+     {"Hips",         "lowerback",  nullptr,     nullptr,       "Chest",         nullptr,
+      nullptr,        "Chest2",     "lowerneck", "Neck",        "Head",          "LeftCollar",
+      "LeftShoulder", "LeftElbow",  "LeftWrist", "RightCollar", "RightShoulder", "RightElbow",
+      "RightWrist",   "LeftHip",    "LeftKnee",  "LeftAnkle",   "LeftToe",       "RightHip",
+      "RightKnee",    "RightAnkle", "RightToe"}},
 };
 
 bool sameName(const std::string& a, const char* b) {
@@ -60,7 +62,9 @@ std::vector<int> captureParents() {
     return parents;
 }
 
-const char* captureJointName(int joint) { return kJointTable[joint].name; }
+const char* captureJointName(int joint) {
+    return kJointTable[joint].name;
+}
 
 bool buildMapping(const BvhSkeleton& skeleton, SkeletonMapping& out, std::string& error) {
     const Profile* best = nullptr;
@@ -86,12 +90,13 @@ bool buildMapping(const BvhSkeleton& skeleton, SkeletonMapping& out, std::string
         const int s = out.source[t];
         if (s < 0) continue;
         int ancestor = kJointTable[t].parentIndex;
-        while (ancestor >= 0 && out.source[ancestor] < 0) ancestor = kJointTable[ancestor].parentIndex;
+        while (ancestor >= 0 && out.source[ancestor] < 0)
+            ancestor = kJointTable[ancestor].parentIndex;
         const int stop = ancestor >= 0 ? out.source[ancestor] : -1;
         if (stop >= 0 && !isAncestor(skeleton, stop, s)) {
             error = "joint " + skeleton.joints[s].name + " does not lie below " +
-                    skeleton.joints[stop].name + " as " + kJointTable[t].name +
-                    " lies below " + kJointTable[ancestor].name;
+                    skeleton.joints[stop].name + " as " + kJointTable[t].name + " lies below " +
+                    kJointTable[ancestor].name;
             return false;
         }
         std::vector<int>& path = out.path[t];

@@ -24,12 +24,27 @@ SkeletonPose poseAtFrame(const BvhMotion& motion, int index) {
         for (std::size_t c = 0; c < joint.channels.size(); ++c) {
             const double v = row[joint.firstChannel + int(c)];
             switch (joint.channels[c]) {
-                case BvhChannel::kXposition: t.x += v; break;
-                case BvhChannel::kYposition: t.y += v; break;
-                case BvhChannel::kZposition: t.z += v; break;
-                case BvhChannel::kXrotation: angles[axes.size()] = v; axes += 'X'; break;
-                case BvhChannel::kYrotation: angles[axes.size()] = v; axes += 'Y'; break;
-                case BvhChannel::kZrotation: angles[axes.size()] = v; axes += 'Z'; break;
+                case BvhChannel::kXposition:
+                    t.x += v;
+                    break;
+                case BvhChannel::kYposition:
+                    t.y += v;
+                    break;
+                case BvhChannel::kZposition:
+                    t.z += v;
+                    break;
+                case BvhChannel::kXrotation:
+                    angles[axes.size()] = v;
+                    axes += 'X';
+                    break;
+                case BvhChannel::kYrotation:
+                    angles[axes.size()] = v;
+                    axes += 'Y';
+                    break;
+                case BvhChannel::kZrotation:
+                    angles[axes.size()] = v;
+                    axes += 'Z';
+                    break;
             }
         }
         pose.translations[j] = t;
@@ -38,13 +53,19 @@ SkeletonPose poseAtFrame(const BvhMotion& motion, int index) {
     return pose;
 }
 
+double framePeriod(const BvhMotion& motion) {
+    const double rate = 1.0 / motion.frameTime;
+    const double whole = std::round(rate);
+    return whole >= 1.0 && std::fabs(rate - whole) < 1e-4 * rate ? 1.0 / whole : motion.frameTime;
+}
+
 double takeDuration(const BvhMotion& motion) {
-    return motion.frameCount > 1 ? (motion.frameCount - 1) * motion.frameTime : 0.0;
+    return motion.frameCount > 1 ? (motion.frameCount - 1) * framePeriod(motion) : 0.0;
 }
 
 SkeletonPose poseAtTime(const BvhMotion& motion, double seconds) {
-    const double position = std::clamp(seconds / motion.frameTime, 0.0,
-                                       double(std::max(motion.frameCount - 1, 0)));
+    const double position =
+        std::clamp(seconds / framePeriod(motion), 0.0, double(std::max(motion.frameCount - 1, 0)));
     const int lower = int(std::floor(position));
     const double t = position - lower;
     // Exactly on a frame (to rounding): no interpolation at all, so that

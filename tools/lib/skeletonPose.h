@@ -22,6 +22,10 @@ SkeletonPose poseAtFrame(const BvhMotion& motion, int index);
 // translations lerped between the two nearest frames; clamped to the take.
 SkeletonPose poseAtTime(const BvhMotion& motion, double seconds);
 
+// Seconds per frame: the file's Frame Time, or the exact period of a whole
+// rate when the file rounds it (".0083333" is 1/120 written with 7 digits).
+double framePeriod(const BvhMotion& motion);
+
 // Length of the take in seconds (time of its last frame).
 double takeDuration(const BvhMotion& motion);
 

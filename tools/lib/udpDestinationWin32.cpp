@@ -19,7 +19,8 @@ std::unique_ptr<UdpDestination> UdpDestination::open(const std::string& host, st
     hints.ai_socktype = SOCK_DGRAM;
     addrinfo* found = nullptr;
     if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
-        error = "cannot resolve host '" + host + "' (error " + std::to_string(WSAGetLastError()) + ")";
+        error =
+            "cannot resolve host '" + host + "' (error " + std::to_string(WSAGetLastError()) + ")";
         return nullptr;
     }
     const auto* sin = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
