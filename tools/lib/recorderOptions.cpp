@@ -1,0 +1,116 @@
+#include "tools/lib/recorderOptions.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace ztools {
+
+namespace {
+
+bool parseLong(const std::string& s, long lo, long hi, long& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    out = std::strtol(s.c_str(), &end, 10);
+    return end == s.c_str() + s.size() && out >= lo && out <= hi;
+}
+
+bool parsePositive(const std::string& s, double& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    out = std::strtod(s.c_str(), &end);
+    return end == s.c_str() + s.size() && std::isfinite(out) && out > 0.0;
+}
+
+}  // namespace
+
+const char* recorderUsage() {
+    return "usage: zemori-record [--module PREFIX] [--port P] [--device-id N] [--duration S]\n"
+           "                     [--ma take.ma] [--bvh take.bvh] [--compare source.bvh]\n"
+           "                     [--unit-cm U] [--quiet]\n"
+           "Loads the installed plug-in into the embedded host, receives a capture stream on\n"
+           "port P (default 12351), records it until the stream ends, S seconds have been\n"
+           "recorded or Ctrl-C, and writes the take (by default take.ma and take.bvh).\n";
+}
+
+std::string pluginPath(const std::string& prefix) {
+#if defined(_WIN32)
+    const char* file = "ZemoriMayaPlugin.mll";
+#else
+    const char* file = "ZemoriMayaPlugin.so";
+#endif
+    return prefix + "/ZemoriMayaPlugin/plug-ins/" + file;
+}
+
+RecorderParse parseRecorderOptions(const std::vector<std::string>& args,
+                                   const std::string& defaultPrefix, RecorderOptions& out,
+                                   std::string& error) {
+    out = RecorderOptions{};
+    out.modulePrefix = defaultPrefix;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string v;
+        auto value = [&] {
+            if (i + 1 >= args.size()) {
+                error = "option " + a + " needs a value";
+                return false;
+            }
+            v = args[++i];
+            return true;
+        };
+        long n = 0;
+        if (a == "--help" || a == "-h") return RecorderParse::kHelp;
+        if (a == "--quiet") {
+            out.progress = false;
+            continue;
+        }
+        if (a != "--module" && a != "--port" && a != "--device-id" && a != "--duration" &&
+            a != "--ma" && a != "--bvh" && a != "--compare" && a != "--unit-cm") {
+            error =
+                a.rfind("-", 0) == 0 ? "unknown option " + a : "unexpected argument '" + a + "'";
+            return RecorderParse::kError;
+        }
+        if (!value()) return RecorderParse::kError;
+        if (v.empty()) {
+            error = "option " + a + " needs a value";
+            return RecorderParse::kError;
+        }
+        if (a == "--module") {
+            out.modulePrefix = v;
+        } else if (a == "--port") {
+            if (!parseLong(v, 1, 65535, n)) {
+                error = "--port takes a number from 1 to 65535, not '" + v + "'";
+                return RecorderParse::kError;
+            }
+            out.port = int(n);
+        } else if (a == "--device-id") {
+            if (!parseLong(v, 0, 1000000, n)) {
+                error = "--device-id takes a number from 0 to 1000000, not '" + v + "'";
+                return RecorderParse::kError;
+            }
+            out.deviceId = int(n);
+        } else if (a == "--duration") {
+            if (!parsePositive(v, out.durationSeconds)) {
+                error = "--duration takes a positive number of seconds, not '" + v + "'";
+                return RecorderParse::kError;
+            }
+        } else if (a == "--unit-cm") {
+            if (!parsePositive(v, out.unitCm)) {
+                error = "--unit-cm takes a positive number, not '" + v + "'";
+                return RecorderParse::kError;
+            }
+        } else if (a == "--ma") {
+            out.maPath = v;
+        } else if (a == "--bvh") {
+            out.bvhPath = v;
+        } else {
+            out.comparePath = v;
+        }
+    }
+    if (out.maPath.empty() && out.bvhPath.empty()) {
+        out.maPath = "take.ma";
+        out.bvhPath = "take.bvh";
+    }
+    return RecorderParse::kRun;
+}
+
+}  // namespace ztools

@@ -1,0 +1,38 @@
+// Command line of the headless recorder.
+#pragma once
+
+#include "tools/lib/captureTake.h"
+
+#include <string>
+#include <vector>
+
+namespace ztools {
+
+struct RecorderOptions {
+    std::string modulePrefix;  // install prefix holding ZemoriMayaPlugin/
+    int port = 12351;
+    int deviceId = 0;
+    double durationSeconds = 0.0;  // 0: until the stream ends or a signal
+    std::string maPath;            // both empty: take.ma and take.bvh
+    std::string bvhPath;
+    std::string comparePath;  // source BVH to compare the take with
+    double unitCm = kCmuUnitCm;
+    double noDataSeconds = 3.0;     // no datagram at all: give up
+    double streamEndSeconds = 1.0;  // silence after frames: the take ends
+    int settleFrames = 10;          // frames seen before recording starts
+    bool progress = true;
+};
+
+enum class RecorderParse { kRun, kHelp, kError };
+
+// Reads the command line (without the program name); `defaultPrefix` is
+// the build's install tree.
+RecorderParse parseRecorderOptions(const std::vector<std::string>& args,
+                                   const std::string& defaultPrefix, RecorderOptions& out,
+                                   std::string& error);
+const char* recorderUsage();
+
+// The plug-in file inside an install prefix.
+std::string pluginPath(const std::string& prefix);
+
+}  // namespace ztools
