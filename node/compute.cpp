@@ -138,9 +138,9 @@ MStatus ZemoriDeviceNode::populateOutputs(MDataBlock& block, const JointRecord* 
                 printDiagnostic("Error getting Time value");
                 return MS::kFailure;
             }
-            mRecordBuffers[joint].push_back(RecordedSample{
-                translate[0], translate[1], translate[2], rotate[0], rotate[1], rotate[2], time,
-                q.w, q.x, q.y, q.z});
+            mRecordBuffers[joint].push_back(RecordedSample{translate[0], translate[1], translate[2],
+                                                           rotate[0], rotate[1], rotate[2], time,
+                                                           q.w, q.x, q.y, q.z});
         }
     }
 

@@ -66,7 +66,9 @@ public:
 
     // Read-only views for tests and tools.
     const MotionDataStore& store() const { return mStore; }
-    const std::vector<RecordedSample>& recordBuffer(int joint) const { return mRecordBuffers[joint]; }
+    const std::vector<RecordedSample>& recordBuffer(int joint) const {
+        return mRecordBuffers[joint];
+    }
     bool isAwaitingSkeletonDefinition() const { return mAwaitingSkeletonDefinition.load(); }
     platform::SocketHandle socketHandle() const { return mSocket.load(); }
     int appliedSenderRate() const { return mAppliedSenderRate; }

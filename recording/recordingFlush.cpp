@@ -81,18 +81,18 @@ void ZemoriDeviceNode::flushRecording() {
         createJointCurves(baseName, curves, created);
 
         std::vector<RecordedSample>& buffer = mRecordBuffers[joint];
-        forEachTakeKey(buffer.data(), buffer.size(),
-                       [&](double time, const RecordedSample& sample) {
-                           const MTime at(time, unit);
-                           const double values[kCurvesPerJoint] = {
-                               sample.translateX, sample.translateY, sample.translateZ,
-                               sample.rotateX,    sample.rotateY,    sample.rotateZ};
-                           for (int k = 0; k < kCurvesPerJoint; ++k) {
-                               if (created[k]) {
-                                   curves[k].addKeyframe(at, values[k]);
-                               }
-                           }
-                       });
+        forEachTakeKey(
+            buffer.data(), buffer.size(), [&](double time, const RecordedSample& sample) {
+                const MTime at(time, unit);
+                const double values[kCurvesPerJoint] = {sample.translateX, sample.translateY,
+                                                        sample.translateZ, sample.rotateX,
+                                                        sample.rotateY,    sample.rotateZ};
+                for (int k = 0; k < kCurvesPerJoint; ++k) {
+                    if (created[k]) {
+                        curves[k].addKeyframe(at, values[k]);
+                    }
+                }
+            });
         buffer.clear();  // keeps the reserved room for the next take
     }
 }

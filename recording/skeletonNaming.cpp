@@ -12,8 +12,7 @@ MString ZemoriDeviceNode::skeletonName() {
     static const std::string kPlaceholder = "{index}";
     const std::size_t at = name.find(kPlaceholder);
     if (at != std::string::npos) {
-        name.replace(at, kPlaceholder.size(),
-                     std::to_string(static_cast<std::uint32_t>(deviceId)));
+        name.replace(at, kPlaceholder.size(), std::to_string(static_cast<std::uint32_t>(deviceId)));
     }
     return MString(name.c_str());
 }

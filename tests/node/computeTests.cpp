@@ -1,0 +1,127 @@
+#include "nodeTestSupport.h"
+
+#include <maya/MAnimControl.h>
+
+namespace nodetest {
+namespace {
+
+class ComputeTest : public NodeTest {
+protected:
+    // Gives the store a definition and binds it, without a socket: the
+    // receiving thread does not touch the store while the node is not live.
+    void bindPose(const DeviceNode& device, float shift, float degrees) {
+        handle(device, skeletonDefinition(0.0f));
+        device.node->setCharacterized(true);
+        handle(device, frameData(1, 0.0, shift, degrees));
+    }
+
+    // As the receiving loop hands it over: in the whole receive buffer.
+    static void handle(const DeviceNode& device, Datagram bytes) {
+        bytes.resize(OSV_MAX_DATAGRAM_BYTES, 0);
+        device.node->handlePacket(bytes.data(), OSV_MAX_DATAGRAM_BYTES);
+    }
+
+    void evaluateAt(const DeviceNode& device, double time) {
+        mayahost::setDouble(device.object, "time", time);
+        mayahost::evaluate(device.object, "outputTranslations");
+    }
+};
+
+TEST_F(ComputeTest, NotLiveFillsOutputsFromTheStoreAndPostsAddresses) {
+    const DeviceNode device = createDeviceNode();
+    bindPose(device, 4.0f, 45.0f);
+    EXPECT_EQ(mayahost::evaluate(device.object, "outputTranslations"), MS::kSuccess);
+    EXPECT_FALSE(mayahost::isDirty(device.object, "outputTranslations"));
+    EXPECT_EQ(mayahost::elementCount(device.object, "outputTranslations"), 27u);
+    EXPECT_EQ(mayahost::elementCount(device.object, "outputRotations"), 27u);
+    const JointRecord* records = device.node->store().poseRecords();
+    for (unsigned joint = 0; joint < 27; ++joint) {
+        const Vector3d& t =
+            joint == 0 ? records[joint].currentTranslation : records[joint].definitionTranslation;
+        const auto out = outputElement(device, "outputTranslations", joint);
+        EXPECT_EQ(out[0], static_cast<float>(t.x));
+        EXPECT_EQ(out[1], static_cast<float>(t.y));
+        EXPECT_EQ(out[2], static_cast<float>(t.z));
+        EXPECT_NEAR(outputElement(device, "outputRotations", joint)[2], 45.0f, 1e-3);
+    }
+    EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 4.0f, 1e-4);
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::panelState(0).ipListUpdates, 1);
+}
+
+TEST_F(ComputeTest, RecordsOneSamplePerJointOnlyWhileRecordingAndPlaying) {
+    const DeviceNode device = createDeviceNode();
+    bindPose(device, 2.0f, 90.0f);
+
+    mayahost::setBool(device.object, "recording", true);
+    evaluateAt(device, 1.0);  // stopped: nothing
+    EXPECT_TRUE(device.node->recordBuffer(0).empty());
+
+    MAnimControl::playForward();
+    mayahost::setBool(device.object, "recording", false);
+    evaluateAt(device, 2.0);  // not recording: nothing
+    EXPECT_TRUE(device.node->recordBuffer(0).empty());
+
+    mayahost::setBool(device.object, "recording", true);
+    evaluateAt(device, 3.0);
+    evaluateAt(device, 4.0);
+    MAnimControl::stop();
+
+    const JointRecord* records = device.node->store().poseRecords();
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        const std::vector<RecordedSample>& samples = device.node->recordBuffer(joint);
+        ASSERT_EQ(samples.size(), 2u) << joint;
+        const RecordedSample& s = samples[1];
+        const auto t = outputElement(device, "outputTranslations", static_cast<unsigned>(joint));
+        const auto r = outputElement(device, "outputRotations", static_cast<unsigned>(joint));
+        EXPECT_EQ(s.translateX, static_cast<double>(t[0]));
+        EXPECT_EQ(s.translateY, static_cast<double>(t[1]));
+        EXPECT_EQ(s.translateZ, static_cast<double>(t[2]));
+        EXPECT_EQ(s.rotateX, static_cast<double>(r[0]));
+        EXPECT_EQ(s.rotateY, static_cast<double>(r[1]));
+        EXPECT_EQ(s.rotateZ, static_cast<double>(r[2]));
+        EXPECT_EQ(samples[0].time, 3.0);
+        EXPECT_EQ(s.time, 4.0);
+        const Quaternion4d& q = records[joint].currentRotation;
+        EXPECT_EQ(s.quatW, q.w);
+        EXPECT_EQ(s.quatX, q.x);
+        EXPECT_EQ(s.quatY, q.y);
+        EXPECT_EQ(s.quatZ, q.z);
+    }
+    EXPECT_NEAR(device.node->recordBuffer(0)[0].rotateZ, 90.0, 1e-3);
+}
+
+TEST_F(ComputeTest, PopFailureLeavesOutputsAndPlugUntouched) {
+    const DeviceNode device = createDeviceNode();
+    bindPose(device, 4.0f, 0.0f);
+    mayahost::evaluate(device.object, "outputTranslations");
+    const auto before = outputElement(device, "outputTranslations", 0);
+
+    ASSERT_NE(goLive(device), 0);  // that evaluation found no pose
+    EXPECT_TRUE(mayahost::isDirty(device.object, "outputTranslations"));
+    mayahost::setDouble(device.object, "time", 2.0);
+    EXPECT_EQ(mayahost::evaluate(device.object, "outputTranslations"), MS::kFailure);
+    EXPECT_TRUE(mayahost::isDirty(device.object, "outputTranslations"));
+    EXPECT_EQ(outputElement(device, "outputTranslations", 0), before);
+}
+
+TEST_F(ComputeTest, AppliesAChangedSenderRateOnlyWithAPoppedPose) {
+    const DeviceNode device = createDeviceNode();
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    deliver(device, port, skeletonDefinition(0.0f));
+    device.node->setCharacterized(true);
+    // Two consecutive frames 1/30 s apart: the store detects 30.
+    deliver(device, port, frameData(10, 0.100, 1.0f, 0.0f));
+    EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 80.0);
+    deliver(device, port, frameData(11, 0.1335, 1.0f, 0.0f));
+    EXPECT_EQ(device.node->appliedSenderRate(), 30);
+    EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 60.0);
+    // 50 again: back to 80.
+    deliver(device, port, frameData(12, 0.1535, 1.0f, 0.0f));
+    EXPECT_EQ(device.node->appliedSenderRate(), 50);
+    EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 80.0);
+}
+
+}  // namespace
+}  // namespace nodetest

@@ -1,0 +1,134 @@
+#include "nodeTestSupport.h"
+
+#include <maya/MPlug.h>
+
+#include <thread>
+
+namespace nodetest {
+namespace {
+
+TEST_F(NodeTest, FreshNodeStateAndAttributeDefaults) {
+    const DeviceNode device = createDeviceNode();
+    ZemoriDeviceNode& node = *device.node;
+    EXPECT_TRUE(node.isAwaitingSkeletonDefinition());
+    EXPECT_FALSE(node.isCharacterized());
+    EXPECT_EQ(node.socketHandle(), 0u);
+    EXPECT_EQ(node.appliedSenderRate(), 50);
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        EXPECT_TRUE(node.recordBuffer(joint).empty());
+        EXPECT_GE(node.recordBuffer(joint).capacity(), 1000u);
+    }
+    // postConstructor has applied the rate 50.
+    EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 80.0);
+    EXPECT_EQ(mayahost::getInt(device.object, "inputPort"), 12351);
+    EXPECT_FALSE(mayahost::getBool(device.object, "recording"));
+    EXPECT_EQ(mayahost::getInt(device.object, "deviceId"), 0);
+    EXPECT_EQ(mayahost::getDouble(device.object, "time"), 0.0);
+
+    node.setCharacterized(true);
+    EXPECT_TRUE(node.isCharacterized());
+    node.setCharacterized(false);
+    EXPECT_FALSE(node.isCharacterized());
+}
+
+TEST_F(NodeTest, AttributesAnswerToLongAndShortNames) {
+    const DeviceNode device = createDeviceNode();
+    const struct {
+        const char* longName;
+        const char* shortName;
+        const MObject& attribute;
+    } rows[] = {
+        {"inputPort", "prt", ZemoriDeviceNode::mInputPort},
+        {"time", "tm", ZemoriDeviceNode::mTime},
+        {"recording", "rcd", ZemoriDeviceNode::mRecording},
+        {"deviceId", "did", ZemoriDeviceNode::mDeviceIdAttr},
+        {"outputTranslate", "ot", ZemoriDeviceNode::mOutputTranslate},
+        {"outputTranslations", "ots", ZemoriDeviceNode::mOutputTranslations},
+        {"outputRotations", "ors", ZemoriDeviceNode::mOutputRotations},
+    };
+    for (const auto& row : rows) {
+        MStatus byLong, byShort;
+        const MPlug longPlug = mayahost::findPlug(device.object, row.longName, &byLong);
+        const MPlug shortPlug = mayahost::findPlug(device.object, row.shortName, &byShort);
+        EXPECT_EQ(byLong, MS::kSuccess) << row.longName;
+        EXPECT_EQ(byShort, MS::kSuccess) << row.shortName;
+        EXPECT_TRUE(longPlug == row.attribute) << row.longName;
+        EXPECT_TRUE(shortPlug == row.attribute) << row.shortName;
+    }
+}
+
+TEST_F(NodeTest, TimeAndLiveDirtyTheOutputsButInputPortDoesNot) {
+    const DeviceNode device = createDeviceNode();
+    mayahost::evaluate(device.object, "outputTranslations");
+    mayahost::evaluate(device.object, "outputRotations");
+    mayahost::evaluate(device.object, "outputTranslate");
+    ASSERT_FALSE(mayahost::isDirty(device.object, "outputTranslations"));
+
+    mayahost::setInt(device.object, "inputPort", 4000);
+    mayahost::setBool(device.object, "recording", true);
+    mayahost::setInt(device.object, "deviceId", 3);
+    EXPECT_FALSE(mayahost::isDirty(device.object, "outputTranslations"));
+    EXPECT_FALSE(mayahost::isDirty(device.object, "outputRotations"));
+
+    mayahost::setDouble(device.object, "time", 5.0);
+    EXPECT_TRUE(mayahost::isDirty(device.object, "outputTranslations"));
+    EXPECT_TRUE(mayahost::isDirty(device.object, "outputRotations"));
+    EXPECT_TRUE(mayahost::isDirty(device.object, "outputTranslate"));
+}
+
+TEST_F(NodeTest, SkeletonNameUsesTheDeviceIdAsUnsigned) {
+    const DeviceNode device = createDeviceNode();
+    EXPECT_STREQ(device.node->skeletonName().asChar(), "zemoriCharacter0_Skeleton");
+    mayahost::setInt(device.object, "deviceId", 12);
+    EXPECT_STREQ(device.node->skeletonName().asChar(), "zemoriCharacter12_Skeleton");
+    mayahost::setInt(device.object, "deviceId", -1);
+    EXPECT_STREQ(device.node->skeletonName().asChar(), "zemoriCharacter4294967295_Skeleton");
+}
+
+TEST_F(NodeTest, SenderRateTableWritesFrameRate) {
+    const DeviceNode device = createDeviceNode();
+    const std::pair<int, double> table[] = {{30, 60.0}, {60, 90.0}, {50, 80.0}};
+    for (const auto& row : table) {
+        device.node->applySenderRate(row.first);
+        EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), row.second) << row.first;
+    }
+    // Exact keys only: an unknown rate writes nothing.
+    device.node->applySenderRate(30);
+    device.node->applySenderRate(45);
+    device.node->applySenderRate(59);
+    EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 60.0);
+}
+
+TEST_F(NodeTest, DestroyingANeverLiveNodeLeavesOtherSocketsOpen) {
+    const DeviceNode live = createDeviceNode();
+    const DeviceNode idle = createDeviceNode();
+    const std::uint16_t port = goLive(live);
+    ASSERT_NE(port, 0);
+    const int startups = platform::socketStartupCount();
+
+    ASSERT_EQ(mayahost::deleteNode(idle.object), MS::kSuccess);
+    EXPECT_EQ(platform::socketStartupCount(), startups);
+    EXPECT_NE(live.node->socketHandle(), 0u);
+
+    // The live node still receives.
+    deliver(live, port, skeletonDefinition(0.0f));
+    EXPECT_FALSE(live.node->isAwaitingSkeletonDefinition());
+
+    ASSERT_EQ(mayahost::deleteNode(live.object), MS::kSuccess);
+    EXPECT_EQ(platform::socketStartupCount(), startups - 1);
+}
+
+TEST_F(NodeTest, ConcurrentClosesReleaseTheSocketOnce) {
+    const DeviceNode device = createDeviceNode();
+    ASSERT_NE(goLive(device), 0);
+    const int startups = platform::socketStartupCount();
+    std::thread other([&] { device.node->closeSocket(); });
+    device.node->closeSocket();
+    other.join();
+    device.node->closeSocket();
+    EXPECT_EQ(device.node->socketHandle(), 0u);
+    EXPECT_EQ(platform::socketStartupCount(), startups - 1);
+}
+
+}  // namespace
+}  // namespace nodetest

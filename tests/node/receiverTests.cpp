@@ -1,0 +1,317 @@
+#include "nodeTestSupport.h"
+#include "plugin/messageTable.h"
+
+#include <atomic>
+#include <string>
+
+namespace nodetest {
+namespace {
+
+// Whether a port on every address is free right now, checked by binding it.
+bool portIsFree(std::uint16_t port) {
+    platform::socketStartup();
+    const platform::SocketHandle probe = platform::openUdpSocket();
+    const bool free = platform::bindAnyAddress(probe, port) == 0;
+    platform::closeSocket(probe);
+    platform::socketCleanup();
+    return free;
+}
+
+std::size_t indexOfCommand(const std::vector<std::string>& log, const std::string& start) {
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        if (log[i].rfind(start, 0) == 0) {
+            return i;
+        }
+    }
+    return log.size();
+}
+
+class ReceiverTest : public NodeTest {
+protected:
+    // A settable clock for the silence rule, in nanoseconds.
+    void useTestClock(ZemoriDeviceNode& node) {
+        node.setClockForTesting([this] { return mNow.load(); });
+    }
+    void setNowMs(double milliseconds) {
+        mNow = static_cast<std::int64_t>(milliseconds * 1000000.0);
+    }
+
+    std::atomic<std::int64_t> mNow{0};
+};
+
+TEST_F(ReceiverTest, DefaultPortOpensAndShowsTheAwaitingMessage) {
+    if (!portIsFree(12351)) {
+        GTEST_SKIP() << "port 12351 is taken on this machine";
+    }
+    const DeviceNode device = createDeviceNode();
+    mayahost::setBool(device.object, "live", true);
+    testing::internal::CaptureStdout();
+    // Nothing has been pushed yet: the evaluation opens the socket and fails.
+    EXPECT_EQ(mayahost::evaluate(device.object, "outputTranslations"), MS::kFailure);
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_NE(console.find("Initializing Socket 12351\n"), std::string::npos) << console;
+    ASSERT_NE(device.node->socketHandle(), 0u);
+    EXPECT_EQ(platform::boundPort(device.node->socketHandle()), 12351);
+
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::panelState(0).status, "Awaiting Skeleton Definition");
+    EXPECT_EQ(mayahost::panelState(0).statusUpdates, 1);
+
+    // Later live evaluations do not repeat it.
+    mayahost::setDouble(device.object, "time", 1.0);
+    mayahost::evaluate(device.object, "outputTranslations");
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::panelState(0).statusUpdates, 1);
+}
+
+TEST_F(ReceiverTest, PortInUseReportsTurnsLiveOffAndLeavesNoSocket) {
+    platform::socketStartup();
+    const platform::SocketHandle holder = platform::openUdpSocket();
+    ASSERT_EQ(platform::bindAnyAddress(holder, 0), 0);
+    const std::uint16_t taken = platform::boundPort(holder);
+    const int startups = platform::socketStartupCount();
+
+    const DeviceNode device = createDeviceNode();
+    mayahost::setInt(device.object, "inputPort", taken);
+    mayahost::setBool(device.object, "live", true);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(mayahost::evaluate(device.object, "outputTranslations"), MS::kFailure);
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_NE(console.find("Bind failed with error 10048\n"), std::string::npos) << console;
+    EXPECT_EQ(device.node->socketHandle(), 0u);
+    EXPECT_EQ(platform::socketStartupCount(), startups);
+    EXPECT_FALSE(mayahost::getBool(device.object, "live"));
+
+    // The check box is updated at once; the error and the panel text at idle.
+    std::vector<std::string> log = mayahost::commandLog();
+    const std::size_t checkbox = indexOfCommand(log, "updateLiveCheckbox");
+    EXPECT_LT(checkbox, log.size());
+    EXPECT_EQ(indexOfCommand(log, "error"), log.size());
+    mayahost::processIdleEvents();
+    log = mayahost::commandLog();
+    const std::size_t error = indexOfCommand(log, "error");
+    const std::size_t display = indexOfCommand(log, "displayMessage");
+    EXPECT_LT(checkbox, error);
+    EXPECT_LT(error, display);
+    EXPECT_LT(display, log.size());
+    const std::string portInUse =
+        "Port in Use. Socket Initialization failed. Try using a different port.";
+    EXPECT_EQ(mayahost::panelState(0).status, portInUse);
+    EXPECT_FALSE(mayahost::panelState(0).liveChecked);
+    const std::vector<std::string> errors = mayahost::errorLines();
+    ASSERT_FALSE(errors.empty());
+    EXPECT_NE(errors.back().find(portInUse), std::string::npos);
+
+    platform::closeSocket(holder);
+    platform::socketCleanup();
+}
+
+TEST_F(ReceiverTest, PortAbove16BitsBindsItsLowBits) {
+    if (!portIsFree(4464)) {
+        GTEST_SKIP() << "port 4464 is taken on this machine";
+    }
+    const DeviceNode device = createDeviceNode();
+    EXPECT_EQ(goLive(device, 70000), 4464);
+}
+
+TEST_F(ReceiverTest, FramesApplyOnlyAfterADefinitionAndBinding) {
+    const DeviceNode device = createDeviceNode();
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+
+    // Before any definition: the table's default pose.
+    deliver(device, port, frameData(1, 0.0, 3.0f, 30.0f));
+    for (unsigned joint : {0u, 5u}) {
+        const auto t = outputElement(device, "outputTranslations", joint);
+        EXPECT_FLOAT_EQ(t[0], static_cast<float>(kJointTable[joint].translation.x));
+        EXPECT_FLOAT_EQ(t[1], static_cast<float>(kJointTable[joint].translation.y));
+    }
+
+    // A changed definition: bind button, message, still not characterized.
+    deliver(device, port, skeletonDefinition(0.0f));
+    EXPECT_FALSE(device.node->isAwaitingSkeletonDefinition());
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::panelState(0).status, "Data received. Press Bind to Character button");
+    EXPECT_TRUE(mayahost::panelState(0).bindButtonEnabled);
+
+    // Frames before binding push the definition's rest pose.
+    deliver(device, port, frameData(2, 0.02, 3.0f, 30.0f));
+    EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 0.0f, 1e-4);
+    EXPECT_NEAR(outputElement(device, "outputRotations", 0)[2], 0.0f, 1e-4);
+
+    device.node->setCharacterized(true);
+    deliver(device, port, frameData(3, 0.04, 3.0f, 30.0f));
+    // The root from the frame, joint 5 from the definition; all rotations from the frame.
+    EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 3.0f, 1e-4);
+    const auto joint5 = outputElement(device, "outputTranslations", 5);
+    EXPECT_NEAR(joint5[0], 5.0f, 1e-4);
+    EXPECT_NEAR(joint5[1], 10.0f, 1e-4);
+    EXPECT_NEAR(joint5[2], -5.0f, 1e-4);
+    for (unsigned joint : {0u, 5u, 26u}) {
+        const auto r = outputElement(device, "outputRotations", joint);
+        EXPECT_NEAR(r[0], 0.0f, 1e-3);
+        EXPECT_NEAR(r[1], 0.0f, 1e-3);
+        EXPECT_NEAR(r[2], 30.0f, 1e-3);
+    }
+}
+
+TEST_F(ReceiverTest, SilenceRuleAtTheThreshold) {
+    const DeviceNode device = createDeviceNode();
+    useTestClock(*device.node);
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    const Datagram neither(64, 'x');
+
+    setNowMs(10000);
+    deliver(device, port, skeletonDefinition(0.0f));
+    ASSERT_FALSE(device.node->isAwaitingSkeletonDefinition());
+
+    setNowMs(10999);
+    deliver(device, port, neither);
+    EXPECT_FALSE(device.node->isAwaitingSkeletonDefinition()) << "999 ms";
+    setNowMs(11999);
+    deliver(device, port, neither);
+    EXPECT_FALSE(device.node->isAwaitingSkeletonDefinition()) << "exactly 1000 ms";
+    setNowMs(13000);
+    deliver(device, port, neither);
+    EXPECT_TRUE(device.node->isAwaitingSkeletonDefinition()) << "1001 ms";
+}
+
+TEST_F(ReceiverTest, ChangedDefinitionRevokesBindingAndTheSameOneResumesFrames) {
+    const DeviceNode device = createDeviceNode();
+    useTestClock(*device.node);
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+
+    setNowMs(5000);
+    deliver(device, port, skeletonDefinition(0.0f));
+    device.node->setCharacterized(true);
+    mayahost::processIdleEvents();
+    const int messages = mayahost::panelState(0).statusUpdates;
+
+    // After a silence, the same definition: no message, binding kept.
+    setNowMs(7000);
+    deliver(device, port, skeletonDefinition(0.0f));
+    mayahost::processIdleEvents();
+    EXPECT_FALSE(device.node->isAwaitingSkeletonDefinition());
+    EXPECT_TRUE(device.node->isCharacterized());
+    EXPECT_EQ(mayahost::panelState(0).statusUpdates, messages);
+    deliver(device, port, frameData(1, 0.0, 2.0f, 0.0f));
+    EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 2.0f, 1e-4);
+
+    // A definition while none is awaited is ignored.
+    deliver(device, port, skeletonDefinition(9.0f));
+    mayahost::processIdleEvents();
+    EXPECT_TRUE(device.node->isCharacterized());
+    EXPECT_EQ(mayahost::panelState(0).statusUpdates, messages);
+
+    // After a silence, a changed definition revokes the binding.
+    setNowMs(9000);
+    deliver(device, port, skeletonDefinition(1.0f));
+    mayahost::processIdleEvents();
+    EXPECT_FALSE(device.node->isCharacterized());
+    EXPECT_TRUE(mayahost::panelState(0).bindButtonEnabled);
+    EXPECT_EQ(mayahost::panelState(0).statusUpdates, messages + 1);
+    deliver(device, port, frameData(2, 0.02, 6.0f, 0.0f));
+    EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 1.0f, 1e-4);
+}
+
+TEST_F(ReceiverTest, DatagramOfNeitherKindStillPushesAPose) {
+    const DeviceNode device = createDeviceNode();
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    const int computes = mayahost::computeCount(device.object);
+    deliver(device, port, Datagram{'n', 'o', 'i', 's', 'e'});
+    EXPECT_GT(mayahost::computeCount(device.object), computes);
+    EXPECT_TRUE(device.node->isAwaitingSkeletonDefinition());
+    EXPECT_EQ(mayahost::elementCount(device.object, "outputTranslations"),
+              static_cast<unsigned>(kJointCount));
+}
+
+TEST_F(ReceiverTest, EmptyDatagramIsIgnored) {
+    const DeviceNode device = createDeviceNode();
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(mSender.send(port, Datagram{}));
+    ASSERT_TRUE(mSender.send(port, Datagram{'a'}));
+    // Both arrive in order; when the second has pushed, the first would have too.
+    ASSERT_TRUE(waitUntil([&] { return device.node->threadDataCount() > 0; }));
+    EXPECT_EQ(device.node->threadDataCount(), 1);
+}
+
+TEST_F(ReceiverTest, NoFreePoseBufferDropsTheDatagramUnlookedAt) {
+    const DeviceNode device = createDeviceNode();
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(mSender.send(port, Datagram(16, 'a')));
+    }
+    ASSERT_TRUE(waitUntil([&] { return device.node->threadDataCount() == 3; }));
+    // All three buffers are queued: this definition finds none free.
+    ASSERT_TRUE(mSender.send(port, skeletonDefinition(0.0f)));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(device.node->threadDataCount(), 3);
+
+    ASSERT_TRUE(waitUntil([&] {
+        mayahost::processIdleEvents();
+        return device.node->threadDataCount() == 0;
+    }));
+    deliver(device, port, Datagram(16, 'b'));
+    EXPECT_TRUE(device.node->isAwaitingSkeletonDefinition());
+    EXPECT_EQ(mayahost::panelState(0).bindButtonEnabled, false);
+}
+
+TEST_F(ReceiverTest, OversizedDatagramIsDroppedAndReceivingGoesOn) {
+    const DeviceNode device = createDeviceNode();
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(mSender.send(port, Datagram(5000, 'z')));
+    deliver(device, port, skeletonDefinition(0.0f));
+    EXPECT_FALSE(device.node->isAwaitingSkeletonDefinition());
+    EXPECT_TRUE(mayahost::threadRunning(device.object));
+}
+
+TEST_F(ReceiverTest, LiveWithoutASocketWaitsInsteadOfEnding) {
+    const DeviceNode device = createDeviceNode();
+    mayahost::setInt(device.object, "inputPort", 0);
+    mayahost::setBool(device.object, "live", true);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(mayahost::threadRunning(device.object));
+    mayahost::evaluate(device.object, "outputTranslations");
+    const std::uint16_t port = platform::boundPort(device.node->socketHandle());
+    ASSERT_NE(port, 0);
+    deliver(device, port, skeletonDefinition(0.0f));
+    EXPECT_FALSE(device.node->isAwaitingSkeletonDefinition());
+}
+
+TEST_F(ReceiverTest, ClosingTheSocketEndsABlockedLoop) {
+    const DeviceNode device = createDeviceNode();
+    ASSERT_NE(goLive(device), 0);
+    std::this_thread::sleep_for(20ms);  // let the loop block in its receive
+    ASSERT_TRUE(mayahost::threadRunning(device.object));
+    device.node->closeSocket();
+    EXPECT_TRUE(waitUntil([&] { return !mayahost::threadRunning(device.object); }, 1000ms));
+}
+
+TEST_F(ReceiverTest, ShutdownWakesABlockedReceive) {
+    const DeviceNode device = createDeviceNode();
+    ASSERT_NE(goLive(device), 0);
+    std::this_thread::sleep_for(20ms);
+    const int starts = mayahost::threadStarts(device.object);
+    // The host restarts the thread only once the old one has returned; a
+    // receive nobody woke would defer that to idle processing.
+    mayahost::setShutdownGracePeriod(1500ms);
+    mayahost::setBool(device.object, "live", false);
+    EXPECT_EQ(mayahost::threadStarts(device.object), starts + 1);
+
+    // Deleting a node blocked in a receive finishes at once too.
+    mayahost::setBool(device.object, "live", true);
+    mayahost::evaluate(device.object, "outputTranslations");
+    ASSERT_NE(device.node->socketHandle(), 0u);
+    std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(mayahost::deleteNode(device.object), MS::kSuccess);
+    EXPECT_EQ(mayahost::pendingDeletionCount(), 0u);
+}
+
+}  // namespace
+}  // namespace nodetest

@@ -1,0 +1,261 @@
+#include "node/nodeTestSupport.h"
+
+#include <maya/MAnimControl.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MTime.h>
+
+#include <cmath>
+#include <string>
+
+namespace nodetest {
+namespace {
+
+const char* const kSuffixes[] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
+
+class RecordingTest : public NodeTest {
+protected:
+    void SetUp() override {
+        NodeTest::SetUp();
+        mDevice = createDeviceNode();
+        handle(skeletonDefinition(0.0f));
+        mDevice.node->setCharacterized(true);
+    }
+
+    // The store's pose, as the receiving loop would hand a frame over.
+    void handle(Datagram bytes) {
+        bytes.resize(OSV_MAX_DATAGRAM_BYTES, 0);
+        mDevice.node->handlePacket(bytes.data(), OSV_MAX_DATAGRAM_BYTES);
+    }
+
+    // One recorded evaluation at `time`: the root stands at X = shift and
+    // every joint is turned about Z by `degrees`.
+    void recordAt(double time, float shift, float degrees) {
+        handle(frameData(1, 0.0, shift, degrees));
+        mayahost::setDouble(mDevice.object, "time", time);
+        mayahost::evaluate(mDevice.object, "outputTranslations");
+    }
+
+    void startTake() {
+        mayahost::setBool(mDevice.object, "recording", true);
+        MAnimControl::playForward();
+    }
+
+    // Stops playback and recording, then evaluates once: the flush runs.
+    void endTake() {
+        MAnimControl::stop();
+        mayahost::setBool(mDevice.object, "recording", false);
+        mayahost::setDouble(mDevice.object, "time", -100.0);
+        mayahost::evaluate(mDevice.object, "outputTranslations");
+    }
+
+    static std::vector<double> keyTimes(const mayahost::CurveInfo& curve) {
+        std::vector<double> times;
+        for (const auto& key : curve.keys) {
+            times.push_back(key.time.as(MTime::uiUnit()));
+        }
+        return times;
+    }
+
+    static std::vector<double> keyValues(const mayahost::CurveInfo& curve) {
+        std::vector<double> values;
+        for (const auto& key : curve.keys) {
+            values.push_back(key.value);
+        }
+        return values;
+    }
+
+    mayahost::CurveInfo curve(const std::string& name) {
+        bool exists = false;
+        mayahost::CurveInfo found = mayahost::animCurve(name, &exists);
+        EXPECT_TRUE(exists) << name;
+        return found;
+    }
+
+    DeviceNode mDevice;
+};
+
+TEST_F(RecordingTest, FlushTriggerTable) {
+    struct Row {
+        bool playing, recording, live, samples, flush;
+    };
+    const Row rows[] = {
+        {true, true, false, true, false},    {true, false, true, true, false},
+        {false, false, false, true, true},   {false, false, true, true, true},
+        {false, true, false, true, true},    {false, true, true, true, false},
+        {false, false, false, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << "playing " << row.playing << " recording " << row.recording << " live "
+                     << row.live << " samples " << row.samples);
+        MAnimControl::stop();
+        mayahost::newScene();  // no curves, and a fresh node with empty buffers
+        mDevice = createDeviceNode();
+        handle(skeletonDefinition(0.0f));
+        mayahost::setInt(mDevice.object, "inputPort", 0);
+        if (row.samples) {
+            startTake();
+            recordAt(1.0, 1.0f, 0.0f);
+            ASSERT_FALSE(mDevice.node->recordBuffer(0).empty());
+        }
+        row.playing ? MAnimControl::playForward() : MAnimControl::stop();
+        mayahost::setBool(mDevice.object, "recording", row.recording);
+        mayahost::setBool(mDevice.object, "live", row.live);
+        mayahost::setDouble(mDevice.object, "time", 50.0);
+        mayahost::evaluate(mDevice.object, "outputTranslations");
+        MAnimControl::stop();
+
+        EXPECT_EQ(mayahost::animCurves().size(), row.flush ? 162u : 0u);
+        if (row.flush) {
+            EXPECT_TRUE(mDevice.node->recordBuffer(0).empty());
+        }
+    }
+}
+
+TEST_F(RecordingTest, SkippedFramesAreKeyedBetweenTheSamples) {
+    startTake();
+    recordAt(10, 10.0f, 0.0f);
+    recordAt(11, 11.0f, 10.0f);
+    recordAt(14, 14.0f, 40.0f);
+    endTake();
+
+    EXPECT_EQ(mayahost::animCurves().size(), 162u);
+    const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
+    EXPECT_EQ(keyTimes(tx), (std::vector<double>{10, 11, 12, 13, 14}));
+    const std::vector<double> shifts = keyValues(tx);
+    const std::vector<double> angles = keyValues(curve("zemoriCharacter0_Skeleton_root_rz"));
+    ASSERT_EQ(shifts.size(), 5u);
+    ASSERT_EQ(angles.size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_NEAR(shifts[i], 10.0 + i, 1e-4);
+        EXPECT_NEAR(angles[i], 10.0 * i, 1e-3);
+    }
+    // Joint 5 keeps its definition translation on every key.
+    for (double value : keyValues(curve("zemoriCharacter0_Skeleton_torso_5_tx"))) {
+        EXPECT_NEAR(value, 5.0, 1e-4);
+    }
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        EXPECT_TRUE(mDevice.node->recordBuffer(joint).empty());
+        EXPECT_GE(mDevice.node->recordBuffer(joint).capacity(), 1000u);
+    }
+}
+
+TEST_F(RecordingTest, FractionalGapAndKeysInTheCurrentUiUnit) {
+    MTime::setUIUnit(MTime::k30FPS);
+    startTake();
+    recordAt(10, 0.0f, 0.0f);
+    recordAt(12.5, 5.0f, 0.0f);
+    endTake();
+    const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
+    ASSERT_EQ(tx.keys.size(), 3u);
+    EXPECT_EQ(tx.keys[1].time.as(MTime::k30FPS), 11.0);
+    EXPECT_DOUBLE_EQ(tx.keys[1].time.as(MTime::kSeconds), 11.0 / 30.0);
+    EXPECT_NEAR(tx.keys[1].value, 2.0, 1e-4);  // 0.4 of the way to 5
+    EXPECT_EQ(tx.keys[2].time.as(MTime::k30FPS), 12.5);
+}
+
+TEST_F(RecordingTest, EqualAndDecreasingTimesAddNoFill) {
+    startTake();
+    recordAt(5, 1.0f, 0.0f);
+    recordAt(5, 2.0f, 0.0f);
+    recordAt(3, 3.0f, 0.0f);
+    endTake();
+    const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
+    // A key at a time that holds one replaces its value.
+    EXPECT_EQ(keyTimes(tx), (std::vector<double>{3, 5}));
+    EXPECT_NEAR(keyValues(tx)[0], 3.0, 1e-4);
+    EXPECT_NEAR(keyValues(tx)[1], 2.0, 1e-4);
+}
+
+TEST_F(RecordingTest, SecondTakeReplacesTheFirstAndNewIdKeepsTheOld) {
+    startTake();
+    recordAt(1, 1.0f, 0.0f);
+    recordAt(2, 2.0f, 0.0f);
+    recordAt(3, 3.0f, 0.0f);
+    endTake();
+    startTake();
+    recordAt(7, 7.0f, 0.0f);
+    recordAt(8, 8.0f, 0.0f);
+    endTake();
+    EXPECT_EQ(mayahost::animCurves().size(), 162u);
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_root_tx")), (std::vector<double>{7, 8}));
+
+    mayahost::setInt(mDevice.object, "deviceId", 4);
+    startTake();
+    recordAt(20, 20.0f, 0.0f);
+    endTake();
+    EXPECT_EQ(mayahost::animCurves().size(), 324u);
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_root_tx")), (std::vector<double>{7, 8}));
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter4_Skeleton_root_tx")), (std::vector<double>{20}));
+}
+
+TEST_F(RecordingTest, ANodeOfAnotherTypeBearingACurveNameIsReplaced) {
+    std::string transformName;
+    MObject transform = mayahost::createNode("transform", &transformName);
+    MFnDependencyNode(transform).setName("zemoriCharacter0_Skeleton_l_hand_ry", false);
+    ASSERT_FALSE(mayahost::findNode("zemoriCharacter0_Skeleton_l_hand_ry").isNull());
+
+    startTake();
+    recordAt(1, 1.0f, 0.0f);
+    endTake();
+    const MObject named = mayahost::findNode("zemoriCharacter0_Skeleton_l_hand_ry");
+    ASSERT_FALSE(named.isNull());
+    const MObject referenceCurve = mayahost::createNode("animCurveTL");
+    EXPECT_TRUE(MFnDependencyNode(named).typeId() == MFnDependencyNode(referenceCurve).typeId());
+    EXPECT_EQ(curve("zemoriCharacter0_Skeleton_l_hand_ry").keys.size(), 1u);
+    for (const std::string& name : mayahost::nodeNames()) {
+        EXPECT_EQ(name.rfind("transform", 0), std::string::npos) << name;
+    }
+}
+
+TEST_F(RecordingTest, RotationKeysAreDegreesOnDistanceCurves) {
+    startTake();
+    recordAt(1, 0.0f, 90.0f);
+    endTake();
+    const MObject rz = mayahost::findNode("zemoriCharacter0_Skeleton_head_rz");
+    const MObject referenceCurve = mayahost::createNode("animCurveTL");
+    EXPECT_TRUE(MFnDependencyNode(rz).typeId() == MFnDependencyNode(referenceCurve).typeId());
+    EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_head_rz").keys.at(0).value, 90.0, 1e-3);
+    EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_head_rx").keys.at(0).value, 0.0, 1e-3);
+}
+
+TEST_F(RecordingTest, FailedCurveCreationIsReportedAndItsKeysGoNowhere) {
+    startTake();
+    recordAt(1, 1.0f, 10.0f);
+    recordAt(2, 2.0f, 20.0f);
+    endTake();
+    // A clean first take, so that curves of these names exist already.
+    ASSERT_EQ(mayahost::animCurves().size(), 162u);
+
+    startTake();
+    recordAt(5, 5.0f, 50.0f);
+    // The whole root and the first curve of the next joint fail.
+    mayahost::failCurveCreations(7);
+    endTake();
+
+    int reported = 0;
+    for (const std::string& line : mayahost::errorLines()) {
+        reported += line.find("Error creating animation curves") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(reported, 2);  // once per joint with a failure
+    for (const char* suffix : kSuffixes) {
+        bool exists = true;
+        mayahost::animCurve(std::string("zemoriCharacter0_Skeleton_root") + suffix, &exists);
+        EXPECT_FALSE(exists) << suffix;  // the old curve was deleted, no new one came
+    }
+    bool exists = true;
+    mayahost::animCurve("zemoriCharacter0_Skeleton_torso_1_tx", &exists);
+    EXPECT_FALSE(exists);
+    // Every curve made holds only its own key of the new take.
+    EXPECT_EQ(mayahost::animCurves().size(), 162u - 7u);
+    for (const auto& made : mayahost::animCurves()) {
+        ASSERT_EQ(made.keys.size(), 1u) << made.name;
+        EXPECT_EQ(made.keys[0].time.as(MTime::uiUnit()), 5.0) << made.name;
+    }
+    const auto ty = curve("zemoriCharacter0_Skeleton_torso_1_ty");
+    EXPECT_NEAR(ty.keys[0].value, 2.0, 1e-4);
+    EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_torso_1_rz").keys[0].value, 50.0, 1e-3);
+}
+
+}  // namespace
+}  // namespace nodetest
