@@ -1,0 +1,5 @@
+// Registration function types (kept in MTypes.h as well, where older code
+// looks for them).
+#pragma once
+
+#include <maya/MTypes.h>

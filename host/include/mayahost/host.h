@@ -1,0 +1,167 @@
+// The embedded host's own interface, for tests and tools: what a user or the
+// host application does around the API (create and delete nodes, set and
+// read attributes, run idle processing, play back, load plug-ins) and what
+// the UI scripts would show. None of it is part of the plug-in API.
+//
+// Everything here runs on the main thread (the thread that calls it), except
+// where a comment says otherwise.
+#pragma once
+
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MStatus.h>
+#include <maya/MTime.h>
+#include <maya/MTypes.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace mayahost {
+
+// --- Host lifetime ---
+
+// Unloads every plug-in, deletes every node (waiting a bounded time for
+// device threads), and clears types, commands, callbacks, queues, records,
+// paths, hooks and playback state. Call between tests.
+void reset();
+// Fires kBeforeNew callbacks, then deletes every node.
+void newScene();
+
+// --- Nodes ---
+
+// A node of a registered type (plug-in types, "transform", the animCurve
+// types), named <typeName>1, <typeName>2, ...; null and kInvalidParameter
+// for an unknown type.
+MObject createNode(const std::string& typeName, std::string* name = nullptr,
+                   MStatus* status = nullptr);
+// The node of that exact name, or null.
+MObject findNode(const std::string& name);
+std::string nodeName(const MObject& node);
+std::vector<std::string> nodeNames();
+// Deletes as MDGModifier::deleteNode + doIt do.
+MStatus deleteNode(const MObject& node);
+// Deleted device nodes whose thread has not ended yet.
+std::size_t pendingDeletionCount();
+// How long deletion and restarts wait for a device thread (default 2 s).
+void setShutdownGracePeriod(std::chrono::milliseconds grace);
+
+// --- Attributes by name (long or short) ---
+
+MPlug findPlug(const MObject& node, const std::string& attribute, MStatus* status = nullptr);
+MStatus setInt(const MObject& node, const std::string& attribute, int value);
+MStatus setDouble(const MObject& node, const std::string& attribute, double value);
+MStatus setBool(const MObject& node, const std::string& attribute, bool value);
+// Reads as a plug read does: a dirty output is computed first.
+int getInt(const MObject& node, const std::string& attribute, MStatus* status = nullptr);
+double getDouble(const MObject& node, const std::string& attribute, MStatus* status = nullptr);
+bool getBool(const MObject& node, const std::string& attribute, MStatus* status = nullptr);
+// Computes the attribute if it is dirty and returns compute's status
+// (kSuccess when it was clean).
+MStatus evaluate(const MObject& node, const std::string& attribute);
+bool isDirty(const MObject& node, const std::string& attribute);
+// Element `index` of an array of float triples, as stored (no compute);
+// kNotFound when the element does not exist.
+MStatus getFloat3Element(const MObject& node, const std::string& attribute, unsigned int index,
+                         float value[3]);
+unsigned int elementCount(const MObject& node, const std::string& attribute);
+// Calls to compute on the node so far.
+int computeCount(const MObject& node);
+
+// --- Idle processing ---
+
+// Runs, in the order queued, the commands of executeCommandOnIdle and the
+// evaluations of refresh outputs that device threads scheduled; then
+// finishes deferred thread restarts and pending deletions. Returns the
+// number of queued items run.
+int processIdleEvents();
+// Items waiting for idle processing (any thread).
+std::size_t idleQueueLength();
+
+// --- Scripts, resources, UI records ---
+
+// Folders searched, in order, by MGlobal::sourceFile.
+void setScriptPath(const std::vector<std::string>& folders);
+// Folders searched for <name>.res after the plug-in's own folder.
+void setResourcePath(const std::vector<std::string>& folders);
+
+struct PanelState {
+    bool exists = false;  // some UI procedure addressed this id
+    std::string status;   // last displayMessage text
+    bool bindButtonEnabled = false;
+    bool liveChecked = false;
+    std::string ipList;     // last displayAvailableIPs text
+    int statusUpdates = 0;  // displayMessage calls
+    int ipListUpdates = 0;  // displayAvailableIPs calls
+};
+PanelState panelState(int deviceId);
+// Error lines: MGlobal::displayError, MPxCommand::displayError, MEL error,
+// and failures of commands (unknown procedure, bad arguments, parse errors).
+std::vector<std::string> errorLines();
+std::vector<std::string> infoLines();
+// Every command text run, in order, immediate and idle.
+std::vector<std::string> commandLog();
+// Script files sourced, as full paths.
+std::vector<std::string> sourcedScripts();
+int shelfCreations();
+int uiCleanUps();
+// Also print error and info lines to std::cerr / std::cout (default off).
+void setEchoToConsole(bool echo);
+
+// --- Animation curves ---
+
+struct CurveKey {
+    MTime time;
+    double value;
+};
+struct CurveInfo {
+    std::string name;
+    std::vector<CurveKey> keys;  // sorted by time
+};
+// All anim curve nodes in the scene, in creation order.
+std::vector<CurveInfo> animCurves();
+// The curve of that name; exists false when there is none.
+CurveInfo animCurve(const std::string& name, bool* exists = nullptr);
+// The next `count` curve creations fail with kFailure.
+void failCurveCreations(int count);
+
+// --- Playback ---
+
+// The node's attribute follows the scene time (in the UI unit), as if
+// connected to it; set at once and on every time change.
+MStatus connectTime(const MObject& node, const std::string& attribute);
+struct Output {
+    MObject node;
+    std::string attribute;
+};
+// Starts playback, then for each of `frames` frames: advances the current
+// time by one frame of the UI unit, updates connected time inputs,
+// evaluates the outputs, runs idle processing. Playback keeps running.
+void playFrames(int frames, const std::vector<Output>& outputs);
+// One frame as above without starting playback.
+void stepFrame(const std::vector<Output>& outputs);
+
+// --- Plug-ins ---
+
+// Loads the module, calls its initializePlugin; kFailure (module kept
+// unloaded) when it cannot be loaded, lacks the entry point, or
+// initializePlugin fails.
+MStatus loadPlugin(const std::string& path);
+// Calls uninitializePlugin and unloads the module; the name is the file
+// name without folder and extension, or the path given to loadPlugin.
+MStatus unloadPlugin(const std::string& nameOrPath);
+bool isPluginLoaded(const std::string& nameOrPath);
+// A plug-in object without a module, for registering test types and
+// commands directly from a test.
+MObject createPluginObject(const std::string& name, const std::string& loadPath);
+// Registrations (command, node type, UI strings) of this name fail.
+void failRegistration(const std::string& name);
+
+// --- Device nodes ---
+
+// Handler threads started for the node so far (the first at creation).
+int threadStarts(const MObject& node);
+// True while the node's handler thread has not returned.
+bool threadRunning(const MObject& node);
+
+}  // namespace mayahost

@@ -1,0 +1,248 @@
+// The dependency graph: node creation and naming, dirty propagation, compute
+// on demand, deletion.
+#include "hostState.h"
+
+#include <maya/MDataBlock.h>
+#include <maya/MPxThreadedDeviceNode.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <iostream>
+
+namespace mayahost {
+namespace detail {
+
+namespace {
+
+void teardownAtExit() {
+    // Only stop device threads: the plug-in's module may already have
+    // destroyed its statics, so no node is freed here.
+    Host& h = host();
+    auto deadline = graceDeadline();
+    std::vector<std::shared_ptr<NodeData>> all = h.nodes;
+    all.insert(all.end(), h.pending.begin(), h.pending.end());
+    for (auto& node : all) {
+        if (node->type->kind == MPxNode::kThreadedDeviceNode && node->user != nullptr &&
+            node->alive.load()) {
+            requestDeviceStop(*node);
+        }
+    }
+    for (auto& node : all) {
+        if (node->type->kind == MPxNode::kThreadedDeviceNode && node->user != nullptr) {
+            if (waitDeviceThread(*node, deadline)) joinDeviceThread(*node);
+        }
+    }
+}
+
+}  // namespace
+
+Host& host() {
+    static Host* instance = [] {
+        auto* h = new Host;
+        registerBuiltInTypes(*h);
+        std::atexit(teardownAtExit);
+        return h;
+    }();
+    return *instance;
+}
+
+std::chrono::steady_clock::time_point graceDeadline() {
+    return std::chrono::steady_clock::now() +
+           std::chrono::milliseconds(host().graceMilliseconds.load());
+}
+
+const AttributeData* NodeType::find(const std::string& wanted) const {
+    for (const auto& attribute : attributes) {
+        if (attribute->name == wanted || attribute->shortName == wanted) return attribute.get();
+        for (const auto& child : attribute->children) {
+            if (child->name == wanted || child->shortName == wanted) return child.get();
+        }
+    }
+    return nullptr;
+}
+
+bool NodeType::has(const AttributeData* attribute) const {
+    if (attribute == nullptr) return false;
+    const AttributeData* root = attribute->root();
+    for (const auto& a : attributes) {
+        if (a.get() == root) return true;
+    }
+    return false;
+}
+
+NodeData::~NodeData() = default;
+
+Slot* NodeData::slot(const AttributeData* root) {
+    auto it = values.find(root);
+    return it == values.end() ? nullptr : &it->second;
+}
+
+std::shared_ptr<NodeData> nodeData(const MObject& node) {
+    auto data = Access::data<NodeData>(node, ObjectData::Kind::kNode);
+    if (!data || !data->alive.load()) return nullptr;
+    return data;
+}
+
+std::shared_ptr<NodeData> findNodeByName(const std::string& name) {
+    for (const auto& node : host().nodes) {
+        if (node->name == name) return node;
+    }
+    return nullptr;
+}
+
+std::string uniqueName(const std::string& wanted, const NodeData* except) {
+    auto taken = [&](const std::string& name) {
+        auto node = findNodeByName(name);
+        return node && node.get() != except;
+    };
+    if (!taken(wanted)) return wanted;
+    std::size_t digits = wanted.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(wanted[digits - 1]))) --digits;
+    std::string base = wanted.substr(0, digits);
+    // A run of digits too long to count stays part of the base.
+    unsigned long long number = 0;
+    if (digits < wanted.size() && wanted.size() - digits <= 18) {
+        number = std::stoull(wanted.substr(digits));
+    } else if (digits < wanted.size()) {
+        base = wanted;
+    }
+    for (;;) {
+        ++number;
+        std::string candidate = base + std::to_string(number);
+        if (!taken(candidate)) return candidate;
+    }
+}
+
+std::shared_ptr<NodeData> createNodeOfType(const std::string& typeName, MStatus* status) {
+    Host& h = host();
+    auto found = h.types.find(typeName);
+    if (found == h.types.end()) {
+        if (status != nullptr) *status = MStatus::kInvalidParameter;
+        return nullptr;
+    }
+    auto node = std::make_shared<NodeData>();
+    node->type = found->second;
+    for (const auto& attribute : node->type->attributes) {
+        if (attribute->array) {
+            node->arrays[attribute.get()];
+        } else {
+            attribute->initialize(node->values[attribute.get()]);
+        }
+    }
+    // Outputs start dirty so that the first read computes them.
+    for (const auto& entry : node->type->affects) {
+        for (const AttributeData* affected : entry.second) node->dirty.insert(affected);
+    }
+    node->name = uniqueName(typeName + "1", nullptr);
+    if (node->type->creator != nullptr) {
+        void* created = node->type->creator();
+        if (created == nullptr) {
+            if (status != nullptr) *status = MStatus::kFailure;
+            return nullptr;
+        }
+        node->user = static_cast<MPxNode*>(created);
+        Access::nodeOf(*node->user) = node.get();
+    }
+    h.nodes.push_back(node);
+    ++node->type->liveNodes;
+    if (node->user != nullptr) {
+        node->user->postConstructor();
+        if (node->type->kind == MPxNode::kThreadedDeviceNode) startDeviceThread(*node);
+    }
+    if (status != nullptr) *status = MStatus::kSuccess;
+    return node;
+}
+
+void markDirty(NodeData& node, const AttributeData* root) {
+    std::lock_guard<std::mutex> lock(node.mutex);
+    node.dirty.insert(root);
+}
+
+void markDirtyFrom(NodeData& node, const AttributeData* changed) {
+    const auto& affects = node.type->affects;
+    std::vector<const AttributeData*> work{changed->root()};
+    std::set<const AttributeData*> seen{changed->root()};
+    std::lock_guard<std::mutex> lock(node.mutex);
+    while (!work.empty()) {
+        const AttributeData* current = work.back();
+        work.pop_back();
+        auto it = affects.find(current);
+        if (it == affects.end()) continue;
+        for (const AttributeData* affected : it->second) {
+            node.dirty.insert(affected);
+            if (seen.insert(affected).second) work.push_back(affected);
+        }
+    }
+}
+
+MStatus evaluatePlug(const MPlug& plug) {
+    auto node = nodeData(Access::plugNode(plug));
+    auto attribute = attributeData(Access::plugAttribute(plug));
+    if (!node || !attribute) return MStatus::kInvalidParameter;
+    const AttributeData* root = attribute->root();
+    {
+        std::lock_guard<std::mutex> lock(node->mutex);
+        if (node->dirty.count(root) == 0) return MStatus::kSuccess;
+    }
+    if (node->user == nullptr) {
+        std::lock_guard<std::mutex> lock(node->mutex);
+        node->dirty.erase(root);
+        return MStatus::kSuccess;
+    }
+    // A compute that reads its own output gets the stored value.
+    if (node->computing.count(root) != 0) return MStatus::kSuccess;
+    node->computing.insert(root);
+    ++node->computeCount;
+    MDataBlock block = Access::block(node.get());
+    MStatus status = node->user->compute(plug, block);
+    node->computing.erase(root);
+    return status;
+}
+
+void afterValueSet(NodeData& node, const AttributeData* root) {
+    markDirtyFrom(node, root);
+    if (node.type->kind == MPxNode::kThreadedDeviceNode) onDeviceAttributeSet(node, root);
+}
+
+void destroyNode(const std::shared_ptr<NodeData>& node) {
+    MPxNode* user = node->user;
+    node->user = nullptr;
+    delete user;
+    std::lock_guard<std::mutex> lock(node->mutex);
+    node->values.clear();
+    node->arrays.clear();
+    node->dirty.clear();
+}
+
+MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes) {
+    Host& h = host();
+    std::vector<std::shared_ptr<NodeData>> devices;
+    for (const auto& node : nodes) {
+        if (!node || !node->alive.exchange(false)) continue;
+        h.nodes.erase(std::remove(h.nodes.begin(), h.nodes.end(), node), h.nodes.end());
+        --node->type->liveNodes;
+        if (node->type->kind == MPxNode::kThreadedDeviceNode && node->user != nullptr) {
+            devices.push_back(node);
+        } else {
+            destroyNode(node);
+        }
+    }
+    if (devices.empty()) return MStatus::kSuccess;
+    // Ask every thread to stop before waiting for any of them.
+    for (const auto& node : devices) requestDeviceStop(*node);
+    auto deadline = graceDeadline();
+    for (const auto& node : devices) {
+        if (waitDeviceThread(*node, deadline)) {
+            joinDeviceThread(*node);
+            destroyNode(node);
+        } else {
+            // Its thread still runs: keep the object until the thread ends.
+            h.pending.push_back(node);
+        }
+    }
+    return MStatus::kSuccess;
+}
+
+}  // namespace detail
+}  // namespace mayahost

@@ -1,0 +1,313 @@
+// The host's internal state: node types, nodes and their values, the idle
+// queue, the command table and the records the UI procedures keep. Private
+// to the host library.
+#pragma once
+
+#include <maya/MArgList.h>
+#include <maya/MArrayDataBuilder.h>
+#include <maya/MDataBlock.h>
+#include <maya/MFnBase.h>
+#include <maya/MFnNumericData.h>
+#include <maya/MMessage.h>
+#include <maya/MObject.h>
+#include <maya/MPlug.h>
+#include <maya/MPxNode.h>
+#include <maya/MPxThreadedDeviceNode.h>
+#include <maya/MSceneMessage.h>
+#include <maya/MString.h>
+#include <maya/MStringResourceId.h>
+#include <maya/MTime.h>
+#include <maya/MTypes.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace mayahost {
+namespace detail {
+
+struct ObjectData : std::enable_shared_from_this<ObjectData> {
+    enum class Kind { kNode, kAttribute, kPlugin };
+    explicit ObjectData(Kind k) : kind(k) {}
+    virtual ~ObjectData() = default;
+    const Kind kind;
+};
+
+// One value of the data block. Every numeric type uses the field of its own
+// kind; triples use f3.
+struct Slot {
+    bool b = false;
+    int i = 0;
+    float f = 0.0f;
+    double d = 0.0;
+    float f3[3] = {0.0f, 0.0f, 0.0f};
+};
+
+struct AttributeData : ObjectData {
+    AttributeData() : ObjectData(Kind::kAttribute) {}
+    std::string name;
+    std::string shortName;
+    MFnNumericData::Type numericType = MFnNumericData::kInvalid;
+    bool generic = false;  // accepts any data; holds a double here
+    double defaultValue = 0.0;
+    bool readable = true;
+    bool writable = true;
+    bool storable = true;
+    bool array = false;
+    bool keyable = false;
+    bool hidden = false;
+    bool usesArrayDataBuilder = false;
+    bool added = false;  // belongs to a node type
+    std::vector<std::shared_ptr<AttributeData>> children;
+    std::weak_ptr<AttributeData> parent;
+    int childIndex = -1;
+
+    bool isTriple() const { return !children.empty(); }
+    // The top-level attribute of a child, or this one.
+    const AttributeData* root() const;
+    void initialize(Slot& slot) const;
+};
+
+struct PluginData;
+
+struct NodeType {
+    std::string name;
+    unsigned int id = 0;
+    MCreatorFunction creator = nullptr;
+    MPxNode::Type kind = MPxNode::kDependNode;
+    bool builtIn = false;
+    MFn::Type fnType = MFn::kDependencyNode;
+    int curveType = -1;  // MFnAnimCurve::AnimCurveType of curve node types
+    std::vector<std::shared_ptr<AttributeData>> attributes;  // top level, inherited first
+    std::map<const AttributeData*, std::vector<const AttributeData*>> affects;
+    PluginData* plugin = nullptr;
+    int liveNodes = 0;
+
+    const AttributeData* find(const std::string& name) const;
+    bool has(const AttributeData* attribute) const;
+};
+
+struct CurveKeyData {
+    MTime time;
+    double value;
+};
+
+struct NodeData : ObjectData {
+    NodeData() : ObjectData(Kind::kNode) {}
+    ~NodeData() override;
+
+    std::string name;  // main thread only
+    std::shared_ptr<NodeType> type;
+    MPxNode* user = nullptr;
+    std::atomic<bool> alive{true};
+
+    // Values and dirty flags; also read from device threads.
+    std::mutex mutex;
+    std::map<const AttributeData*, Slot> values;
+    std::map<const AttributeData*, std::map<unsigned int, Slot>> arrays;
+    std::set<const AttributeData*> dirty;
+
+    // Main thread only.
+    std::set<const AttributeData*> computing;
+    int computeCount = 0;
+    std::vector<CurveKeyData> keys;
+    std::vector<const AttributeData*> timeInputs;
+
+    Slot* slot(const AttributeData* root);
+};
+
+struct PluginData : ObjectData {
+    PluginData() : ObjectData(Kind::kPlugin) {}
+    std::string name;
+    std::string path;
+    std::string loadPath;
+    std::string vendor;
+    std::string version;
+    void* module = nullptr;
+    std::vector<std::string> commands;
+    std::vector<std::shared_ptr<NodeType>> types;
+};
+
+struct Records {
+    std::mutex mutex;
+    std::vector<std::string> errors;
+    std::vector<std::string> infos;
+    std::vector<std::string> commands;
+    std::vector<std::string> sourced;
+    struct Panel {
+        bool exists = false;
+        std::string status;
+        bool bind = false;
+        bool live = false;
+        std::string ipList;
+        int statusUpdates = 0;
+        int ipUpdates = 0;
+    };
+    std::map<int, Panel> panels;
+    int shelves = 0;
+    int cleanUps = 0;
+    bool echo = false;
+};
+
+struct IdleTask {
+    std::string command;                // a command to run, or
+    std::weak_ptr<ObjectData> refresh;  // a node whose refresh outputs to evaluate
+};
+
+struct CommandEntry {
+    MCreatorFunction creator = nullptr;
+    PluginData* plugin = nullptr;
+};
+
+struct CallbackEntry {
+    MSceneMessage::Message message;
+    MMessage::MBasicFunction function;
+    void* clientData;
+    PluginData* plugin;  // installed while that plug-in's entry point ran
+};
+
+struct Host {
+    // Any thread.
+    std::mutex idleMutex;
+    std::deque<IdleTask> idle;
+    Records records;
+    std::mutex stringsMutex;
+    std::map<std::pair<std::string, std::string>, std::string> registeredStrings;
+    std::map<std::pair<std::string, std::string>, std::string> localizedStrings;
+    std::atomic<int> uiUnit{MTime::kFilm};
+    std::atomic<bool> playing{false};
+    std::atomic<long long> graceMilliseconds{2000};
+
+    // Main thread.
+    std::map<std::string, std::shared_ptr<NodeType>> types;
+    std::vector<std::shared_ptr<NodeData>> nodes;
+    std::vector<std::shared_ptr<NodeData>> pending;
+    NodeType* initializing = nullptr;
+    std::map<std::string, CommandEntry> commands;
+    std::map<MCallbackId, CallbackEntry> callbacks;
+    MCallbackId nextCallbackId = 1;
+    std::vector<std::shared_ptr<PluginData>> plugins;
+    PluginData* runningEntryPoint = nullptr;
+    std::vector<std::shared_ptr<NodeData>> leaked;  // threads that never ended
+    std::vector<std::string> scriptPath;
+    std::vector<std::string> resourcePath;
+    double currentTime = 0.0;  // in uiUnit
+    std::set<std::string> failingRegistrations;
+    int failingCurveCreations = 0;
+};
+
+// The host, created on first use and never destroyed.
+Host& host();
+void registerBuiltInTypes(Host& h);
+
+// Reach into the API classes.
+struct Access {
+    template <class T>
+    static std::shared_ptr<T> data(const MObject& object, ObjectData::Kind kind) {
+        if (!object.mData || object.mData->kind != kind) return nullptr;
+        return std::static_pointer_cast<T>(object.mData);
+    }
+    static MObject object(std::shared_ptr<ObjectData> data) {
+        MObject result;
+        result.mData = std::move(data);
+        return result;
+    }
+    static const std::shared_ptr<ObjectData>& raw(const MObject& object) { return object.mData; }
+    static MObject& fnObject(MFnBase& fn);
+    static const MObject& fnObject(const MFnBase& fn);
+    static MPlug plug(const MObject& node, const MObject& attribute, int index);
+    static int plugIndex(const MPlug& plug) { return plug.mIndex; }
+    static const MObject& plugNode(const MPlug& plug) { return plug.mNode; }
+    static const MObject& plugAttribute(const MPlug& plug) { return plug.mAttribute; }
+    static NodeData*& nodeOf(MPxNode& node) { return node.mNodeData; }
+    static DeviceState* device(MPxThreadedDeviceNode& node);
+    static MDataBlock block(NodeData* node);
+    static MDataHandle handle(NodeData* node, const AttributeData* attribute, Slot* slot);
+    static MArrayDataHandle arrayHandle(NodeData* node, const AttributeData* attribute);
+    static const AttributeData* handleAttribute(const MDataHandle& h) { return h.mAttribute; }
+    static Slot* handleSlot(const MDataHandle& h) { return h.mSlot; }
+    static NodeData* handleNode(const MDataHandle& h) { return h.mNode; }
+    static NodeData* blockNode(const MDataBlock& b) { return b.mNode; }
+    static std::shared_ptr<BuilderData>& builderData(MArrayDataBuilder& b) { return b.mData; }
+    static const std::shared_ptr<BuilderData>& builderData(const MArrayDataBuilder& b) {
+        return b.mData;
+    }
+    static std::vector<std::string>& args(MArgList& list) { return list.mArgs; }
+    static const std::string& text(const MString& s) { return s.mText; }
+    static void setBuffer(MCharBuffer& buffer, char* ptr, long size);
+    static const MString& resourceModule(const MStringResourceId& id);
+    static const MString& resourceKey(const MStringResourceId& id);
+    static const MString& resourceDefault(const MStringResourceId& id);
+};
+
+// Node and graph operations (graph.cpp).
+std::shared_ptr<NodeData> nodeData(const MObject& node);
+std::shared_ptr<AttributeData> attributeData(const MObject& attribute);
+std::shared_ptr<NodeData> createNodeOfType(const std::string& typeName, MStatus* status);
+std::string uniqueName(const std::string& wanted, const NodeData* except);
+std::shared_ptr<NodeData> findNodeByName(const std::string& name);
+void markDirtyFrom(NodeData& node, const AttributeData* changed);
+void markDirty(NodeData& node, const AttributeData* root);
+// Computes the plug if its attribute is dirty; kSuccess when it was clean.
+MStatus evaluatePlug(const MPlug& plug);
+// Applies a value set through a plug or the host API: dirtiness, the
+// device-thread reaction to live and frameRate.
+void afterValueSet(NodeData& node, const AttributeData* root);
+MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes);
+void destroyNode(const std::shared_ptr<NodeData>& node);
+
+// Device nodes (threadedDevice.cpp).
+void startDeviceThread(NodeData& node);
+// Calls the node's shutdown handler (main thread).
+void requestDeviceStop(NodeData& node);
+// Waits until the handler thread has returned or the deadline passed; true
+// when it has returned.
+bool waitDeviceThread(NodeData& node, std::chrono::steady_clock::time_point deadline);
+// Both of the above.
+bool stopDeviceThread(NodeData& node, std::chrono::steady_clock::time_point deadline);
+void joinDeviceThread(NodeData& node);
+bool deviceThreadRunning(NodeData& node);
+void onDeviceAttributeSet(NodeData& node, const AttributeData* root);
+// Restarts deferred because the old thread outlived the grace period, and
+// destruction of pending deleted nodes whose thread has ended.
+void finishDeferredDeviceWork();
+void registerDeviceAttributes(NodeType& type);
+int deviceThreadStarts(NodeData& node);
+// Evaluates the node's refresh outputs (idle processing).
+void evaluateRefreshOutputs(NodeData& node);
+
+// Time (time.cpp).
+void pushTimeToInputs();
+const char* curveTypeName(int curveType);
+
+// Commands (commands.cpp, mel.cpp).
+MStatus runCommand(const std::string& text);
+bool isBuiltInProcedure(const std::string& name);
+void setCommandResult(const std::string& text, double number);
+const std::string& commandResultText();
+double commandResultNumber();
+void recordError(const std::string& line);
+void recordInfo(const std::string& line);
+
+// Resources (stringResources.cpp).
+void loadResourceFile(const std::string& name, const std::string& pluginFolder);
+
+// Modules (moduleLoader.cpp).
+void* openModule(const std::string& path, std::string* error);
+void* moduleSymbol(void* module, const char* name);
+void closeModule(void* module);
+std::string absolutePath(const std::string& path);
+
+std::chrono::steady_clock::time_point graceDeadline();
+
+}  // namespace detail
+}  // namespace mayahost

@@ -1,0 +1,393 @@
+// MFnPlugin registrations, scene messages, and loading plug-in modules.
+#include "hostState.h"
+
+#include <mayahost/host.h>
+
+#include <maya/MFnPlugin.h>
+#include <maya/MSceneMessage.h>
+
+#include <algorithm>
+#include <iostream>
+
+using mayahost::detail::Access;
+using mayahost::detail::Host;
+using mayahost::detail::NodeType;
+using mayahost::detail::PluginData;
+
+namespace mayahost {
+namespace detail {
+
+std::shared_ptr<PluginData> pluginData(const MObject& object) {
+    return Access::data<PluginData>(object, ObjectData::Kind::kPlugin);
+}
+
+bool registrationFails(const std::string& name) {
+    return host().failingRegistrations.count(name) != 0;
+}
+
+// Removes what a plug-in left registered; types that still have nodes stay.
+bool dropRegistrations(PluginData& plugin) {
+    Host& h = host();
+    for (const std::string& name : plugin.commands) h.commands.erase(name);
+    plugin.commands.clear();
+    bool clean = true;
+    std::vector<std::shared_ptr<NodeType>> kept;
+    for (const auto& type : plugin.types) {
+        bool pending =
+            std::any_of(h.pending.begin(), h.pending.end(),
+                        [&](const std::shared_ptr<NodeData>& n) { return n->type == type; });
+        if (type->liveNodes > 0 || pending) {
+            kept.push_back(type);
+            clean = false;
+        } else {
+            h.types.erase(type->name);
+        }
+    }
+    plugin.types = kept;
+    for (auto it = h.callbacks.begin(); it != h.callbacks.end();) {
+        if (it->second.plugin == &plugin) {
+            it = h.callbacks.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return clean;
+}
+
+}  // namespace detail
+}  // namespace mayahost
+
+namespace {
+
+void setStatus(MStatus* status, MStatus value) {
+    if (status != nullptr) *status = value;
+}
+
+std::shared_ptr<PluginData> attachedPlugin(const MFnBase& fn, MStatus* status) {
+    auto plugin = mayahost::detail::pluginData(Access::fnObject(fn));
+    setStatus(status, plugin ? MStatus::kSuccess : MStatus::kInvalidParameter);
+    return plugin;
+}
+
+}  // namespace
+
+MAYAHOST_NS_OPEN
+
+MFn::Type MFnPlugin::type() const {
+    return MFn::kPlugin;
+}
+MFnPlugin::~MFnPlugin() = default;
+const char* MFnPlugin::className() {
+    return "MFnPlugin";
+}
+MFnPlugin::MFnPlugin() = default;
+
+MFnPlugin::MFnPlugin(MObject& object, const char* vendor, const char* version, const char*,
+                     MStatus* ReturnStatus) {
+    MStatus status = setObject(object);
+    auto plugin = mayahost::detail::pluginData(object);
+    if (status && plugin) {
+        plugin->vendor = vendor != nullptr ? vendor : "";
+        plugin->version = version != nullptr ? version : "";
+    }
+    setStatus(ReturnStatus, status);
+}
+
+MFnPlugin::MFnPlugin(const MObject& object, const char*, const char*, const char*,
+                     MStatus* ReturnStatus) {
+    setStatus(ReturnStatus, setObject(object));
+}
+
+MString MFnPlugin::vendor(MStatus* ReturnStatus) const {
+    auto plugin = attachedPlugin(*this, ReturnStatus);
+    return plugin ? MString(plugin->vendor.c_str()) : MString();
+}
+
+MString MFnPlugin::version(MStatus* ReturnStatus) const {
+    auto plugin = attachedPlugin(*this, ReturnStatus);
+    return plugin ? MString(plugin->version.c_str()) : MString();
+}
+
+MString MFnPlugin::name(MStatus* ReturnStatus) const {
+    auto plugin = attachedPlugin(*this, ReturnStatus);
+    return plugin ? MString(plugin->name.c_str()) : MString();
+}
+
+MString MFnPlugin::loadPath(MStatus* ReturnStatus) const {
+    auto plugin = attachedPlugin(*this, ReturnStatus);
+    return plugin ? MString(plugin->loadPath.c_str()) : MString();
+}
+
+MStatus MFnPlugin::registerCommand(const MString& commandName, MCreatorFunction creatorFunction,
+                                   MCreateSyntaxFunction) {
+    MStatus status;
+    auto plugin = attachedPlugin(*this, &status);
+    if (!plugin) return status;
+    auto& h = mayahost::detail::host();
+    const std::string& name = Access::text(commandName);
+    if (name.empty() || creatorFunction == nullptr) return MStatus::kInvalidParameter;
+    if (mayahost::detail::registrationFails(name) || h.commands.count(name) != 0 ||
+        mayahost::detail::isBuiltInProcedure(name)) {
+        return MStatus::kFailure;
+    }
+    h.commands[name] = mayahost::detail::CommandEntry{creatorFunction, plugin.get()};
+    plugin->commands.push_back(name);
+    return MStatus::kSuccess;
+}
+
+MStatus MFnPlugin::deregisterCommand(const MString& commandName) {
+    MStatus status;
+    auto plugin = attachedPlugin(*this, &status);
+    if (!plugin) return status;
+    auto& h = mayahost::detail::host();
+    const std::string& name = Access::text(commandName);
+    auto it = h.commands.find(name);
+    if (it == h.commands.end() || it->second.plugin != plugin.get()) return MStatus::kFailure;
+    h.commands.erase(it);
+    plugin->commands.erase(std::remove(plugin->commands.begin(), plugin->commands.end(), name),
+                           plugin->commands.end());
+    return MStatus::kSuccess;
+}
+
+MStatus MFnPlugin::registerNode(const MString& typeName, const MTypeId& typeId,
+                                MCreatorFunction creatorFunction, MInitializeFunction initFunction,
+                                MPxNode::Type type, const MString*) {
+    MStatus status;
+    auto plugin = attachedPlugin(*this, &status);
+    if (!plugin) return status;
+    auto& h = mayahost::detail::host();
+    const std::string& name = Access::text(typeName);
+    if (name.empty() || creatorFunction == nullptr) return MStatus::kInvalidParameter;
+    if (mayahost::detail::registrationFails(name) || h.types.count(name) != 0) {
+        return MStatus::kFailure;
+    }
+    for (const auto& entry : h.types) {
+        if (!entry.second->builtIn && entry.second->id == typeId.id()) return MStatus::kFailure;
+    }
+    auto nodeType = std::make_shared<NodeType>();
+    nodeType->name = name;
+    nodeType->id = typeId.id();
+    nodeType->creator = creatorFunction;
+    nodeType->kind = type;
+    nodeType->plugin = plugin.get();
+    nodeType->fnType =
+        type == MPxNode::kThreadedDeviceNode ? MFn::kPluginThreadedDevice : MFn::kPluginDependNode;
+    if (type == MPxNode::kThreadedDeviceNode) mayahost::detail::registerDeviceAttributes(*nodeType);
+    if (initFunction != nullptr) {
+        h.initializing = nodeType.get();
+        MStatus initialized = initFunction();
+        h.initializing = nullptr;
+        if (!initialized) return MStatus::kFailure;
+    }
+    h.types[name] = nodeType;
+    plugin->types.push_back(nodeType);
+    return MStatus::kSuccess;
+}
+
+MStatus MFnPlugin::deregisterNode(const MTypeId& typeId) {
+    MStatus status;
+    auto plugin = attachedPlugin(*this, &status);
+    if (!plugin) return status;
+    auto& h = mayahost::detail::host();
+    for (auto it = plugin->types.begin(); it != plugin->types.end(); ++it) {
+        if ((*it)->id != typeId.id()) continue;
+        bool pending = std::any_of(h.pending.begin(), h.pending.end(),
+                                   [&](const auto& n) { return n->type == *it; });
+        if ((*it)->liveNodes > 0 || pending) return MStatus::kFailure;
+        h.types.erase((*it)->name);
+        plugin->types.erase(it);
+        return MStatus::kSuccess;
+    }
+    return MStatus::kFailure;
+}
+
+MStatus MFnPlugin::registerUIStrings(MInitializeFunction registerMStringResources,
+                                     const MString& pluginStringsProc) {
+    MStatus status;
+    auto plugin = attachedPlugin(*this, &status);
+    if (!plugin) return status;
+    const std::string& name = Access::text(pluginStringsProc);
+    if (mayahost::detail::registrationFails(name)) return MStatus::kFailure;
+    if (registerMStringResources != nullptr) {
+        MStatus registered = registerMStringResources();
+        if (!registered) return registered;
+    }
+    mayahost::detail::loadResourceFile(name, plugin->loadPath);
+    return MStatus::kSuccess;
+}
+
+MCallbackId MSceneMessage::addCallback(Message msg, MMessage::MBasicFunction func, void* clientData,
+                                       MStatus* ReturnStatus) {
+    auto& h = mayahost::detail::host();
+    if (func == nullptr || msg < kSceneUpdate || msg >= kLast) {
+        setStatus(ReturnStatus, MStatus::kInvalidParameter);
+        return 0;
+    }
+    MCallbackId id = h.nextCallbackId++;
+    h.callbacks[id] = mayahost::detail::CallbackEntry{msg, func, clientData, h.runningEntryPoint};
+    setStatus(ReturnStatus, MStatus::kSuccess);
+    return id;
+}
+
+MStatus MMessage::removeCallback(MCallbackId id) {
+    auto& h = mayahost::detail::host();
+    return h.callbacks.erase(id) != 0 ? MStatus::kSuccess : MStatus::kInvalidParameter;
+}
+
+MAYAHOST_NS_CLOSE
+
+namespace mayahost {
+
+namespace {
+
+using EntryPoint = MStatus (*)(MObject);
+
+// The entry points have C++ linkage; these are their names as GCC and Clang
+// (also for MinGW) mangle them, then the unmangled names for modules that
+// export them as C.
+EntryPoint findEntryPoint(void* module, bool initialize) {
+    const char* names[2];
+    if (initialize) {
+        names[0] = "_Z16initializePluginN8Autodesk4Maya16OpenMaya202300007MObjectE";
+        names[1] = "initializePlugin";
+    } else {
+        names[0] = "_Z18uninitializePluginN8Autodesk4Maya16OpenMaya202300007MObjectE";
+        names[1] = "uninitializePlugin";
+    }
+    for (const char* name : names) {
+        if (void* symbol = detail::moduleSymbol(module, name)) {
+            return reinterpret_cast<EntryPoint>(symbol);
+        }
+    }
+    return nullptr;
+}
+
+std::string forwardSlashes(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+std::string folderOf(const std::string& path) {
+    std::string p = forwardSlashes(path);
+    std::size_t slash = p.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return p.substr(0, slash);
+}
+
+std::string stemOf(const std::string& path) {
+    std::string p = forwardSlashes(path);
+    std::size_t slash = p.find_last_of('/');
+    std::string file = slash == std::string::npos ? p : p.substr(slash + 1);
+    std::size_t dot = file.find('.');
+    if (dot != std::string::npos && dot > 0) file = file.substr(0, dot);
+    if (file.rfind("lib", 0) == 0 && file.size() > 3) file = file.substr(3);
+    return file;
+}
+
+std::shared_ptr<detail::PluginData> findPlugin(const std::string& nameOrPath) {
+    for (const auto& plugin : detail::host().plugins) {
+        if (plugin->name == nameOrPath || plugin->path == nameOrPath) return plugin;
+    }
+    return nullptr;
+}
+
+MStatus callEntryPoint(detail::PluginData& plugin, EntryPoint entry) {
+    detail::Host& h = detail::host();
+    detail::PluginData* previous = h.runningEntryPoint;
+    h.runningEntryPoint = &plugin;
+    MStatus status = entry(Access::object(plugin.shared_from_this()));
+    h.runningEntryPoint = previous;
+    return status;
+}
+
+}  // namespace
+
+MStatus loadPlugin(const std::string& path) {
+    detail::Host& h = detail::host();
+    if (findPlugin(path)) return MStatus::kFailure;
+    std::string error;
+    void* module = detail::openModule(path, &error);
+    if (module == nullptr) {
+        detail::recordError("Unable to load plug-in \"" + path + "\": " + error);
+        return MStatus::kFailure;
+    }
+    EntryPoint initialize = findEntryPoint(module, true);
+    if (initialize == nullptr || findEntryPoint(module, false) == nullptr) {
+        detail::closeModule(module);
+        detail::recordError("Plug-in \"" + path + "\" has no initializePlugin/uninitializePlugin.");
+        return MStatus::kFailure;
+    }
+    auto plugin = std::make_shared<detail::PluginData>();
+    plugin->path = path;
+    plugin->name = stemOf(path);
+    plugin->loadPath = folderOf(detail::absolutePath(path));
+    plugin->module = module;
+    h.plugins.push_back(plugin);
+    MStatus status = callEntryPoint(*plugin, initialize);
+    if (!status) {
+        detail::recordError("initializePlugin of \"" + path + "\" failed.");
+        h.plugins.erase(std::remove(h.plugins.begin(), h.plugins.end(), plugin), h.plugins.end());
+        if (detail::dropRegistrations(*plugin)) detail::closeModule(module);
+        return MStatus::kFailure;
+    }
+    return MStatus::kSuccess;
+}
+
+MStatus unloadPlugin(const std::string& nameOrPath) {
+    detail::Host& h = detail::host();
+    auto plugin = findPlugin(nameOrPath);
+    if (!plugin) return MStatus::kNotFound;
+    if (plugin->module == nullptr) {
+        // A plug-in object made by a test: no entry points.
+        detail::dropRegistrations(*plugin);
+        h.plugins.erase(std::remove(h.plugins.begin(), h.plugins.end(), plugin), h.plugins.end());
+        return MStatus::kSuccess;
+    }
+    EntryPoint uninitialize = findEntryPoint(plugin->module, false);
+    MStatus status = callEntryPoint(*plugin, uninitialize);
+    if (!status) {
+        detail::recordError("uninitializePlugin of \"" + plugin->name + "\" failed.");
+        return MStatus::kFailure;
+    }
+    h.plugins.erase(std::remove(h.plugins.begin(), h.plugins.end(), plugin), h.plugins.end());
+    if (detail::dropRegistrations(*plugin)) {
+        detail::closeModule(plugin->module);
+    } else {
+        // Its code is still in use by nodes: the module stays mapped.
+        std::cerr << "mayahost: plug-in " << plugin->name
+                  << " left node types with nodes; its module stays loaded" << std::endl;
+    }
+    plugin->module = nullptr;
+    return MStatus::kSuccess;
+}
+
+bool isPluginLoaded(const std::string& nameOrPath) {
+    return findPlugin(nameOrPath) != nullptr;
+}
+
+MObject createPluginObject(const std::string& name, const std::string& loadPath) {
+    auto plugin = std::make_shared<detail::PluginData>();
+    plugin->name = name;
+    plugin->path = name;
+    plugin->loadPath = forwardSlashes(loadPath);
+    detail::host().plugins.push_back(plugin);
+    return Access::object(plugin);
+}
+
+void failRegistration(const std::string& name) {
+    detail::host().failingRegistrations.insert(name);
+}
+
+void newScene() {
+    detail::Host& h = detail::host();
+    std::vector<detail::CallbackEntry> callbacks;
+    for (const auto& entry : h.callbacks) {
+        if (entry.second.message == MSceneMessage::kBeforeNew) callbacks.push_back(entry.second);
+    }
+    for (const auto& callback : callbacks) callback.function(callback.clientData);
+    std::vector<std::shared_ptr<detail::NodeData>> nodes = h.nodes;
+    detail::deleteNodes(nodes);
+}
+
+}  // namespace mayahost

@@ -1,0 +1,398 @@
+// Threaded device nodes: the handler thread's life (start, restart on a
+// change of live or frameRate, stop on deletion), the data pools and the
+// queue between the node's thread and the main thread.
+#include "hostState.h"
+
+#include <maya/MObjectArray.h>
+#include <maya/MPxThreadedDeviceNode.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+using mayahost::detail::Access;
+using mayahost::detail::AttributeData;
+using mayahost::detail::NodeData;
+
+namespace mayahost {
+namespace detail {
+
+struct DeviceState {
+    // Mirrors of live and frameRate for the node's thread.
+    std::atomic<bool> live{false};
+    std::atomic<double> frameRate{60.0};
+    std::atomic<bool> done{false};
+    std::chrono::steady_clock::time_point loopStart;  // the node's thread only
+
+    // Main thread.
+    std::thread thread;
+    bool started = false;
+    bool restartPending = false;
+    int starts = 0;
+    std::atomic<bool> refreshQueued{false};
+
+    std::mutex endMutex;
+    std::condition_variable ended;
+    bool running = false;
+
+    // Pools and queue; also the refresh outputs, read by pushThreadData.
+    std::mutex poolMutex;
+    std::vector<std::unique_ptr<char[]>> storage;
+    long bufferSize = 0;
+    std::vector<char*> freeBuffers;
+    std::set<char*> heldBuffers;
+    std::deque<char*> queue;
+    std::vector<const AttributeData*> refreshOutputs;
+};
+
+DeviceState* Access::device(MPxThreadedDeviceNode& node) {
+    return node.mDevice;
+}
+
+void Access::setBuffer(MCharBuffer& buffer, char* ptr, long size) {
+    buffer.setPtr(ptr);
+    buffer.setSize(size);
+}
+
+namespace {
+
+MPxThreadedDeviceNode* deviceNode(NodeData& node) {
+    return dynamic_cast<MPxThreadedDeviceNode*>(node.user);
+}
+
+DeviceState* stateOf(NodeData& node) {
+    MPxThreadedDeviceNode* user = deviceNode(node);
+    return user != nullptr ? Access::device(*user) : nullptr;
+}
+
+std::shared_ptr<AttributeData> inherited(const char* name, const char* brief,
+                                         MFnNumericData::Type type, double value) {
+    auto data = std::make_shared<AttributeData>();
+    data->name = name;
+    data->shortName = brief;
+    data->numericType = type;
+    data->defaultValue = value;
+    data->added = true;
+    return data;
+}
+
+void updateMirror(NodeData& node, DeviceState& state, const AttributeData* root) {
+    std::lock_guard<std::mutex> lock(node.mutex);
+    Slot* slot = node.slot(root);
+    if (slot == nullptr) return;
+    if (root == attributeData(MPxThreadedDeviceNode::live).get()) state.live.store(slot->b);
+    if (root == attributeData(MPxThreadedDeviceNode::frameRate).get()) {
+        state.frameRate.store(slot->d);
+    }
+}
+
+}  // namespace
+
+void registerDeviceAttributes(NodeType& type) {
+    for (const MObject* attribute :
+         {&MPxThreadedDeviceNode::live, &MPxThreadedDeviceNode::frameRate,
+          &MPxThreadedDeviceNode::output}) {
+        type.attributes.push_back(attributeData(*attribute));
+    }
+}
+
+void startDeviceThread(NodeData& node) {
+    MPxThreadedDeviceNode* user = deviceNode(node);
+    if (user == nullptr) return;
+    DeviceState* state = Access::device(*user);
+    updateMirror(node, *state, attributeData(MPxThreadedDeviceNode::live).get());
+    updateMirror(node, *state, attributeData(MPxThreadedDeviceNode::frameRate).get());
+    state->done.store(false);
+    {
+        std::lock_guard<std::mutex> lock(state->endMutex);
+        state->running = true;
+    }
+    state->started = true;
+    ++state->starts;
+    state->thread = std::thread([user, state] {
+        user->threadHandler();
+        std::lock_guard<std::mutex> lock(state->endMutex);
+        state->running = false;
+        state->ended.notify_all();
+    });
+}
+
+void requestDeviceStop(NodeData& node) {
+    MPxThreadedDeviceNode* user = deviceNode(node);
+    if (user != nullptr && Access::device(*user)->started) user->threadShutdownHandler();
+}
+
+bool waitDeviceThread(NodeData& node, std::chrono::steady_clock::time_point deadline) {
+    DeviceState* state = stateOf(node);
+    if (state == nullptr) return true;
+    std::unique_lock<std::mutex> lock(state->endMutex);
+    return state->ended.wait_until(lock, deadline, [state] { return !state->running; });
+}
+
+bool stopDeviceThread(NodeData& node, std::chrono::steady_clock::time_point deadline) {
+    requestDeviceStop(node);
+    return waitDeviceThread(node, deadline);
+}
+
+void joinDeviceThread(NodeData& node) {
+    DeviceState* state = stateOf(node);
+    if (state != nullptr && state->thread.joinable()) state->thread.join();
+}
+
+bool deviceThreadRunning(NodeData& node) {
+    DeviceState* state = stateOf(node);
+    if (state == nullptr) return false;
+    std::lock_guard<std::mutex> lock(state->endMutex);
+    return state->running;
+}
+
+int deviceThreadStarts(NodeData& node) {
+    DeviceState* state = stateOf(node);
+    return state != nullptr ? state->starts : 0;
+}
+
+void onDeviceAttributeSet(NodeData& node, const AttributeData* root) {
+    if (root != attributeData(MPxThreadedDeviceNode::live).get() &&
+        root != attributeData(MPxThreadedDeviceNode::frameRate).get()) {
+        return;
+    }
+    DeviceState* state = stateOf(node);
+    if (state == nullptr) return;
+    updateMirror(node, *state, root);
+    // Before the first start (postConstructor) and while a restart waits,
+    // the new value is simply picked up by the next start.
+    if (!state->started || state->restartPending || !node.alive.load()) return;
+    if (stopDeviceThread(node, graceDeadline())) {
+        joinDeviceThread(node);
+        startDeviceThread(node);
+    } else {
+        state->restartPending = true;
+    }
+}
+
+void finishDeferredDeviceWork() {
+    Host& h = host();
+    std::vector<std::shared_ptr<NodeData>> nodes = h.nodes;
+    for (const auto& node : nodes) {
+        DeviceState* state = stateOf(*node);
+        if (state == nullptr || !state->restartPending || deviceThreadRunning(*node)) continue;
+        state->restartPending = false;
+        joinDeviceThread(*node);
+        startDeviceThread(*node);
+    }
+    std::vector<std::shared_ptr<NodeData>> still;
+    std::vector<std::shared_ptr<NodeData>> pending;
+    pending.swap(h.pending);
+    for (const auto& node : pending) {
+        if (deviceThreadRunning(*node)) {
+            still.push_back(node);
+        } else {
+            joinDeviceThread(*node);
+            destroyNode(node);
+        }
+    }
+    h.pending.insert(h.pending.end(), still.begin(), still.end());
+}
+
+void evaluateRefreshOutputs(NodeData& node) {
+    DeviceState* state = stateOf(node);
+    if (state == nullptr) return;
+    state->refreshQueued.store(false);
+    std::vector<const AttributeData*> outputs;
+    {
+        std::lock_guard<std::mutex> lock(state->poolMutex);
+        outputs = state->refreshOutputs;
+    }
+    MObject object = Access::object(node.shared_from_this());
+    for (const AttributeData* attribute : outputs) {
+        MPlug plug(object,
+                   Access::object(const_cast<AttributeData*>(attribute)->shared_from_this()));
+        evaluatePlug(plug);
+    }
+}
+
+}  // namespace detail
+}  // namespace mayahost
+
+using mayahost::detail::DeviceState;
+
+MAYAHOST_NS_OPEN
+
+MObject MPxThreadedDeviceNode::output =
+    Access::object(mayahost::detail::inherited("output", "out", MFnNumericData::kDouble, 0.0));
+MObject MPxThreadedDeviceNode::live =
+    Access::object(mayahost::detail::inherited("live", "liv", MFnNumericData::kBoolean, 0.0));
+MObject MPxThreadedDeviceNode::frameRate =
+    Access::object(mayahost::detail::inherited("frameRate", "fr", MFnNumericData::kDouble, 60.0));
+
+MCharBuffer::MCharBuffer() : mPtr(nullptr), mSize(0) {}
+MCharBuffer::~MCharBuffer() = default;
+char* MCharBuffer::ptr() {
+    return mPtr;
+}
+long MCharBuffer::size() {
+    return mSize;
+}
+void MCharBuffer::setPtr(char* ptr) {
+    mPtr = ptr;
+}
+void MCharBuffer::setSize(long size) {
+    mSize = size;
+}
+
+MPxThreadedDeviceNode::MPxThreadedDeviceNode() : mDevice(new DeviceState) {}
+
+MPxThreadedDeviceNode::~MPxThreadedDeviceNode() {
+    // The host joins the thread before it destroys a node.
+    if (mDevice->thread.joinable()) mDevice->thread.join();
+    delete mDevice;
+}
+
+MPxNode::Type MPxThreadedDeviceNode::type() const {
+    return kThreadedDeviceNode;
+}
+void MPxThreadedDeviceNode::threadHandler() {}
+void MPxThreadedDeviceNode::threadShutdownHandler() {
+    setDone(true);
+}
+const char* MPxThreadedDeviceNode::className() {
+    return "MPxThreadedDeviceNode";
+}
+
+bool MPxThreadedDeviceNode::isLive() {
+    return mDevice->live.load();
+}
+bool MPxThreadedDeviceNode::isDone() {
+    return mDevice->done.load();
+}
+MStatus MPxThreadedDeviceNode::setDone(bool done) {
+    mDevice->done.store(done);
+    return MStatus::kSuccess;
+}
+
+MStatus MPxThreadedDeviceNode::beginThreadLoop() {
+    mDevice->loopStart = std::chrono::steady_clock::now();
+    return MStatus::kSuccess;
+}
+
+MStatus MPxThreadedDeviceNode::endThreadLoop() {
+    double rate = mDevice->frameRate.load();
+    if (!(rate > 0.0) || !std::isfinite(rate)) return MStatus::kSuccess;
+    auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(1.0 / rate));
+    auto until = mDevice->loopStart + period;
+    // Sleep in slices so that a shutdown is not held up by a slow rate.
+    const auto slice = std::chrono::milliseconds(10);
+    for (;;) {
+        auto now = std::chrono::steady_clock::now();
+        if (now >= until || mDevice->done.load()) break;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(until - now, slice));
+    }
+    return MStatus::kSuccess;
+}
+
+MStatus MPxThreadedDeviceNode::createMemoryPools(int nCount, int nElements, long nSize) {
+    if (nCount <= 0 || nElements <= 0 || nSize <= 0) return MStatus::kInvalidParameter;
+    // Bounded so that the product cannot overflow.
+    if (nCount > 4096 || static_cast<double>(nElements) * static_cast<double>(nSize) > 1 << 30) {
+        return MStatus::kInvalidParameter;
+    }
+    std::lock_guard<std::mutex> lock(mDevice->poolMutex);
+    if (!mDevice->storage.empty()) return MStatus::kFailure;
+    mDevice->bufferSize = static_cast<long>(nElements) * nSize;
+    for (int i = 0; i < nCount; ++i) {
+        mDevice->storage.emplace_back(new char[static_cast<std::size_t>(mDevice->bufferSize)]());
+        mDevice->freeBuffers.push_back(mDevice->storage.back().get());
+    }
+    return MStatus::kSuccess;
+}
+
+MStatus MPxThreadedDeviceNode::destroyMemoryPools() {
+    std::lock_guard<std::mutex> lock(mDevice->poolMutex);
+    mDevice->freeBuffers.clear();
+    mDevice->heldBuffers.clear();
+    mDevice->queue.clear();
+    mDevice->storage.clear();
+    mDevice->bufferSize = 0;
+    return MStatus::kSuccess;
+}
+
+MStatus MPxThreadedDeviceNode::acquireDataStorage(MCharBuffer& buffer) {
+    std::lock_guard<std::mutex> lock(mDevice->poolMutex);
+    if (mDevice->freeBuffers.empty()) return MStatus::kFailure;
+    char* ptr = mDevice->freeBuffers.back();
+    mDevice->freeBuffers.pop_back();
+    mDevice->heldBuffers.insert(ptr);
+    buffer.setPtr(ptr);
+    buffer.setSize(mDevice->bufferSize);
+    return MStatus::kSuccess;
+}
+
+MStatus MPxThreadedDeviceNode::pushThreadData(MCharBuffer& buffer) {
+    std::vector<const AttributeData*> outputs;
+    {
+        std::lock_guard<std::mutex> lock(mDevice->poolMutex);
+        auto held = mDevice->heldBuffers.find(buffer.ptr());
+        if (held == mDevice->heldBuffers.end()) return MStatus::kInvalidParameter;
+        mDevice->heldBuffers.erase(held);
+        mDevice->queue.push_back(buffer.ptr());
+        outputs = mDevice->refreshOutputs;
+    }
+    NodeData* node = Access::nodeOf(*this);
+    if (node == nullptr) return MStatus::kSuccess;
+    for (const AttributeData* attribute : outputs) {
+        mayahost::detail::markDirty(*node, attribute);
+        mayahost::detail::markDirtyFrom(*node, attribute);
+    }
+    if (!outputs.empty() && !mDevice->refreshQueued.exchange(true)) {
+        auto& h = mayahost::detail::host();
+        mayahost::detail::IdleTask task;
+        task.refresh = node->weak_from_this();
+        std::lock_guard<std::mutex> lock(h.idleMutex);
+        h.idle.push_back(std::move(task));
+    }
+    return MStatus::kSuccess;
+}
+
+MStatus MPxThreadedDeviceNode::popThreadData(MCharBuffer& buffer) {
+    std::lock_guard<std::mutex> lock(mDevice->poolMutex);
+    if (mDevice->queue.empty()) return MStatus::kFailure;
+    char* ptr = mDevice->queue.front();
+    mDevice->queue.pop_front();
+    mDevice->heldBuffers.insert(ptr);
+    buffer.setPtr(ptr);
+    buffer.setSize(mDevice->bufferSize);
+    return MStatus::kSuccess;
+}
+
+long MPxThreadedDeviceNode::threadDataCount() {
+    std::lock_guard<std::mutex> lock(mDevice->poolMutex);
+    return static_cast<long>(mDevice->queue.size());
+}
+
+MStatus MPxThreadedDeviceNode::releaseDataStorage(MCharBuffer& buffer) {
+    std::lock_guard<std::mutex> lock(mDevice->poolMutex);
+    auto held = mDevice->heldBuffers.find(buffer.ptr());
+    if (held == mDevice->heldBuffers.end()) return MStatus::kInvalidParameter;
+    mDevice->heldBuffers.erase(held);
+    mDevice->freeBuffers.push_back(buffer.ptr());
+    return MStatus::kSuccess;
+}
+
+MStatus MPxThreadedDeviceNode::setRefreshOutputAttributes(const MObjectArray& attributeList) {
+    NodeData* node = Access::nodeOf(*this);
+    std::vector<const AttributeData*> outputs;
+    for (unsigned int i = 0; i < attributeList.length(); ++i) {
+        auto data = mayahost::detail::attributeData(attributeList[i]);
+        if (!data || (node != nullptr && !node->type->has(data.get()))) {
+            return MStatus::kInvalidParameter;
+        }
+        outputs.push_back(data->root());
+    }
+    std::lock_guard<std::mutex> lock(mDevice->poolMutex);
+    mDevice->refreshOutputs = outputs;
+    return MStatus::kSuccess;
+}
+
+MAYAHOST_NS_CLOSE

@@ -1,0 +1,334 @@
+// MTime units, the playback state (MAnimControl) and animation curves.
+#include "hostState.h"
+
+#include <maya/MAnimControl.h>
+#include <maya/MFnAnimCurve.h>
+#include <maya/MPlug.h>
+#include <maya/MTime.h>
+
+#include <algorithm>
+#include <cmath>
+
+using mayahost::detail::Access;
+using mayahost::detail::NodeData;
+
+namespace {
+
+void setStatus(MStatus* status, MStatus value) {
+    if (status != nullptr) *status = value;
+}
+
+struct Rate {
+    double num;  // units per second = num / den
+    double den;
+};
+
+bool rateOf(MTime::Unit unit, Rate& rate) {
+    static const double kFps[] = {2,   3,   4,   5,   6,    8,    10,   12,   16,  20,  40,
+                                  75,  80,  100, 120, 125,  150,  200,  240,  250, 300, 375,
+                                  400, 500, 600, 750, 1200, 1500, 2000, 3000, 6000};
+    switch (unit) {
+        case MTime::kHours:
+            rate = {1, 3600};
+            return true;
+        case MTime::kMinutes:
+            rate = {1, 60};
+            return true;
+        case MTime::kSeconds:
+            rate = {1, 1};
+            return true;
+        case MTime::kMilliseconds:
+            rate = {1000, 1};
+            return true;
+        case MTime::kGames:
+            rate = {15, 1};
+            return true;
+        case MTime::kFilm:
+            rate = {24, 1};
+            return true;
+        case MTime::kPALFrame:
+            rate = {25, 1};
+            return true;
+        case MTime::kNTSCFrame:
+            rate = {30, 1};
+            return true;
+        case MTime::kShowScan:
+            rate = {48, 1};
+            return true;
+        case MTime::kPALField:
+            rate = {50, 1};
+            return true;
+        case MTime::kNTSCField:
+            rate = {60, 1};
+            return true;
+        case MTime::k23_976FPS:
+            rate = {24000, 1001};
+            return true;
+        case MTime::k29_97FPS:
+        case MTime::k29_97DF:
+            rate = {30000, 1001};
+            return true;
+        case MTime::k47_952FPS:
+            rate = {48000, 1001};
+            return true;
+        case MTime::k59_94FPS:
+            rate = {60000, 1001};
+            return true;
+        case MTime::k44100FPS:
+            rate = {44100, 1};
+            return true;
+        case MTime::k48000FPS:
+            rate = {48000, 1};
+            return true;
+        case MTime::k90FPS:
+            rate = {90, 1};
+            return true;
+        default:
+            break;
+    }
+    if (unit >= MTime::k2FPS && unit <= MTime::k6000FPS) {
+        rate = {kFps[unit - MTime::k2FPS], 1};
+        return true;
+    }
+    return false;
+}
+
+double convert(double value, MTime::Unit from, MTime::Unit to) {
+    Rate a{}, b{};
+    if (!rateOf(from, a) || !rateOf(to, b)) return 0.0;
+    if (from == to) return value;
+    return value * (b.num * a.den) / (b.den * a.num);
+}
+
+bool sameMoment(const MTime& a, const MTime& b) {
+    return std::fabs(a.as(MTime::kSeconds) - b.as(MTime::kSeconds)) < 1e-9;
+}
+
+const char* const kCurveTypeNames[] = {"animCurveTA", "animCurveTL", "animCurveTT", "animCurveTU",
+                                       "animCurveUA", "animCurveUL", "animCurveUT", "animCurveUU"};
+
+std::shared_ptr<NodeData> attachedCurve(const MFnBase& fn, MStatus* status) {
+    auto node = mayahost::detail::nodeData(Access::fnObject(fn));
+    if (!node || node->type->curveType < 0) {
+        setStatus(status, MStatus::kInvalidParameter);
+        return nullptr;
+    }
+    setStatus(status, MStatus::kSuccess);
+    return node;
+}
+
+}  // namespace
+
+namespace mayahost {
+namespace detail {
+
+// Sets every connected time input to the current time.
+void pushTimeToInputs() {
+    Host& h = host();
+    std::vector<std::shared_ptr<NodeData>> nodes = h.nodes;
+    for (const auto& node : nodes) {
+        for (const AttributeData* attribute : node->timeInputs) {
+            MPlug plug(Access::object(node),
+                       Access::object(const_cast<AttributeData*>(attribute)->shared_from_this()));
+            plug.setValue(h.currentTime);
+        }
+    }
+}
+
+const char* curveTypeName(int curveType) {
+    return curveType >= 0 && curveType < 8 ? kCurveTypeNames[curveType] : nullptr;
+}
+
+}  // namespace detail
+}  // namespace mayahost
+
+MAYAHOST_NS_OPEN
+
+MTime::MTime() : mValue(0.0), mUnit(uiUnit()) {}
+MTime::MTime(const MTime& other) = default;
+MTime::MTime(double timeValue, Unit unit) : mValue(timeValue), mUnit(unit) {}
+MTime::~MTime() = default;
+double MTime::value() const {
+    return mValue;
+}
+MTime::Unit MTime::unit() const {
+    return mUnit;
+}
+MStatus MTime::setValue(double value) {
+    mValue = value;
+    return MStatus::kSuccess;
+}
+MStatus MTime::setUnit(Unit unit) {
+    Rate r{};
+    if (!rateOf(unit, r)) return MStatus::kInvalidParameter;
+    mValue = convert(mValue, mUnit, unit);
+    mUnit = unit;
+    return MStatus::kSuccess;
+}
+double MTime::as(Unit unit) const {
+    return convert(mValue, mUnit, unit);
+}
+MTime::Unit MTime::uiUnit() {
+    return static_cast<Unit>(mayahost::detail::host().uiUnit.load());
+}
+MStatus MTime::setUIUnit(Unit unit) {
+    Rate r{};
+    if (!rateOf(unit, r)) return MStatus::kInvalidParameter;
+    auto& h = mayahost::detail::host();
+    Unit old = uiUnit();
+    h.currentTime = convert(h.currentTime, old, unit);
+    h.uiUnit.store(unit);
+    return MStatus::kSuccess;
+}
+MTime& MTime::operator=(const MTime& other) = default;
+bool MTime::operator==(const MTime& other) const {
+    return sameMoment(*this, other);
+}
+bool MTime::operator!=(const MTime& other) const {
+    return !sameMoment(*this, other);
+}
+bool MTime::operator<(const MTime& other) const {
+    return !sameMoment(*this, other) && as(kSeconds) < other.as(kSeconds);
+}
+
+MTime MAnimControl::currentTime() {
+    return MTime(mayahost::detail::host().currentTime, MTime::uiUnit());
+}
+MStatus MAnimControl::setCurrentTime(const MTime& time) {
+    Rate r{};
+    if (!rateOf(time.unit(), r)) return MStatus::kInvalidParameter;
+    mayahost::detail::host().currentTime = time.as(MTime::uiUnit());
+    mayahost::detail::pushTimeToInputs();
+    return MStatus::kSuccess;
+}
+MStatus MAnimControl::playForward() {
+    mayahost::detail::host().playing.store(true);
+    return MStatus::kSuccess;
+}
+bool MAnimControl::isPlaying() {
+    return mayahost::detail::host().playing.load();
+}
+MStatus MAnimControl::stop() {
+    mayahost::detail::host().playing.store(false);
+    return MStatus::kSuccess;
+}
+bool MAnimControl::isValid() {
+    return true;
+}
+
+MFn::Type MFnAnimCurve::type() const {
+    return MFn::kAnimCurve;
+}
+MFnAnimCurve::~MFnAnimCurve() = default;
+const char* MFnAnimCurve::className() {
+    return "MFnAnimCurve";
+}
+MFnAnimCurve::MFnAnimCurve(MObject& object, MStatus* ReturnStatus) {
+    setStatus(ReturnStatus, setObject(object));
+}
+MFnAnimCurve::MFnAnimCurve(const MObject& object, MStatus* ReturnStatus) {
+    setStatus(ReturnStatus, setObject(object));
+}
+MFnAnimCurve::MFnAnimCurve(const MPlug&, MStatus* ReturnStatus) {
+    setStatus(ReturnStatus, MStatus::kNotFound);
+}
+
+MObject MFnAnimCurve::create(const MObject&, const MObject&, MDGModifier*, MStatus* ReturnStatus) {
+    setStatus(ReturnStatus, MStatus::kNotImplemented);
+    return MObject();
+}
+MObject MFnAnimCurve::create(const MObject&, const MObject&, AnimCurveType, MDGModifier*,
+                             MStatus* ReturnStatus) {
+    setStatus(ReturnStatus, MStatus::kNotImplemented);
+    return MObject();
+}
+MObject MFnAnimCurve::create(const MPlug&, MDGModifier*, MStatus* ReturnStatus) {
+    setStatus(ReturnStatus, MStatus::kNotImplemented);
+    return MObject();
+}
+MObject MFnAnimCurve::create(const MPlug&, AnimCurveType, MDGModifier*, MStatus* ReturnStatus) {
+    setStatus(ReturnStatus, MStatus::kNotImplemented);
+    return MObject();
+}
+
+MObject MFnAnimCurve::create(AnimCurveType type, MDGModifier*, MStatus* ReturnStatus) {
+    auto& h = mayahost::detail::host();
+    const char* typeName = mayahost::detail::curveTypeName(type);
+    if (typeName == nullptr) {
+        setStatus(ReturnStatus, MStatus::kInvalidParameter);
+        return MObject();
+    }
+    if (h.failingCurveCreations > 0) {
+        --h.failingCurveCreations;
+        setStatus(ReturnStatus, MStatus::kFailure);
+        return MObject();
+    }
+    MStatus status;
+    auto node = mayahost::detail::createNodeOfType(typeName, &status);
+    if (!node) {
+        setStatus(ReturnStatus, status);
+        return MObject();
+    }
+    MObject object = Access::object(node);
+    setStatus(ReturnStatus, setObject(object));
+    return object;
+}
+
+MFnAnimCurve::AnimCurveType MFnAnimCurve::animCurveType(MStatus* ReturnStatus) const {
+    auto node = attachedCurve(*this, ReturnStatus);
+    return node ? static_cast<AnimCurveType>(node->type->curveType) : kAnimCurveUnknown;
+}
+
+unsigned int MFnAnimCurve::numKeyframes(MStatus* ReturnStatus) const {
+    return numKeys(ReturnStatus);
+}
+
+unsigned int MFnAnimCurve::numKeys(MStatus* ReturnStatus) const {
+    auto node = attachedCurve(*this, ReturnStatus);
+    return node ? static_cast<unsigned int>(node->keys.size()) : 0u;
+}
+
+MStatus MFnAnimCurve::addKeyframe(const MTime& time, double value, MAnimCurveChange*) {
+    MStatus status;
+    auto node = attachedCurve(*this, &status);
+    if (!node) return status;
+    Rate r{};
+    if (!rateOf(time.unit(), r) || !std::isfinite(time.value())) return MStatus::kInvalidParameter;
+    auto& keys = node->keys;
+    auto it = std::find_if(keys.begin(), keys.end(), [&](const mayahost::detail::CurveKeyData& k) {
+        return !(k.time < time);
+    });
+    if (it != keys.end() && it->time == time) {
+        it->value = value;  // a key at that time already: its value is replaced
+    } else {
+        keys.insert(it, mayahost::detail::CurveKeyData{time, value});
+    }
+    return MStatus::kSuccess;
+}
+
+MStatus MFnAnimCurve::addKeyframe(const MTime& time, double value, TangentType, TangentType,
+                                  MAnimCurveChange* change) {
+    return addKeyframe(time, value, change);
+}
+
+MTime MFnAnimCurve::time(unsigned int index, MStatus* ReturnStatus) const {
+    auto node = attachedCurve(*this, ReturnStatus);
+    if (!node) return MTime();
+    if (index >= node->keys.size()) {
+        setStatus(ReturnStatus, MStatus::kInvalidParameter);
+        return MTime();
+    }
+    return node->keys[index].time;
+}
+
+double MFnAnimCurve::value(unsigned int index, MStatus* ReturnStatus) const {
+    auto node = attachedCurve(*this, ReturnStatus);
+    if (!node) return 0.0;
+    if (index >= node->keys.size()) {
+        setStatus(ReturnStatus, MStatus::kInvalidParameter);
+        return 0.0;
+    }
+    return node->keys[index].value;
+}
+
+MAYAHOST_NS_CLOSE
