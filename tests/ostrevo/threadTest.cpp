@@ -15,8 +15,16 @@ struct ThreadResult {
     int failedDecodes = 0;
 };
 
-void decodeRepeatedly(int index, int rounds, std::atomic<int>* ready, int threads,
-                      ThreadResult* result) {
+// Spins until `threads` threads have arrived at the counter.
+void meet(std::atomic<int>* counter, int threads) {
+    counter->fetch_add(1);
+    while (counter->load() < threads) {
+        std::this_thread::yield();
+    }
+}
+
+void decodeRepeatedly(int index, int rounds, std::atomic<int>* ready, std::atomic<int>* done,
+                      int threads, ThreadResult* result) {
     const auto poses = osvtest::makePoses(27, static_cast<float>(index) * 10.0f);
     const OsvFrameData frame = osvtest::makeFrame(poses, nullptr, index, index * 0.5);
     const OsvSkeletonDefinition definition = osvtest::makeDefinition(poses);
@@ -26,10 +34,7 @@ void decodeRepeatedly(int index, int rounds, std::atomic<int>* ready, int thread
     OsvEncodeSkeletonDefinition(&definition, definitionBytes.data(), OSV_MAX_DATAGRAM_BYTES);
 
     // Start together so that the decodes overlap.
-    ready->fetch_add(1);
-    while (ready->load() < threads) {
-        std::this_thread::yield();
-    }
+    meet(ready, threads);
     for (int round = 0; round < rounds; ++round) {
         std::int32_t count = 0;
         std::int32_t frameNumber = -1;
@@ -63,16 +68,21 @@ void decodeRepeatedly(int index, int rounds, std::atomic<int>* ready, int thread
             }
         }
     }
+    // Stay alive until every thread has its arrays: storage of a thread that
+    // has ended may be handed to the next one.
+    meet(done, threads);
 }
 
 TEST(Threads, EachThreadDecodesIntoItsOwnArrays) {
     constexpr int kThreads = 4;
     constexpr int kRounds = 2000;
     std::atomic<int> ready{0};
+    std::atomic<int> done{0};
     ThreadResult results[kThreads];
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back(decodeRepeatedly, t + 1, kRounds, &ready, kThreads, &results[t]);
+        threads.emplace_back(decodeRepeatedly, t + 1, kRounds, &ready, &done, kThreads,
+                             &results[t]);
     }
     for (std::thread& thread : threads) {
         thread.join();
