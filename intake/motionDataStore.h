@@ -29,14 +29,19 @@ public:
     const JointRecord* poseRecords() const { return mRecords; }
     int detectedFrameRate() const;
 
+    // Ask IsOsvBytes, then the kind's own function, with the same arguments.
     // False when the library's entry points are absent.
     bool isFrameData(const char* bytes, std::int32_t length) const;
     bool isSkeletonDefinition(const char* bytes, std::int32_t length) const;
 
-    // Updates the current pose; a datagram the library refuses changes nothing.
+    // Updates the current pose of the joints the frame carries (at most 27),
+    // the frame headers and the detected rate. A datagram the library
+    // refuses, or an answer without joint arrays, changes nothing.
     void decodeFrameData(const char* bytes, std::int32_t length);
-    // True only when the definition differs (in some translation) from the
-    // stored one and has been taken over.
+    // True only when the definition differs (in some translation of the
+    // joints it carries) from the stored one and has been taken over as rest
+    // and current pose. False, changing nothing, when it is the same, has no
+    // joints, or is refused.
     bool decodeSkeletonDefinition(const char* bytes, std::int32_t length);
 
     const FrameHeader& currentFrame() const { return mCurrent; }

@@ -7,6 +7,11 @@
 #include <cmath>
 #include <limits>
 
+extern "C" {
+std::int32_t osvTestEncodeOneJointFrameFromC(char* out, std::int32_t capacity);
+bool osvTestIsFrameFromC(const char* bytes, std::int32_t length);
+}
+
 namespace {
 
 using osvtest::Buffer;
@@ -171,6 +176,16 @@ TEST(RoundTrip, NullOutputsAreSkipped) {
     EXPECT_EQ(count, 3);
     ASSERT_NE(tx, nullptr);
     EXPECT_EQ(tx[2], poses[2].translation[0]);
+}
+
+TEST(RoundTrip, WorksFromC) {
+    Buffer buffer{};
+    ASSERT_EQ(osvTestEncodeOneJointFrameFromC(buffer.data(), OSV_MAX_DATAGRAM_BYTES), 44 + 32 + 4);
+    EXPECT_TRUE(osvTestIsFrameFromC(buffer.data(), OSV_MAX_DATAGRAM_BYTES));
+    const DecodedFrame d = decodeFrame(buffer);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.frameNumber, 9);
+    EXPECT_EQ(d.arrays[5][0], 0.5f);
 }
 
 // Pins the wire layout to the documented offsets, independently of the

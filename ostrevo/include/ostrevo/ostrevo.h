@@ -6,7 +6,9 @@
  * (usually its whole receive buffer, 4096) and the bytes. The datagram's own
  * extent is read from its header; nothing past either length is read. Array
  * outputs point into storage owned by the calling thread, valid until that
- * thread's next conversion call. Decoding never allocates. */
+ * thread's next conversion call; null output pointers are skipped. Decoding
+ * never allocates (beyond the per-thread storage the runtime may set up at a
+ * thread's first call). */
 #ifndef OSTREVO_OSTREVO_H
 #define OSTREVO_OSTREVO_H
 
