@@ -108,6 +108,7 @@ void reset() {
     detail::registerBuiltInTypes(h);
     h.commands.clear();
     h.callbacks.clear();
+    setThreadDataObserver({});
     {
         std::lock_guard<std::mutex> lock(h.idleMutex);
         h.idle.clear();

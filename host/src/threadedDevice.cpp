@@ -3,6 +3,8 @@
 // queue between the node's thread and the main thread.
 #include "hostState.h"
 
+#include <mayahost/host.h>
+
 #include <maya/MObjectArray.h>
 #include <maya/MPxThreadedDeviceNode.h>
 
@@ -212,6 +214,18 @@ void evaluateRefreshOutputs(NodeData& node) {
 }
 
 }  // namespace detail
+
+namespace {
+// Replaced as a whole, read by device threads: an atomically swapped pointer.
+std::shared_ptr<const ThreadDataObserver> gObserver;
+
+std::shared_ptr<const ThreadDataObserver> observer() { return std::atomic_load(&gObserver); }
+}  // namespace
+
+void setThreadDataObserver(ThreadDataObserver observer) {
+    std::atomic_store(&gObserver, std::make_shared<const ThreadDataObserver>(std::move(observer)));
+}
+
 }  // namespace mayahost
 
 using mayahost::detail::DeviceState;
@@ -338,6 +352,8 @@ MStatus MPxThreadedDeviceNode::pushThreadData(MCharBuffer& buffer) {
         mDevice->heldBuffers.erase(held);
         mDevice->queue.push_back(buffer.ptr());
         outputs = mDevice->refreshOutputs;
+        const auto watcher = mayahost::observer();
+        if (watcher && watcher->pushed) watcher->pushed(*this);
     }
     NodeData* node = Access::nodeOf(*this);
     if (node == nullptr) return MStatus::kSuccess;
@@ -361,6 +377,8 @@ MStatus MPxThreadedDeviceNode::popThreadData(MCharBuffer& buffer) {
     char* ptr = mDevice->queue.front();
     mDevice->queue.pop_front();
     mDevice->heldBuffers.insert(ptr);
+    const auto watcher = mayahost::observer();
+    if (watcher && watcher->popped) watcher->popped(*this);
     buffer.setPtr(ptr);
     buffer.setSize(mDevice->bufferSize);
     return MStatus::kSuccess;

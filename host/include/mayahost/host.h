@@ -9,11 +9,13 @@
 
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
+#include <maya/MPxThreadedDeviceNode.h>
 #include <maya/MStatus.h>
 #include <maya/MTime.h>
 #include <maya/MTypes.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -163,5 +165,17 @@ void failRegistration(const std::string& name);
 int threadStarts(const MObject& node);
 // True while the node's handler thread has not returned.
 bool threadRunning(const MObject& node);
+
+// Observers of every device node's pose queue, for tools and benchmarks:
+// `pushed` runs on the pushing thread right after a buffer entered a
+// node's queue, `popped` on the popping thread right after one left it,
+// both with the queue locked, so together they see the queue's order. They
+// must be quick and must not call the host. Empty functions are skipped;
+// reset() removes the observers.
+struct ThreadDataObserver {
+    std::function<void(MPxThreadedDeviceNode& node)> pushed;
+    std::function<void(MPxThreadedDeviceNode& node)> popped;
+};
+void setThreadDataObserver(ThreadDataObserver observer);
 
 }  // namespace mayahost
