@@ -219,7 +219,9 @@ namespace {
 // Replaced as a whole, read by device threads: an atomically swapped pointer.
 std::shared_ptr<const ThreadDataObserver> gObserver;
 
-std::shared_ptr<const ThreadDataObserver> observer() { return std::atomic_load(&gObserver); }
+std::shared_ptr<const ThreadDataObserver> observer() {
+    return std::atomic_load(&gObserver);
+}
 }  // namespace
 
 void setThreadDataObserver(ThreadDataObserver observer) {
