@@ -45,7 +45,11 @@ MStatus ZemoriDeviceNode::openSocket(int port) {
 }
 
 void ZemoriDeviceNode::threadHandler() {
-    setDone(false);
+    // A shutdown asked for before this run got going belongs to this run:
+    // clearing done over it would leave the loop running for good.
+    if (!mShutdownRequested.exchange(false)) {
+        setDone(false);
+    }
     // Reused for every datagram; cleared past each datagram so that no stale
     // bytes of an earlier one follow it into the library.
     char buffer[kReceiveBufferBytes] = {};
@@ -92,10 +96,12 @@ void ZemoriDeviceNode::threadHandler() {
         pushThreadData(storage);
         endThreadLoop();
     }
+    mShutdownRequested = false;
     setDone(true);
 }
 
 void ZemoriDeviceNode::threadShutdownHandler() {
+    mShutdownRequested = true;
     setDone(true);
     // A receive blocked on the socket would wait for a datagram that may
     // never come; an empty datagram to our own port ends it now.

@@ -92,4 +92,6 @@ private:
     std::int64_t mLastDatagramTime;
     double mSilenceThresholdMs;
     Clock mClock;
+    // Set by threadShutdownHandler until the receiving loop has ended.
+    std::atomic<bool> mShutdownRequested{false};
 };

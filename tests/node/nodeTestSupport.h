@@ -184,6 +184,20 @@ protected:
         }));
     }
 
+    // Evaluates until every queued pose buffer has been popped: the host
+    // evaluates a dirty refresh output once, however many buffers wait.
+    bool popAll(const DeviceNode& device) {
+        return waitUntil([&] {
+            mayahost::processIdleEvents();
+            if (device.node->threadDataCount() == 0) {
+                return true;
+            }
+            mayahost::setDouble(device.object, "time", ++mDirtyingTime);
+            mayahost::evaluate(device.object, "outputTranslate");
+            return device.node->threadDataCount() == 0;
+        });
+    }
+
     std::array<float, 3> outputElement(const DeviceNode& device, const char* attribute,
                                        unsigned index) {
         float value[3] = {0, 0, 0};
@@ -193,6 +207,7 @@ protected:
 
     MObject mPlugin;
     LoopbackSender mSender;
+    double mDirtyingTime = 1000.0;
 };
 
 }  // namespace nodetest

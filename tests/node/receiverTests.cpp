@@ -252,10 +252,7 @@ TEST_F(ReceiverTest, NoFreePoseBufferDropsTheDatagramUnlookedAt) {
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(device.node->threadDataCount(), 3);
 
-    ASSERT_TRUE(waitUntil([&] {
-        mayahost::processIdleEvents();
-        return device.node->threadDataCount() == 0;
-    }));
+    ASSERT_TRUE(popAll(device));
     deliver(device, port, Datagram(16, 'b'));
     EXPECT_TRUE(device.node->isAwaitingSkeletonDefinition());
     EXPECT_EQ(mayahost::panelState(0).bindButtonEnabled, false);

@@ -1,6 +1,7 @@
 #include "nodeTestSupport.h"
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace nodetest {
@@ -41,9 +42,7 @@ TEST_F(NodeTest, LiveStreamDrivesTheOutputsAndSettlesTheFrameRate) {
     const DeviceNode device = createDeviceNode();
     const std::uint16_t port = goLive(device);
     ASSERT_NE(port, 0);
-    const int startupsWhileLive = platform::socketStartupCount();
-
-    CaptureSender capture(port);
+    auto capture = std::make_unique<CaptureSender>(port);
     ASSERT_TRUE(waitUntil([&] {
         mayahost::processIdleEvents();
         return !device.node->isAwaitingSkeletonDefinition();
@@ -58,10 +57,10 @@ TEST_F(NodeTest, LiveStreamDrivesTheOutputsAndSettlesTheFrameRate) {
     EXPECT_EQ(device.node->appliedSenderRate(), 60);
     // Writing frameRate restarts the node's thread; it must happen only once.
     const int starts = mayahost::threadStarts(device.object);
-    const int sentBefore = capture.framesSent();
+    const int sentBefore = capture->framesSent();
     ASSERT_TRUE(waitUntil([&] {
         mayahost::processIdleEvents();
-        return capture.framesSent() > sentBefore + 20;
+        return capture->framesSent() > sentBefore + 20;
     }));
     EXPECT_EQ(mayahost::threadStarts(device.object), starts);
     EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 90.0);
@@ -71,7 +70,10 @@ TEST_F(NodeTest, LiveStreamDrivesTheOutputsAndSettlesTheFrameRate) {
     EXPECT_NEAR(outputElement(device, "outputRotations", 5)[2], 30.0f, 1e-3);
 
     // Live off: outputs from the store, socket closed, IP list on every evaluation.
+    capture.reset();
+    const int startupsWhileLive = platform::socketStartupCount();
     mayahost::setBool(device.object, "live", false);
+    mayahost::processIdleEvents();  // evaluations the stream had scheduled
     const int ipLists = mayahost::panelState(0).ipListUpdates;
     for (int i = 1; i <= 3; ++i) {
         mayahost::setDouble(device.object, "time", i);
