@@ -1,0 +1,35 @@
+#include "hostTest.h"
+
+#include "plugin/messageTable.h"
+#include "plugin/zemoriDidCharacterizeCmd.h"
+
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnPlugin.h>
+#include <maya/MPxNode.h>
+#include <mayahost/host.h>
+
+void HostTest::SetUp() {
+    mayahost::reset();
+    MObject pluginObject = mayahost::createPluginObject("zemoriTests", ".");
+    MFnPlugin plugin(pluginObject, "Corvane Corporation", "1.0.1", "Any");
+    ASSERT_TRUE(plugin.registerUIStrings(registerMessageStrings, "ZemoriMayaInitStrings"));
+    ASSERT_TRUE(
+        plugin.registerCommand(kCharacterizeCommandName, ZemoriDidCharacterizeCmd::creator));
+    ASSERT_TRUE(plugin.registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id,
+                                    ZemoriDeviceNode::creator, ZemoriDeviceNode::initialize,
+                                    MPxNode::kThreadedDeviceNode));
+}
+
+void HostTest::TearDown() {
+    mayahost::reset();
+}
+
+ZemoriDeviceNode& HostTest::createDeviceNode(int deviceId, MObject* object, std::string* name) {
+    MStatus status;
+    const MObject node = mayahost::createNode("ZemoriDeviceNode", name, &status);
+    EXPECT_TRUE(status);
+    EXPECT_TRUE(mayahost::setInt(node, "deviceId", deviceId));
+    if (object != nullptr) *object = node;
+    MPxNode* user = MFnDependencyNode(node).userNode();
+    return *static_cast<ZemoriDeviceNode*>(user);
+}

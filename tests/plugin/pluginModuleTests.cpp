@@ -1,0 +1,301 @@
+// The installed module, loaded and unloaded by the embedded host as the real
+// host does it: registration order, failures and their reports, scene
+// callbacks, the motion-format library's lifetime, and the exported symbols.
+#include "platform/dynamicLibrary.h"
+
+#include <maya/MArgList.h>
+#include <maya/MFnPlugin.h>
+#include <maya/MGlobal.h>
+#include <maya/MObject.h>
+#include <maya/MPxCommand.h>
+#include <maya/MStatus.h>
+#include <maya/MString.h>
+#include <maya/MStringResource.h>
+#include <maya/MStringResourceId.h>
+#include <mayahost/host.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+const std::string kInstalled = ZEMORI_INSTALL_TEST_DIR;
+const std::string kWithoutLibrary = kInstalled + "-nolib";
+const std::string kScripts = kInstalled + "-scripts";
+
+std::string modulePath(const std::string& prefix) {
+    return prefix + "/ZemoriMayaPlugin/plug-ins/" + ZEMORI_MODULE_FILE;
+}
+
+// Whether the process has the installed motion-format library mapped.
+bool formatLibraryMapped() {
+    const std::string path = kInstalled + "/" + ZEMORI_FORMAT_LIBRARY_RELATIVE;
+#if defined(_WIN32)
+    return GetModuleHandleA("ostrevo.dll") != nullptr;
+#else
+    void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    if (handle != nullptr) dlclose(handle);
+    return handle != nullptr;
+#endif
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        out.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return out;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+int occurrences(const std::vector<std::string>& log, const std::string& command) {
+    return static_cast<int>(std::count(log.begin(), log.end(), command));
+}
+
+// A command of another plug-in that holds our command's name.
+class OtherCommand : public MPxCommand {
+public:
+    MStatus doIt(const MArgList&) override { return MS::kSuccess; }
+    static void* creator() { return new OtherCommand(); }
+};
+
+void takeCommandName() {
+    MObject other = mayahost::createPluginObject("otherPlugin", ".");
+    MFnPlugin plugin(other);
+    ASSERT_EQ(plugin.registerCommand("ZemoriDidCharacterize", OtherCommand::creator), MS::kSuccess);
+}
+
+class PluginModule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mayahost::reset();
+        mayahost::setScriptPath({kScripts});
+    }
+    void TearDown() override {
+        testing::internal::CaptureStderr();
+        mayahost::reset();
+        testing::internal::GetCapturedStderr();
+    }
+
+    // Loads with standard error captured into `errors`.
+    MStatus load(const std::string& prefix = kInstalled) {
+        testing::internal::CaptureStderr();
+        const MStatus status = mayahost::loadPlugin(modulePath(prefix));
+        errors = testing::internal::GetCapturedStderr();
+        return status;
+    }
+    MStatus unload() {
+        testing::internal::CaptureStderr();
+        const MStatus status = mayahost::unloadPlugin("ZemoriMayaPlugin");
+        errors = testing::internal::GetCapturedStderr();
+        return status;
+    }
+    static bool commandRegistered() {
+        // With no argument the command itself answers with its usage error.
+        const std::size_t before = mayahost::errorLines().size();
+        MGlobal::executeCommand("ZemoriDidCharacterize");
+        const std::vector<std::string> after = mayahost::errorLines();
+        return after.size() > before &&
+               after.back().find("expects exactly one argument") != std::string::npos;
+    }
+    static bool nodeTypeRegistered() {
+        MStatus status;
+        const MObject node = mayahost::createNode("ZemoriDeviceNode", nullptr, &status);
+        const bool created = status && !node.isNull();
+        if (created) mayahost::deleteNode(node);
+        return created;
+    }
+
+    std::string errors;
+};
+
+TEST_F(PluginModule, LoadsScriptsFirstThenRegistersAndQueuesTheShelf) {
+    ASSERT_EQ(load(), MS::kSuccess);
+    EXPECT_EQ(errors, "");
+    EXPECT_TRUE(mayahost::isPluginLoaded("ZemoriMayaPlugin"));
+    EXPECT_EQ(
+        mayahost::sourcedScripts(),
+        (std::vector<std::string>{kScripts + "/SkeletonHelpers.mel", kScripts + "/UIManagement.mel",
+                                  kScripts + "/UICallbacks.mel"}));
+
+    // The message table is the host's now.
+    MStatus lookup;
+    EXPECT_EQ(std::string(MStringResource::getString(
+                              MStringResourceId("ZemoriMayaPlugin", "YOUR_IP", "other"), lookup)
+                              .asChar()),
+              "Your local IPs:");
+    EXPECT_TRUE(commandRegistered());
+    EXPECT_TRUE(nodeTypeRegistered());
+    EXPECT_TRUE(formatLibraryMapped());
+
+    // The shelf comes only once the host is idle, after loading.
+    EXPECT_EQ(mayahost::shelfCreations(), 0);
+    EXPECT_EQ(occurrences(mayahost::commandLog(), "createZemoriShelf"), 0);
+    const std::size_t errorsBeforeIdle = mayahost::errorLines().size();
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::shelfCreations(), 1);
+    EXPECT_EQ(occurrences(mayahost::commandLog(), "createZemoriShelf"), 1);
+    EXPECT_EQ(mayahost::errorLines().size(), errorsBeforeIdle) << "no report from the library";
+}
+
+TEST_F(PluginModule, RegistersTheCommandBeforeTheNodeType) {
+    mayahost::failRegistration("ZemoriDidCharacterize");
+    mayahost::failRegistration("ZemoriDeviceNode");
+    ASSERT_EQ(load(), MS::kSuccess) << "the scene callback installed, so loading succeeds";
+    const std::vector<std::string> reported = lines(errors);
+    ASSERT_EQ(reported.size(), 2u) << errors;
+    EXPECT_TRUE(startsWith(reported[0], "failed to register command ZemoriDidCharacterize"));
+    EXPECT_TRUE(startsWith(reported[1], "failed to registerNode ZemoriDeviceNode"));
+    EXPECT_FALSE(nodeTypeRegistered());
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::shelfCreations(), 1);
+}
+
+TEST_F(PluginModule, TakenCommandNameIsReportedAndLoadingGoesOn) {
+    takeCommandName();
+    ASSERT_EQ(load(), MS::kSuccess);
+    const std::vector<std::string> reported = lines(errors);
+    ASSERT_EQ(reported.size(), 1u) << errors;
+    EXPECT_TRUE(startsWith(reported[0], "failed to register command ZemoriDidCharacterize: "))
+        << errors;
+    EXPECT_TRUE(nodeTypeRegistered());
+    EXPECT_TRUE(formatLibraryMapped());
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::shelfCreations(), 1);
+}
+
+TEST_F(PluginModule, FailingStringRegistrationStopsTheLoad) {
+    mayahost::failRegistration("ZemoriMayaInitStrings");
+    EXPECT_EQ(load(), MS::kFailure);
+    const std::vector<std::string> reported = lines(errors);
+    ASSERT_EQ(reported.size(), 1u) << errors;
+    EXPECT_TRUE(startsWith(reported[0], "failed to register localized UI strings"));
+    EXPECT_FALSE(mayahost::isPluginLoaded("ZemoriMayaPlugin"));
+
+    // The scripts were sourced before; nothing after the strings happened.
+    EXPECT_EQ(mayahost::sourcedScripts().size(), 3u);
+    EXPECT_FALSE(nodeTypeRegistered());
+    EXPECT_FALSE(formatLibraryMapped());
+    mayahost::newScene();
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::shelfCreations(), 0);
+    EXPECT_EQ(mayahost::uiCleanUps(), 0);
+    const std::vector<std::string> log = mayahost::commandLog();
+    EXPECT_EQ(occurrences(log, "createZemoriShelf"), 0);
+    EXPECT_EQ(occurrences(log, "cleanUpUI"), 0);
+}
+
+TEST_F(PluginModule, NewSceneQueuesTheCleanUpOnceEachWhileLoaded) {
+    ASSERT_EQ(load(), MS::kSuccess);
+    mayahost::processIdleEvents();
+    mayahost::newScene();
+    EXPECT_EQ(mayahost::uiCleanUps(), 0) << "queued, not run during File > New";
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::uiCleanUps(), 1);
+    mayahost::newScene();
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::uiCleanUps(), 2);
+    EXPECT_EQ(occurrences(mayahost::commandLog(), "cleanUpUI"), 2);
+
+    ASSERT_EQ(unload(), MS::kSuccess);
+    mayahost::newScene();
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::uiCleanUps(), 2);
+    EXPECT_EQ(occurrences(mayahost::commandLog(), "cleanUpUI"), 2);
+}
+
+TEST_F(PluginModule, UnloadRemovesEverythingAndReleasesTheLibrary) {
+    ASSERT_EQ(load(), MS::kSuccess);
+    ASSERT_TRUE(formatLibraryMapped());
+    EXPECT_EQ(unload(), MS::kSuccess);
+    EXPECT_EQ(errors, "");
+    EXPECT_FALSE(mayahost::isPluginLoaded("ZemoriMayaPlugin"));
+    EXPECT_FALSE(formatLibraryMapped());
+    EXPECT_FALSE(nodeTypeRegistered());
+    EXPECT_FALSE(commandRegistered());
+
+    // A new load starts afresh.
+    ASSERT_EQ(load(), MS::kSuccess);
+    EXPECT_TRUE(formatLibraryMapped());
+    EXPECT_TRUE(nodeTypeRegistered());
+}
+
+TEST_F(PluginModule, MissingLibraryIsReportedAfterLoadingAndBeforeTheShelf) {
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(load(kWithoutLibrary), MS::kSuccess);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(lines(out).size(), 1u) << out;
+    EXPECT_TRUE(startsWith(out, "A dynamic linking error occurred: ")) << out;
+    EXPECT_TRUE(nodeTypeRegistered()) << "the plug-in loads without the library";
+
+    mayahost::processIdleEvents();
+    const std::vector<std::string> log = mayahost::commandLog();
+    const auto report =
+        std::find(log.begin(), log.end(),
+                  "error \"Failed to import Ostrevo library. Plug-in will not be functional.\"");
+    const auto shelf = std::find(log.begin(), log.end(), "createZemoriShelf");
+    ASSERT_NE(report, log.end());
+    ASSERT_NE(shelf, log.end());
+    EXPECT_LT(report, shelf);
+}
+
+TEST_F(PluginModule, NodesThatOutliveTheTypeKeepTheLibraryLoaded) {
+    ASSERT_EQ(load(), MS::kSuccess);
+    const MObject node = mayahost::createNode("ZemoriDeviceNode");
+    ASSERT_FALSE(node.isNull());
+    EXPECT_EQ(unload(), MS::kSuccess) << "the command deregistered";
+    const std::vector<std::string> reported = lines(errors);
+    ASSERT_FALSE(reported.empty());
+    EXPECT_TRUE(startsWith(reported[0], "failed to deregisterNode ZemoriDeviceNode")) << errors;
+    EXPECT_EQ(errors.find("failed to deregister command"), std::string::npos);
+    EXPECT_TRUE(formatLibraryMapped());
+    EXPECT_FALSE(commandRegistered());
+}
+
+TEST_F(PluginModule, FailedCommandDeregistrationIsReturnedAfterTheLibraryIsReleased) {
+    // Another plug-in holds the command name, so ours never registers it
+    // and cannot deregister it.
+    takeCommandName();
+    ASSERT_EQ(load(), MS::kSuccess);
+    ASSERT_TRUE(formatLibraryMapped());
+
+    EXPECT_EQ(unload(), MS::kFailure);
+    const std::vector<std::string> reported = lines(errors);
+    ASSERT_FALSE(reported.empty());
+    EXPECT_NE(errors.find("failed to deregister command ZemoriDidCharacterize"), std::string::npos)
+        << errors;
+    EXPECT_EQ(errors.find("failed to deregisterNode"), std::string::npos);
+    EXPECT_FALSE(formatLibraryMapped());
+    EXPECT_FALSE(nodeTypeRegistered());
+}
+
+TEST(PluginModuleExports, OnlyTheEntryPointsAndVersionDataAreVisible) {
+    platform::LibraryHandle module = platform::loadLibrary(modulePath(kInstalled).c_str());
+    ASSERT_NE(module, nullptr);
+    const char* version = static_cast<const char*>(platform::findSymbol(module, "MApiVersion"));
+    ASSERT_NE(version, nullptr);
+    EXPECT_STREQ(version, "20230300");
+    EXPECT_NE(platform::findSymbol(module, "ADSK_PLUGIN_SIGNATURE"), nullptr);
+    EXPECT_EQ(platform::findSymbol(module, "gFormatLibrary"), nullptr);
+    EXPECT_EQ(platform::findSymbol(module, "_Z22registerMessageStringsv"), nullptr);
+    platform::freeLibrary(module);
+}
+
+}  // namespace
