@@ -17,10 +17,10 @@ void putHead(unsigned char* p, osv::Kind kind, std::size_t total, std::uint64_t 
 }
 
 void putPose(unsigned char* j, const OsvJointPose& pose) {
-    for (int c = 0; c < 4; ++c) {
+    for (std::size_t c = 0; c < 4; ++c) {
         osv::store<float>(j + 4 * c, pose.rotation[c]);
     }
-    for (int c = 0; c < 3; ++c) {
+    for (std::size_t c = 0; c < 3; ++c) {
         osv::store<float>(j + 16 + 4 * c, pose.translation[c]);
     }
 }

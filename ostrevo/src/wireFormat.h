@@ -44,8 +44,8 @@ inline constexpr std::size_t kMinDatagramBytes = kHeadBytes + kCrcBytes;
 
 // Per joint: rotation x, y, z, w and translation x, y, z as float32; frame
 // data add a 32-bit status.
-inline constexpr std::size_t kSkeletonJointBytes = 7 * 4;
-inline constexpr std::size_t kFrameJointBytes = 7 * 4 + 4;
+inline constexpr std::size_t kSkeletonJointBytes = std::size_t{7} * 4;
+inline constexpr std::size_t kFrameJointBytes = std::size_t{7} * 4 + 4;
 
 inline constexpr std::size_t jointBytes(Kind kind) {
     return kind == Kind::SkeletonDefinition ? kSkeletonJointBytes : kFrameJointBytes;

@@ -46,22 +46,20 @@ OSTREVO_API bool IsFrameDataBytes(int32_t length, const char* bytes);
 /* Decodes a skeleton definition. False (outputs untouched) for anything that
  * is not an intact skeleton definition. */
 OSTREVO_API bool ConvertBytesToSkeletonDefinition(
-    int32_t length, const char* bytes,
-    uint64_t* senderId, uint32_t* sequence, int32_t* jointCount,
-    uint64_t* skeletonId, uint64_t* definitionTimeNs,
-    const float** rotationX, const float** rotationY, const float** rotationZ,
-    const float** rotationW,
+    int32_t length, const char* bytes, uint64_t* senderId, uint32_t* sequence, int32_t* jointCount,
+    uint64_t* skeletonId, uint64_t* definitionTimeNs, const float** rotationX,
+    const float** rotationY, const float** rotationZ, const float** rotationW,
     const float** translationX, const float** translationY, const float** translationZ);
 
 /* Decodes a frame. False (outputs untouched) for anything that is not an
  * intact frame-data datagram. */
-OSTREVO_API bool ConvertBytesToFrameData(
-    int32_t length, const char* bytes,
-    uint64_t* senderId, uint32_t* sequence, int32_t* frameNumber, float* latencyMs,
-    double* timestamp, int32_t* jointCount, const int32_t** jointStatus,
-    const float** rotationX, const float** rotationY, const float** rotationZ,
-    const float** rotationW,
-    const float** translationX, const float** translationY, const float** translationZ);
+OSTREVO_API bool ConvertBytesToFrameData(int32_t length, const char* bytes, uint64_t* senderId,
+                                         uint32_t* sequence, int32_t* frameNumber, float* latencyMs,
+                                         double* timestamp, int32_t* jointCount,
+                                         const int32_t** jointStatus, const float** rotationX,
+                                         const float** rotationY, const float** rotationZ,
+                                         const float** rotationW, const float** translationX,
+                                         const float** translationY, const float** translationZ);
 
 /* --- Encoding, for senders. --- */
 
@@ -85,16 +83,16 @@ typedef struct OsvFrameData {
     uint32_t sequence;
     int32_t frameNumber;
     float latencyMs;
-    double timestamp; /* seconds */
-    int32_t jointCount; /* 0 .. OSV_MAX_JOINTS */
+    double timestamp;           /* seconds */
+    int32_t jointCount;         /* 0 .. OSV_MAX_JOINTS */
     const int32_t* jointStatus; /* may be NULL: every joint 0 */
     const OsvJointPose* joints;
 } OsvFrameData;
 
 /* Write the datagram into out (capacity bytes). Returns its length in bytes,
  * or -1 when an argument is invalid or the datagram does not fit. */
-OSTREVO_API int32_t OsvEncodeSkeletonDefinition(const OsvSkeletonDefinition* definition,
-                                                char* out, int32_t capacity);
+OSTREVO_API int32_t OsvEncodeSkeletonDefinition(const OsvSkeletonDefinition* definition, char* out,
+                                                int32_t capacity);
 OSTREVO_API int32_t OsvEncodeFrameData(const OsvFrameData* frame, char* out, int32_t capacity);
 
 #ifdef __cplusplus
