@@ -3,6 +3,8 @@
 
 #include <mayahost/host.h>
 
+// The version data belong to each plug-in, not to the host.
+#define MNoVersionString
 #include <maya/MFnPlugin.h>
 #include <maya/MSceneMessage.h>
 
