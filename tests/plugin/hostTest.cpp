@@ -4,6 +4,8 @@
 #include "plugin/zemoriDidCharacterizeCmd.h"
 
 #include <maya/MFnDependencyNode.h>
+// A test is no plug-in: the version data stay the module's own.
+#define MNoVersionString
 #include <maya/MFnPlugin.h>
 #include <maya/MPxNode.h>
 #include <mayahost/host.h>

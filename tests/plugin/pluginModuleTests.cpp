@@ -4,6 +4,8 @@
 #include "platform/dynamicLibrary.h"
 
 #include <maya/MArgList.h>
+// A test is no plug-in: the version data stay the module's own.
+#define MNoVersionString
 #include <maya/MFnPlugin.h>
 #include <maya/MGlobal.h>
 #include <maya/MObject.h>
