@@ -96,12 +96,15 @@ void reset() {
         } else {
             std::cerr << "mayahost: the thread of deleted node " << node->name
                       << " has not ended; the node is left allocated" << std::endl;
+            detail::detachDeviceThread(*node);
             h.leaked.push_back(node);
         }
     }
     h.pending.clear();
+    // A leaked node's thread may still run plug-in code: then no module is
+    // unmapped.
     for (const auto& plugin : h.plugins) {
-        if (plugin->module != nullptr) detail::closeModule(plugin->module);
+        if (plugin->module != nullptr && h.leaked.empty()) detail::closeModule(plugin->module);
     }
     h.plugins.clear();
     h.types.clear();

@@ -275,6 +275,8 @@ bool waitDeviceThread(NodeData& node, std::chrono::steady_clock::time_point dead
 // Both of the above.
 bool stopDeviceThread(NodeData& node, std::chrono::steady_clock::time_point deadline);
 void joinDeviceThread(NodeData& node);
+// For a node that is deliberately never freed: its thread may end on its own.
+void detachDeviceThread(NodeData& node);
 bool deviceThreadRunning(NodeData& node);
 void onDeviceAttributeSet(NodeData& node, const AttributeData* root);
 // Restarts deferred because the old thread outlived the grace period, and

@@ -141,6 +141,11 @@ void joinDeviceThread(NodeData& node) {
     if (state != nullptr && state->thread.joinable()) state->thread.join();
 }
 
+void detachDeviceThread(NodeData& node) {
+    DeviceState* state = stateOf(node);
+    if (state != nullptr && state->thread.joinable()) state->thread.detach();
+}
+
 bool deviceThreadRunning(NodeData& node) {
     DeviceState* state = stateOf(node);
     if (state == nullptr) return false;
