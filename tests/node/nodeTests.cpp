@@ -130,5 +130,16 @@ TEST_F(NodeTest, ConcurrentClosesReleaseTheSocketOnce) {
     EXPECT_EQ(platform::socketStartupCount(), startups - 1);
 }
 
+TEST_F(NodeTest, DeletingANodeRightAfterCreationEndsItsThread) {
+    // The shutdown may come before the receiving loop has begun; the loop
+    // must still see it.
+    mayahost::setShutdownGracePeriod(300ms);
+    for (int i = 0; i < 20; ++i) {
+        const DeviceNode device = createDeviceNode();
+        ASSERT_EQ(mayahost::deleteNode(device.object), MS::kSuccess);
+        ASSERT_EQ(mayahost::pendingDeletionCount(), 0u) << "round " << i;
+    }
+}
+
 }  // namespace
 }  // namespace nodetest

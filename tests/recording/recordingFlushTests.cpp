@@ -2,7 +2,9 @@
 
 #include <maya/MAnimControl.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MPxNode.h>
 #include <maya/MTime.h>
+#include <maya/MTypeId.h>
 
 #include <cmath>
 #include <string>
@@ -255,6 +257,42 @@ TEST_F(RecordingTest, FailedCurveCreationIsReportedAndItsKeysGoNowhere) {
     const auto ty = curve("zemoriCharacter0_Skeleton_torso_1_ty");
     EXPECT_NEAR(ty.keys[0].value, 2.0, 1e-4);
     EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_torso_1_rz").keys[0].value, 50.0, 1e-3);
+}
+
+// A node whose deletion makes the next curve creation fail: placed under a
+// curve's name, it fails that one curve in the middle of a flush, after the
+// function set of its row has been attached to the previous joint's curve.
+class Tripwire : public MPxNode {
+public:
+    ~Tripwire() override { mayahost::failCurveCreations(1); }
+    static void* creator() { return new Tripwire(); }
+    static MStatus initialize() { return MS::kSuccess; }
+};
+
+TEST_F(RecordingTest, KeysOfAFailedCurveDoNotReachThePreviousJointsCurve) {
+    MFnPlugin plugin(mPlugin);
+    ASSERT_EQ(plugin.registerNode("zemoriTripwire", MTypeId(0x7F0E1), &Tripwire::creator,
+                                  &Tripwire::initialize, MPxNode::kDependNode),
+              MS::kSuccess);
+    const MObject tripwire = mayahost::createNode("zemoriTripwire");
+    MFnDependencyNode(tripwire).setName("zemoriCharacter0_Skeleton_torso_1_tx", false);
+
+    startTake();
+    recordAt(3, 7.0f, 0.0f);
+    endTake();
+
+    bool exists = true;
+    mayahost::animCurve("zemoriCharacter0_Skeleton_torso_1_tx", &exists);
+    EXPECT_FALSE(exists);
+    const auto rootTx = curve("zemoriCharacter0_Skeleton_root_tx");
+    ASSERT_EQ(rootTx.keys.size(), 1u);
+    EXPECT_NEAR(rootTx.keys[0].value, 7.0, 1e-4);  // torso_1 would stand at 1
+    EXPECT_EQ(mayahost::animCurves().size(), 161u);
+    int reported = 0;
+    for (const std::string& line : mayahost::errorLines()) {
+        reported += line.find("Error creating animation curves") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(reported, 1);
 }
 
 }  // namespace
