@@ -1,4 +1,7 @@
 #include "nodeTestSupport.h"
+#include "plugin/zemoriDidCharacterizeCmd.h"
+
+#include <maya/MGlobal.h>
 
 #include <atomic>
 #include <memory>
@@ -47,7 +50,13 @@ TEST_F(NodeTest, LiveStreamDrivesTheOutputsAndSettlesTheFrameRate) {
         mayahost::processIdleEvents();
         return !device.node->isAwaitingSkeletonDefinition();
     }));
-    device.node->setCharacterized(true);
+    // The UI scripts bind a character and name the node.
+    ASSERT_EQ(MFnPlugin(mPlugin).registerCommand("ZemoriDidCharacterize",
+                                                 &ZemoriDidCharacterizeCmd::creator),
+              MS::kSuccess);
+    ASSERT_EQ(MGlobal::executeCommand(("ZemoriDidCharacterize \"" + device.name + "\"").c_str()),
+              MS::kSuccess);
+    EXPECT_TRUE(device.node->isCharacterized());
 
     // Frames now decode: the rate is detected and the root follows the frames.
     ASSERT_TRUE(waitUntil([&] {
