@@ -17,7 +17,9 @@
 #endif
 
 #ifndef PLUGIN_EXPORT
-#if defined(_WIN32)
+#if defined(_WIN32) && defined(__GNUC__)
+#define PLUGIN_EXPORT __declspec(dllexport)
+#elif defined(_WIN32)
 #define PLUGIN_EXPORT _declspec(dllexport)
 #else
 #define PLUGIN_EXPORT DLL_PUBLIC
