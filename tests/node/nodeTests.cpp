@@ -1,5 +1,7 @@
 #include "nodeTestSupport.h"
 
+#include <maya/MFnNumericAttribute.h>
+#include <maya/MFnNumericData.h>
 #include <maya/MPlug.h>
 
 #include <thread>
@@ -55,6 +57,34 @@ TEST_F(NodeTest, AttributesAnswerToLongAndShortNames) {
         EXPECT_TRUE(longPlug == row.attribute) << row.longName;
         EXPECT_TRUE(shortPlug == row.attribute) << row.shortName;
     }
+}
+
+// Setup in a type that already has an attribute named "recording".
+MStatus initializeWithRecordingTaken() {
+    MFnNumericAttribute taken;
+    MPxNode::addAttribute(taken.create("recording", "rcdTaken", MFnNumericData::kInt, 0));
+    return ZemoriDeviceNode::initialize();
+}
+
+TEST_F(NodeTest, AttributeSetupStopsAtTheFirstFailure) {
+    ZemoriDeviceNode::mDeviceIdAttr = MObject();
+    ZemoriDeviceNode::mOutputRotations = MObject();
+    MFnPlugin plugin(mPlugin);
+    testing::internal::CaptureStderr();
+    EXPECT_NE(
+        plugin.registerNode("ZemoriRecordingTaken", MTypeId(0x7F0E2), &ZemoriDeviceNode::creator,
+                            &initializeWithRecordingTaken, MPxNode::kThreadedDeviceNode),
+        MS::kSuccess);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "addAttribute: ATTR\n");
+    EXPECT_TRUE(ZemoriDeviceNode::mDeviceIdAttr.isNull());
+    EXPECT_TRUE(ZemoriDeviceNode::mOutputRotations.isNull());
+
+    // A type without the inherited live attribute fails at the first dependency.
+    testing::internal::CaptureStderr();
+    EXPECT_NE(plugin.registerNode("ZemoriNotThreaded", MTypeId(0x7F0E3), &ZemoriDeviceNode::creator,
+                                  &ZemoriDeviceNode::initialize, MPxNode::kDependNode),
+              MS::kSuccess);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "attributeAffects:live->mOutputTranslate\n");
 }
 
 TEST_F(NodeTest, TimeAndLiveDirtyTheOutputsButInputPortDoesNot) {
