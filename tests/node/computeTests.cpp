@@ -1,6 +1,8 @@
 #include "nodeTestSupport.h"
 
 #include <maya/MAnimControl.h>
+#include <maya/MFnNumericAttribute.h>
+#include <maya/MFnNumericData.h>
 
 namespace nodetest {
 namespace {
@@ -121,6 +123,44 @@ TEST_F(ComputeTest, AppliesAChangedSenderRateOnlyWithAPoppedPose) {
     deliver(device, port, frameData(12, 0.1535, 1.0f, 0.0f));
     EXPECT_EQ(device.node->appliedSenderRate(), 50);
     EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 80.0);
+}
+
+// The node's setup, with `time` then pointing at an attribute the node does
+// not have: reading it fails while recording and playing.
+MStatus initializeWithUnreadableTime() {
+    const MStatus status = ZemoriDeviceNode::initialize();
+    MFnNumericAttribute ghost;
+    ZemoriDeviceNode::mTime = ghost.create("ghostTime", "gtm", MFnNumericData::kDouble, 0);
+    return status;
+}
+
+TEST_F(ComputeTest, FailedPopulatingHandsThePoseBufferBack) {
+    MFnPlugin plugin(mPlugin);
+    ASSERT_EQ(
+        plugin.registerNode("ZemoriUnreadableTime", MTypeId(0x7F0E4), &ZemoriDeviceNode::creator,
+                            &initializeWithUnreadableTime, MPxNode::kThreadedDeviceNode),
+        MS::kSuccess);
+    DeviceNode device;
+    device.object = mayahost::createNode("ZemoriUnreadableTime", &device.name);
+    device.node = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(device.object).userNode());
+    ASSERT_NE(device.node, nullptr);
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    mayahost::setBool(device.object, "recording", true);
+    MAnimControl::playForward();
+
+    // Three pose buffers: were failed evaluations to keep theirs, the fourth
+    // datagram would find none and never arrive.
+    for (int i = 0; i < 6; ++i) {
+        testing::internal::CaptureStderr();
+        deliver(device, port, Datagram(8, 'p'));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "Error getting Time value\nFailed in populating block\n\n")
+            << "datagram " << i;
+    }
+    MAnimControl::stop();
+    // The read fails before joint 0's sample: nothing was appended.
+    EXPECT_EQ(device.node->recordBuffer(0).size(), 0u);
 }
 
 }  // namespace
