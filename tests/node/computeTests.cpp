@@ -163,5 +163,53 @@ TEST_F(ComputeTest, FailedPopulatingHandsThePoseBufferBack) {
     EXPECT_EQ(device.node->recordBuffer(0).size(), 0u);
 }
 
+MStatus initializeWithUnreadableRecording() {
+    const MStatus status = ZemoriDeviceNode::initialize();
+    MFnNumericAttribute ghost;
+    ZemoriDeviceNode::mRecording =
+        ghost.create("ghostRecording", "grc", MFnNumericData::kBoolean, 0);
+    return status;
+}
+
+int countLines(const std::string& text, const std::string& line) {
+    int count = 0;
+    for (std::size_t at = text.find(line); at != std::string::npos;
+         at = text.find(line, at + line.size())) {
+        ++count;
+    }
+    return count;
+}
+
+TEST_F(ComputeTest, UnreadableRecordingCountsAsOn) {
+    MFnPlugin plugin(mPlugin);
+    ASSERT_EQ(plugin.registerNode("ZemoriUnreadableRecording", MTypeId(0x7F0E5),
+                                  &ZemoriDeviceNode::creator, &initializeWithUnreadableRecording,
+                                  MPxNode::kThreadedDeviceNode),
+              MS::kSuccess);
+    DeviceNode device;
+    device.object = mayahost::createNode("ZemoriUnreadableRecording", &device.name);
+    device.node = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(device.object).userNode());
+    ASSERT_NE(device.node, nullptr);
+
+    MAnimControl::playForward();
+    testing::internal::CaptureStderr();
+    evaluateAt(device, 1.0);
+    std::string diagnostics = testing::internal::GetCapturedStderr();
+    // Asked once per joint, and each time taken as on.
+    EXPECT_EQ(countLines(diagnostics, "Error getting Recording value\n"), kJointCount);
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        EXPECT_EQ(device.node->recordBuffer(joint).size(), 1u);
+    }
+
+    // Stopped and not live: the flush runs although recording reads as on.
+    MAnimControl::stop();
+    testing::internal::CaptureStderr();
+    evaluateAt(device, 2.0);
+    diagnostics = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(countLines(diagnostics, "Error getting Recording value\n"), 1 + kJointCount);
+    EXPECT_EQ(mayahost::animCurves().size(), 162u);
+    EXPECT_TRUE(device.node->recordBuffer(0).empty());
+}
+
 }  // namespace
 }  // namespace nodetest
