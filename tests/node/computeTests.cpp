@@ -163,6 +163,49 @@ TEST_F(ComputeTest, FailedPopulatingHandsThePoseBufferBack) {
     EXPECT_EQ(device.node->recordBuffer(0).size(), 0u);
 }
 
+MObject gExtraOutput;
+
+// The node's setup plus one more output that `time` drives.
+MStatus initializeWithExtraOutput() {
+    const MStatus status = ZemoriDeviceNode::initialize();
+    MFnNumericAttribute extra;
+    gExtraOutput = extra.create("extraOutput", "xo", MFnNumericData::kDouble, 0);
+    MPxNode::addAttribute(gExtraOutput);
+    MPxNode::attributeAffects(ZemoriDeviceNode::mTime, gExtraOutput);
+    return status;
+}
+
+TEST_F(ComputeTest, PlugsThatAreNotOutputsAreLeftAlone) {
+    MFnPlugin plugin(mPlugin);
+    ASSERT_EQ(plugin.registerNode("ZemoriExtraOutput", MTypeId(0x7F0E6), &ZemoriDeviceNode::creator,
+                                  &initializeWithExtraOutput, MPxNode::kThreadedDeviceNode),
+              MS::kSuccess);
+    DeviceNode device;
+    device.object = mayahost::createNode("ZemoriExtraOutput", &device.name);
+    device.node = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(device.object).userNode());
+    ASSERT_NE(device.node, nullptr);
+    bindPose(device, 1.0f, 0.0f);
+    mayahost::setBool(device.object, "recording", true);
+    MAnimControl::playForward();
+    evaluateAt(device, 1.0);  // one sample per joint
+    MAnimControl::stop();
+    mayahost::setBool(device.object, "recording", false);
+    mayahost::setInt(device.object, "inputPort", 0);
+    mayahost::setBool(device.object, "live", true);
+    mayahost::setDouble(device.object, "time", 2.0);
+    mayahost::processIdleEvents();
+    const int ipLists = mayahost::panelState(0).ipListUpdates;
+
+    EXPECT_EQ(mayahost::evaluate(device.object, "extraOutput"), MS::kUnknownParameter);
+    // No flush, no socket, no IP list.
+    EXPECT_EQ(device.node->recordBuffer(0).size(), 1u);
+    EXPECT_TRUE(mayahost::animCurves().empty());
+    EXPECT_EQ(device.node->socketHandle(), 0u);
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::panelState(0).ipListUpdates, ipLists);
+    EXPECT_TRUE(mayahost::isDirty(device.object, "outputTranslations"));
+}
+
 MStatus initializeWithUnreadableRecording() {
     const MStatus status = ZemoriDeviceNode::initialize();
     MFnNumericAttribute ghost;
