@@ -103,18 +103,21 @@ void printWideToConsole(const wchar_t* format, ...) {
     std::vector<wchar_t> larger;
     wchar_t* line = fixed;
     std::size_t capacity = kWideLineCapacity;
-    // The C library gives no length on overflow: retry larger, within reason.
+    // On overflow the ISO function fails without telling the length, while
+    // some runtimes (MinGW) answer the length the line needs: retry larger.
     for (;;) {
         va_list attempt;
         va_copy(attempt, args);
         const int written = std::vswprintf(line, capacity, portable.c_str(), attempt);
         va_end(attempt);
-        if (written >= 0) break;
-        if (capacity >= kWideLineLimit) {
+        if (written >= 0 && static_cast<std::size_t>(written) < capacity) break;
+        const std::size_t needed =
+            written >= 0 ? static_cast<std::size_t>(written) + 1 : capacity * 4;
+        if (needed > kWideLineLimit) {
             line[0] = L'\0';
             break;
         }
-        capacity *= 4;
+        capacity = needed;
         larger.assign(capacity, L'\0');
         line = larger.data();
     }

@@ -65,6 +65,10 @@ TEST(WideConsole, LinesLongerThanTheBufferArePrintedWhole) {
     const MString link = lookupMessage(msg::kOsvLinkError);
     const std::string out = wideLine(link.asWChar(), longText.c_str());
     EXPECT_EQ(out, "A dynamic linking error occurred: " + std::string(3000, 'x') + "\n");
+
+    // Beyond any sensible length the line is dropped rather than cut.
+    const std::wstring hostile(200000, L'y');
+    EXPECT_EQ(wideLine(link.asWChar(), hostile.c_str()), "");
 }
 
 TEST(Diagnostics, GoToStandardErrorFollowedByALineFeed) {
