@@ -5,6 +5,7 @@
 #include "plugin/messageTable.h"
 #include "plugin/uiBridge.h"
 
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -46,7 +47,12 @@ bool openFormatLibrary() {
     const std::string path = formatLibraryPath(gPluginLoadPath);
     gFormatLibrary.module = platform::loadLibrary(path.c_str());
     if (gFormatLibrary.module != nullptr) return true;
-    const std::wstring reason = platform::lastLoadErrorText();
+    std::wstring reason = platform::lastLoadErrorText();
+    // System texts end in a line break of their own (FormatMessageW's do);
+    // the message supplies the one line break of the console line.
+    while (!reason.empty() && std::wcschr(L"\r\n \t", reason.back()) != nullptr) {
+        reason.pop_back();
+    }
     const MString format = lookupMessage(msg::kOsvLinkError);
     printWideToConsole(format.asWChar(), reason.c_str());
     postError(lookupMessage(msg::kOsvImportError));

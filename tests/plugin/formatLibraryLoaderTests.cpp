@@ -106,6 +106,8 @@ TEST_F(FormatLibraryLoader, MissingFilePrintsOneLinkErrorAndReportsOnce) {
     ASSERT_FALSE(out.empty());
     EXPECT_EQ(out.back(), '\n');
     EXPECT_EQ(out.find('\n'), out.size() - 1) << "one line: " << out;
+    EXPECT_EQ(out.find('\r'), std::string::npos) << out;
+    EXPECT_GT(out.size(), prefix.size() + 1) << "with the system's reason";
     EXPECT_TRUE(tableIsEmpty());
     EXPECT_EQ(reports(), std::vector<std::string>{
                              "error \"Failed to import Ostrevo library. Plug-in will not be "
