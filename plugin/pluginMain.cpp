@@ -19,6 +19,9 @@
 namespace {
 
 MCallbackId sceneCallbackId = 0;
+// Whether nodes of our type may exist: the type was registered and has not
+// been deregistered since.
+bool nodeTypeRegistered = false;
 
 void onBeforeNewScene(void* /*clientData*/) {
     MGlobal::executeCommandOnIdle("cleanUpUI", false);
@@ -61,7 +64,11 @@ PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
     result =
         plugin.registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id, ZemoriDeviceNode::creator,
                             ZemoriDeviceNode::initialize, MPxNode::kThreadedDeviceNode);
-    if (!result) report(result, msg::kRegNodeError);
+    if (result) {
+        nodeTypeRegistered = true;
+    } else {
+        report(result, msg::kRegNodeError);
+    }
 
     sceneCallbackId =
         MSceneMessage::addCallback(MSceneMessage::kBeforeNew, onBeforeNewScene, nullptr, &result);
@@ -82,14 +89,18 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
     sceneCallbackId = 0;
 
     result = plugin.deregisterNode(ZemoriDeviceNode::id);
-    // Nodes of the type that still exist keep calling into the motion-format
+    if (result) {
+        nodeTypeRegistered = false;
+    } else {
+        report(result, msg::kDeregNodeError);
+    }
+    // Nodes that outlive their type keep calling into the motion-format
     // library from their receiving threads, so it stays loaded for them.
-    const bool nodesMayRemain = !result;
-    if (nodesMayRemain) report(result, msg::kDeregNodeError);
+    const bool keepFormatLibrary = nodeTypeRegistered;
 
     result = plugin.deregisterCommand(kCharacterizeCommandName);
     if (!result) report(result, msg::kDeregCommandError);
 
-    if (!nodesMayRemain) unloadFormatLibrary();
+    if (!keepFormatLibrary) unloadFormatLibrary();
     return result;
 }
