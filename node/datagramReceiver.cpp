@@ -83,6 +83,10 @@ void ZemoriDeviceNode::threadHandler() {
         if (!acquireDataStorage(storage)) {
             continue;  // every pose buffer is taken: drop the datagram unlooked-at
         }
+        if (storage.size() < static_cast<long>(kPoseBufferBytes)) {
+            releaseDataStorage(storage);  // pools of another size: never write past them
+            continue;
+        }
         beginThreadLoop();
         const std::int64_t now = mClock();
         if (static_cast<double>(now - mLastDatagramTime) / 1000000.0 > mSilenceThresholdMs) {
