@@ -389,11 +389,9 @@ TEST_F(DeviceTest, ResetLeavesANodeWhoseThreadNeverEndsAllocated) {
     mayahost::createNode("udpNode");
     std::uint16_t port = UdpNode::lastPort;
     ASSERT_TRUE(eventually([] { return UdpNode::receiving.load(); }));
-    std::ostringstream captured;
-    std::streambuf* old = std::cerr.rdbuf(captured.rdbuf());
+    ::testing::internal::CaptureStderr();
     mayahost::reset();
-    std::cerr.rdbuf(old);
-    EXPECT_NE(captured.str().find("udpNode1"), std::string::npos);
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("udpNode1"), std::string::npos);
     EXPECT_EQ(UdpNode::destroyed.load(), 0);
     // Once it ends, it is still not freed (and the leak stays reachable).
     UdpNode::send(port);

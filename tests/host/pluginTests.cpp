@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -15,12 +16,9 @@ class PluginTest : public HostTest {
 protected:
     const std::string mPath = HOST_TEST_PLUGIN_PATH;
 
+    // The module's folder as an absolute path with forward slashes.
     std::string folder() const {
-        std::string path = mPath;
-        for (char& c : path) {
-            if (c == '\\') c = '/';
-        }
-        return path.substr(0, path.find_last_of('/'));
+        return std::filesystem::absolute(mPath).parent_path().generic_string();
     }
 };
 
