@@ -41,6 +41,18 @@
 #include <sstream>
 #include <type_traits>
 
+// Names the host does not define: a header that did would clash with these.
+#ifdef MLL_EXPORT
+#error "MLL_EXPORT is the plug-in's own macro"
+#endif
+struct MInitFeatureStringsFunction {};
+namespace MS_is_a_typedef {
+struct MS {};
+}  // namespace MS_is_a_typedef
+
+static_assert(sizeof(MInt64) == 8 && sizeof(MUintPtrSz) == sizeof(void*), "");
+static_assert(std::is_same<decltype(PLUGIN_COMPANY), const char (&)[9]>::value, "");
+
 // Signatures checked exactly, where an overload set or a default could hide a
 // difference from a plain call.
 static_assert(std::is_same<decltype(static_cast<MStatus (MStatus::*)() const>(nullptr)),
@@ -133,6 +145,16 @@ static_assert(std::is_same<decltype(&MArrayDataBuilder::addElement),
 static_assert(std::is_same<decltype(&MArrayDataHandle::builder),
                            MArrayDataBuilder (MArrayDataHandle::*)(MStatus*)>::value,
               "");
+static_assert(std::is_same<decltype(&MPxThreadedDeviceNode::destroyMemoryPools),
+                           MStatus (MPxThreadedDeviceNode::*)()>::value,
+              "");
+static_assert(std::is_same<decltype(&MAnimControl::isValid), bool (*)()>::value, "");
+static_assert(
+    std::is_same<
+        decltype(static_cast<MObject (MFnAnimCurve::*)(MFnAnimCurve::AnimCurveType, MDGModifier*,
+                                                       MStatus*)>(&MFnAnimCurve::create)),
+        MObject (MFnAnimCurve::*)(MFnAnimCurve::AnimCurveType, MDGModifier*, MStatus*)>::value,
+    "");
 static_assert(std::is_same<decltype(&MArrayDataHandle::set),
                            MStatus (MArrayDataHandle::*)(MArrayDataBuilder&)>::value,
               "");
@@ -142,7 +164,6 @@ namespace {
 class CheckNode : public MPxThreadedDeviceNode {
 public:
     CheckNode() {}
-    ~CheckNode() override {}
     void postConstructor() override {
         MObjectArray attributes;
         attributes.append(aOut);
@@ -154,6 +175,14 @@ public:
         MObject first = constRef[0];
         copy[0] = first;
         (void)sized.length();
+        for (const MObject& item : copy) {
+            (void)(item == first);
+            (void)(item != MObject::kNullObj);
+        }
+        MObject assignedObject;
+        assignedObject = first;
+        MObject copiedObject(assignedObject);
+        (void)copiedObject.isNull();
         setRefreshOutputAttributes(attributes);
         createMemoryPools(3, 27, 128L);
         MPxNode::postConstructor();
@@ -273,6 +302,7 @@ public:
         }
     }
     void threadShutdownHandler() override { setDone(true); }
+    ~CheckNode() override { destroyMemoryPools(); }
 
     static void* creator() { return new CheckNode; }
     static MStatus initialize() {
@@ -472,6 +502,14 @@ void useCurvesAndTime() {
     MObject made = curve.create(MFnAnimCurve::kAnimCurveTL, nullptr, &status);
     MFnAnimCurve attached(made, &status);
     MFnAnimCurve attachedConst(static_cast<const MObject&>(made));
+    MObject node;
+    MPlug plug;
+    MFnAnimCurve fromPlug(plug, &status);
+    curve.create(node, MObject::kNullObj, nullptr, &status);
+    curve.create(node, MObject::kNullObj, MFnAnimCurve::kAnimCurveTA);
+    curve.create(plug, nullptr, &status);
+    curve.create(plug, MFnAnimCurve::kAnimCurveTU);
+    (void)MAnimControl::isValid();
     curve.setName("curve", false);
     MTime time(1.0, MTime::uiUnit());
     MTime copy(time);
@@ -527,6 +565,11 @@ MStatus initializePlugin(MObject obj) {
                                  CheckNode::initialize, MPxNode::kThreadedDeviceNode);
     status = plugin.registerNode("CompileCheckNode2", MTypeId(0x81052), CheckNode::creator,
                                  CheckNode::initialize);
+    const MString classification("utility/general");
+    status = plugin.registerNode("CompileCheckNode3", MTypeId(0x81053), CheckNode::creator,
+                                 CheckNode::initialize, MPxNode::kDependNode, &classification);
+    const char* company = PLUGIN_COMPANY;
+    (void)company;
     gCallback = MSceneMessage::addCallback(MSceneMessage::kBeforeNew, beforeNew, nullptr, &status);
     gCallback = MSceneMessage::addCallback(MSceneMessage::kBeforeNew, beforeNew);
     useStrings();
