@@ -20,7 +20,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -312,6 +314,18 @@ TEST_F(PluginModule, NodesThatOutliveTheTypeKeepTheLibraryLoaded) {
     ASSERT_EQ(mayahost::deleteNode(node), MS::kSuccess);
     mayahost::processIdleEvents();
     EXPECT_TRUE(formatLibraryMapped());
+}
+
+TEST(PluginModuleLayout, InstallsAHostModuleWithTheLibraryTwoLevelsAbove) {
+    std::ifstream mod(kInstalled + "/ZemoriMayaPlugin.mod");
+    ASSERT_TRUE(mod.good());
+    const std::string text((std::istreambuf_iterator<char>(mod)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "+ ZemoriMayaPlugin 1.0.1 ./ZemoriMayaPlugin\n");
+    EXPECT_TRUE(std::filesystem::is_regular_file(modulePath(kInstalled)));
+    EXPECT_TRUE(std::filesystem::is_directory(kInstalled + "/ZemoriMayaPlugin/scripts"));
+    // Where the loader looks: the plug-in's folder, then ../../Ostrevo/...
+    EXPECT_TRUE(std::filesystem::is_regular_file(kInstalled + "/ZemoriMayaPlugin/plug-ins/../../" +
+                                                 ZEMORI_FORMAT_LIBRARY_RELATIVE));
 }
 
 TEST(PluginModuleExports, OnlyTheEntryPointsAndVersionDataAreVisible) {
