@@ -28,12 +28,23 @@ public:
     ZemoriDeviceNode();
     ~ZemoriDeviceNode() override;
 
+    // Refresh through outputTranslate, frameRate for a 50 fps sender, and
+    // three pose-buffer pools.
     void postConstructor() override;
+    // Keeps the socket in step with live, fills the two output arrays and
+    // records while recording and playing. kUnknownParameter for a plug that
+    // is not an output; kFailure when the port cannot be bound, no pose is
+    // queued, or filling the outputs fails (the pose is handed back anyway).
     MStatus compute(const MPlug& plug, MDataBlock& block) override;
+    // The receiving loop on the node's own thread; ends when done is set or
+    // a receive fails (the socket was closed).
     void threadHandler() override;
+    // Sets done and wakes a receive blocked on the node's socket.
     void threadShutdownHandler() override;
 
     static void* creator();
+    // Adds the seven attributes and their dependencies; the first failure is
+    // written to std::cerr and ends setup with kFailure.
     static MStatus initialize();
 
     static MTypeId id;
@@ -45,23 +56,38 @@ public:
     static MObject mOutputTranslations;
     static MObject mOutputRotations;
 
+    // Whether a character is bound to the current skeleton definition; any thread.
     bool isCharacterized();
     void setCharacterized(bool characterized);
+    // Closes the socket and balances its startup; nothing when none is open.
+    // Safe against a concurrent close.
     void closeSocket();
 
     // Receiving side.
+    // Binds a UDP socket on every address and the low 16 bits of the port;
+    // kFailure (with a console line, no socket kept) when that fails.
     MStatus openSocket(int port);
+    // Classifies one datagram (in a buffer of `length` bytes) and decodes it
+    // when it is awaited; returns the store's 27 records.
     const JointRecord* handlePacket(const char* bytes, std::int32_t length);
 
     // Compute side.
+    // Writes the 27 translations and rotations and appends samples while
+    // recording and playing; kFailure (with a diagnostic) when the host refuses.
     MStatus populateOutputs(MDataBlock& block, const JointRecord* records);
+    // The recording attribute; true when it cannot be read.
     bool isRecording();
 
     // Naming and frame rate.
+    // "zemoriCharacter<deviceId>_Skeleton", the id written as unsigned.
     MString skeletonName();
+    // Writes the node frame rate for a sender rate of 30, 50 or 60; any other
+    // rate writes nothing.
     void applySenderRate(int senderRate);
 
     // Recording flush.
+    // Replaces the 162 curves of this skeleton by the buffered take and
+    // empties the buffers.
     void flushRecording();
 
     // Read-only views for tests and tools.
@@ -78,6 +104,7 @@ public:
     void setClockForTesting(Clock clock) { mClock = std::move(clock); }
 
 private:
+    // Playback stopped, recording off or not live, and some sample buffered.
     bool flushIsDue();
 
     MotionDataStore mStore;
