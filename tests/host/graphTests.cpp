@@ -11,6 +11,7 @@
 #include <maya/MPxNode.h>
 #include <maya/MSelectionList.h>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -177,6 +178,88 @@ TEST_F(GraphTest, ArrayOutputsAreBuiltThroughBuilders) {
     MPlug child = element.child(1);
     EXPECT_FLOAT_EQ(child.asFloat(), -1.0f);
     EXPECT_EQ(mayahost::elementCount(node, "points"), 5u);
+}
+
+// Runs a function inside compute, with the node's data block.
+class BlockProbe : public MPxNode {
+public:
+    static MObject aValue, aList, aOther;
+    static std::function<void(BlockProbe&, MDataBlock&)> probe;
+    static void* creator() { return new BlockProbe; }
+    static MStatus initialize() {
+        MFnNumericAttribute fn;
+        aValue = fn.create("value", "v", MFnNumericData::kDouble);
+        aList = fn.create("list", "l", MFnNumericData::k3Float);
+        fn.setArray(true);
+        fn.setUsesArrayDataBuilder(true);
+        aOther = fn.create("other", "o", MFnNumericData::k3Float);
+        fn.setArray(true);
+        addAttribute(aValue);
+        addAttribute(aList);
+        addAttribute(aOther);
+        attributeAffects(aValue, aList);
+        return attributeAffects(aValue, aOther);
+    }
+    MStatus compute(const MPlug&, MDataBlock& block) override {
+        probe(*this, block);
+        return MS::kSuccess;
+    }
+};
+MObject BlockProbe::aValue, BlockProbe::aList, BlockProbe::aOther;
+std::function<void(BlockProbe&, MDataBlock&)> BlockProbe::probe;
+
+TEST_F(GraphTest, DataBlockRefusesWhatIsNotTheNodes) {
+    MObject plugin = testPlugin();
+    MFnPlugin fn(plugin);
+    ASSERT_TRUE(fn.registerNode("blockProbe", MTypeId(0x7F004), BlockProbe::creator,
+                                BlockProbe::initialize));
+    bool ran = false;
+    BlockProbe::probe = [&](BlockProbe&, MDataBlock& block) {
+        ran = true;
+        MStatus status;
+        // An attribute of another type, a scalar as an array, an array as a scalar.
+        block.outputArrayValue(SumNode::aPoints, &status);
+        EXPECT_EQ(status, MS::kInvalidParameter);
+        block.outputArrayValue(BlockProbe::aValue, &status);
+        EXPECT_EQ(status, MS::kInvalidParameter);
+        block.outputValue(SumNode::aOut, &status);
+        EXPECT_EQ(status, MS::kInvalidParameter);
+        EXPECT_EQ(block.setClean(SumNode::aOut), MS::kInvalidParameter);
+        // A builder of one array cannot be stored into another.
+        MArrayDataHandle list = block.outputArrayValue(BlockProbe::aList, &status);
+        ASSERT_TRUE(status);
+        MArrayDataHandle other = block.outputArrayValue(BlockProbe::aOther, &status);
+        ASSERT_TRUE(status);
+        MArrayDataBuilder builder = list.builder(&status);
+        ASSERT_TRUE(status);
+        builder.addElement(4).set3Float(1.0f, 2.0f, 3.0f);
+        EXPECT_EQ(other.set(builder), MS::kInvalidParameter);
+        // Copies of a builder share its elements.
+        MArrayDataBuilder copy(builder);
+        copy.addElement(9);
+        EXPECT_EQ(builder.elementCount(), 2u);
+        // Nothing is visible until set.
+        EXPECT_EQ(list.elementCount(), 0u);
+        ASSERT_TRUE(list.set(builder));
+        EXPECT_EQ(list.elementCount(), 2u);
+        // A fresh builder from the handle starts from the stored elements.
+        MArrayDataBuilder again = list.builder();
+        EXPECT_EQ(again.elementCount(), 2u);
+        EXPECT_FLOAT_EQ(again.addElement(4).asFloat3()[1], 2.0f);
+        // A scalar handle's references point into the block.
+        block.outputValue(BlockProbe::aValue).asDouble() = 8.5;
+    };
+    MObject node = mayahost::createNode("blockProbe");
+    ASSERT_TRUE(mayahost::evaluate(node, "list"));
+    EXPECT_TRUE(ran);
+    EXPECT_DOUBLE_EQ(mayahost::getDouble(node, "value"), 8.5);
+    float value[3];
+    ASSERT_TRUE(mayahost::getFloat3Element(node, "list", 4, value));
+    EXPECT_FLOAT_EQ(value[2], 3.0f);
+    EXPECT_EQ(mayahost::elementCount(node, "other"), 0u);
+    // compute did not mark the array clean, so it stays dirty.
+    EXPECT_TRUE(mayahost::isDirty(node, "list"));
+    BlockProbe::probe = nullptr;
 }
 
 TEST_F(GraphTest, ElementAndChildPlugsKnowTheirParents) {
