@@ -16,8 +16,10 @@ namespace detail {
 namespace {
 
 void teardownAtExit() {
-    // Only stop device threads: the plug-in's module may already have
-    // destroyed its statics, so no node is freed here.
+    // Registered more than once (see registerExitTeardown); runs once. Only
+    // stops device threads: nothing is freed at exit.
+    static std::atomic<bool> ran{false};
+    if (ran.exchange(true)) return;
     Host& h = host();
     auto deadline = graceDeadline();
     std::vector<std::shared_ptr<NodeData>> all = h.nodes;
@@ -45,6 +47,10 @@ Host& host() {
         return h;
     }();
     return *instance;
+}
+
+void registerExitTeardown() {
+    std::atexit(teardownAtExit);
 }
 
 std::chrono::steady_clock::time_point graceDeadline() {

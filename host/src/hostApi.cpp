@@ -81,10 +81,8 @@ MStatus setValue(const MObject& node, const std::string& attribute, T value) {
 
 void reset() {
     Host& h = detail::host();
-    std::vector<std::shared_ptr<detail::PluginData>> plugins = h.plugins;
-    for (auto it = plugins.rbegin(); it != plugins.rend(); ++it) {
-        if (!(*it)->path.empty()) unloadPlugin((*it)->path);
-    }
+    // Nodes first, so that the plug-ins' uninitializePlugin can deregister
+    // their types.
     std::vector<std::shared_ptr<NodeData>> nodes = h.nodes;
     detail::deleteNodes(nodes);
     // Give pending nodes one more grace period, then leave them be.
@@ -101,6 +99,10 @@ void reset() {
         }
     }
     h.pending.clear();
+    std::vector<std::shared_ptr<detail::PluginData>> plugins = h.plugins;
+    for (auto it = plugins.rbegin(); it != plugins.rend(); ++it) {
+        if (!(*it)->path.empty()) unloadPlugin((*it)->path);
+    }
     // A leaked node's thread may still run plug-in code: then no module is
     // unmapped.
     for (const auto& plugin : h.plugins) {

@@ -207,6 +207,11 @@ struct Host {
 
 // The host, created on first use and never destroyed.
 Host& host();
+// Handlers registered with atexit run in reverse order, interleaved with the
+// destruction of statics: registering the exit teardown again after a
+// plug-in module has been loaded makes it run before that module's statics
+// are destroyed.
+void registerExitTeardown();
 void registerBuiltInTypes(Host& h);
 
 // Reach into the API classes.

@@ -333,6 +333,7 @@ MStatus loadPlugin(const std::string& path) {
         if (detail::dropRegistrations(*plugin)) detail::closeModule(module);
         return MStatus::kFailure;
     }
+    detail::registerExitTeardown();
     return MStatus::kSuccess;
 }
 
