@@ -1,0 +1,385 @@
+// The capture pipeline against what the system underneath costs anyway:
+//  - the receiving thread's work per datagram (receive, classify, decode,
+//    copy into a pose buffer, push) against a plain receive plus a copy of
+//    3456 bytes;
+//  - the time from a sender's sendto to the node's outputs holding that
+//    pose (median, 99th percentile) against plain one-way loopback latency;
+//  - the recording flush of a 10-minute take at 60 fps (36,000 samples per
+//    joint) against creating the same curves and keys directly.
+// Ratios are taken against the baselines measured in the same run.
+#include "intake/formatLibrary.h"
+#include "intake/jointTable.h"
+#include "node/zemoriDeviceNode.h"
+#include "platform/sockets.h"
+#include "tools/lib/streamDatagrams.h"
+
+#include <benchmark/benchmark.h>
+#include <ostrevo/ostrevo.h>
+
+#define MNoVersionString
+#define MNoPluginEntry
+#include <maya/MAnimControl.h>
+#include <maya/MFnAnimCurve.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MFnPlugin.h>
+#include <maya/MTime.h>
+#include <mayahost/host.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using ztools::CaptureTake;
+using ztools::EncodedDatagram;
+
+constexpr int kBatch = 32;  // datagrams queued per timed batch
+constexpr int kReceiveBytes = 4096;
+
+struct Baselines {
+    double receiveNs = 0.0;
+    double latencyMedianUs = 0.0;
+    double latencyP99Us = 0.0;
+    double flushMs = 0.0;
+} gBaseline;
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, std::size_t(p * double(v.size() - 1) + 0.5))];
+}
+
+double microsecondsBetween(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::micro>(b - a).count();
+}
+
+// A loopback pair: a bound receiver and a sending socket.
+struct LoopbackPair {
+    LoopbackPair() {
+        platform::socketStartup();
+        receiver = platform::openUdpSocket();
+        platform::bindAnyAddress(receiver, 0);
+        port = platform::boundPort(receiver);
+        sender = platform::openUdpSocket();
+    }
+    ~LoopbackPair() {
+        platform::closeSocket(receiver);
+        platform::closeSocket(sender);
+        platform::socketCleanup();
+    }
+    platform::SocketHandle receiver, sender;
+    std::uint16_t port;
+};
+
+// The format library linked in, where the plug-in would load it.
+void installFormatLibrary() {
+    static int moduleStandIn = 0;
+    gFormatLibrary.module = &moduleStandIn;
+    gFormatLibrary.isOsvBytes = IsOsvBytes;
+    gFormatLibrary.isSkeletonDefinitionBytes = IsSkeletonDefinitionBytes;
+    gFormatLibrary.isFrameDataBytes = IsFrameDataBytes;
+    gFormatLibrary.convertBytesToSkeletonDefinition = ConvertBytesToSkeletonDefinition;
+    gFormatLibrary.convertBytesToFrameData = ConvertBytesToFrameData;
+}
+
+// A device node of the plug-in's type, registered straight from the code.
+ZemoriDeviceNode* createNode(MObject& object) {
+    mayahost::reset();
+    installFormatLibrary();
+    MObject plugin = mayahost::createPluginObject("ZemoriPipelineBench", ".");
+    MFnPlugin(plugin).registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id,
+                                   &ZemoriDeviceNode::creator, &ZemoriDeviceNode::initialize,
+                                   MPxNode::kThreadedDeviceNode);
+    object = mayahost::createNode("ZemoriDeviceNode");
+    // Let the node's thread begin before anything restarts it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return static_cast<ZemoriDeviceNode*>(MFnDependencyNode(object).userNode());
+}
+
+const CaptureTake& take() {
+    static const CaptureTake t = ztools::syntheticTake(60, 2.0);
+    return t;
+}
+
+void sendBatch(LoopbackPair& pair, const EncodedDatagram* frames) {
+    for (int i = 0; i < kBatch; ++i)
+        platform::sendToLoopback(pair.sender, pair.port, frames[i].bytes, frames[i].length);
+}
+
+std::vector<EncodedDatagram> encodedFrames() {
+    std::vector<EncodedDatagram> frames(kBatch);
+    for (int i = 0; i < kBatch; ++i) ztools::encodeFrame(take(), i, i + 1, i, frames[i]);
+    return frames;
+}
+
+void BM_PlainReceiveAndCopy(benchmark::State& state) {
+    LoopbackPair pair;
+    const std::vector<EncodedDatagram> frames = encodedFrames();
+    std::vector<char> buffer(kReceiveBytes);
+    std::vector<char> pose(kPoseBufferBytes);
+    double totalNs = 0.0;
+    for (auto _ : state) {
+        sendBatch(pair, frames.data());
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < kBatch; ++i) {
+            const platform::ReceiveResult r =
+                platform::receiveDatagram(pair.receiver, buffer.data(), kReceiveBytes);
+            benchmark::DoNotOptimize(r.bytes);
+            std::memcpy(pose.data(), buffer.data(), kPoseBufferBytes);
+            benchmark::ClobberMemory();
+        }
+        const double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+        totalNs += ns;
+        state.SetIterationTime(ns * 1e-9);
+    }
+    gBaseline.receiveNs = totalNs / double(state.iterations() * kBatch);
+    state.counters["ns_per_datagram"] = gBaseline.receiveNs;
+}
+BENCHMARK(BM_PlainReceiveAndCopy)->UseManualTime();
+
+// The per-datagram steps of the node's receiving thread, run on this
+// thread so that nothing else is counted: receive, clear the rest of the
+// buffer, take a pose buffer, classify and decode, copy, push.
+void BM_ReceivingThreadPerDatagram(benchmark::State& state) {
+    MObject object;
+    ZemoriDeviceNode* node = createNode(object);
+    if (node == nullptr) {
+        state.SkipWithError("the device node could not be created");
+        return;
+    }
+    // Room for a whole batch (the node itself keeps three buffers).
+    node->destroyMemoryPools();
+    node->createMemoryPools(kBatch, kJointCount, long(sizeof(JointRecord)));
+    EncodedDatagram definition;
+    ztools::encodeSkeletonDefinition(take(), 0, definition);
+    std::vector<char> buffer(kReceiveBytes);
+    std::memcpy(buffer.data(), definition.bytes, std::size_t(definition.length));
+    node->handlePacket(buffer.data(), kReceiveBytes);
+    node->setCharacterized(true);
+
+    LoopbackPair pair;
+    const std::vector<EncodedDatagram> frames = encodedFrames();
+    std::int64_t decoded = 0;
+    double totalNs = 0.0;
+    for (auto _ : state) {
+        sendBatch(pair, frames.data());
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < kBatch; ++i) {
+            const platform::ReceiveResult r =
+                platform::receiveDatagram(pair.receiver, buffer.data(), kReceiveBytes);
+            std::memset(buffer.data() + r.bytes, 0, std::size_t(kReceiveBytes - r.bytes));
+            MCharBuffer storage;
+            if (!node->acquireDataStorage(storage)) {
+                state.SkipWithError("no free pose buffer");
+                return;
+            }
+            const JointRecord* records = node->handlePacket(buffer.data(), kReceiveBytes);
+            std::memcpy(storage.ptr(), records, kPoseBufferBytes);
+            node->pushThreadData(storage);
+        }
+        const double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+        totalNs += ns;
+        state.SetIterationTime(ns * 1e-9);
+        decoded = node->store().currentFrame().frameNumber;
+        for (int i = 0; i < kBatch; ++i) {
+            MCharBuffer popped;
+            node->popThreadData(popped);
+            node->releaseDataStorage(popped);
+        }
+    }
+    if (decoded != kBatch) state.SkipWithError("frames were not decoded");
+    const double perDatagram = totalNs / double(state.iterations() * kBatch);
+    state.counters["ns_per_datagram"] = perDatagram;
+    if (gBaseline.receiveNs > 0.0)
+        state.counters["x_plain_receive"] = perDatagram / gBaseline.receiveNs;
+    mayahost::reset();
+}
+BENCHMARK(BM_ReceivingThreadPerDatagram)->UseManualTime();
+
+constexpr int kLatencySamples = 400;
+
+// One-way loopback: sendto here, recvfrom on a thread waiting for it.
+void BM_PlainLoopbackLatency(benchmark::State& state) {
+    std::vector<double> samples;
+    for (auto _ : state) {
+        LoopbackPair pair;
+        std::atomic<std::int64_t> arrivedNs{0};
+        std::atomic<int> arrivals{0};
+        std::thread receiver([&] {
+            char buffer[kReceiveBytes];
+            for (int i = 0; i < kLatencySamples; ++i) {
+                platform::receiveDatagram(pair.receiver, buffer, kReceiveBytes);
+                arrivedNs = Clock::now().time_since_epoch().count();
+                arrivals.fetch_add(1);
+            }
+        });
+        EncodedDatagram frame;
+        ztools::encodeFrame(take(), 0, 0, 0, frame);
+        for (int i = 0; i < kLatencySamples; ++i) {
+            const Clock::time_point sent = Clock::now();
+            platform::sendToLoopback(pair.sender, pair.port, frame.bytes, frame.length);
+            while (arrivals.load() <= i) {
+            }
+            samples.push_back(
+                microsecondsBetween(sent, Clock::time_point(Clock::duration(arrivedNs.load()))));
+        }
+        receiver.join();
+    }
+    gBaseline.latencyMedianUs = percentile(samples, 0.5);
+    gBaseline.latencyP99Us = percentile(samples, 0.99);
+    state.counters["median_us"] = gBaseline.latencyMedianUs;
+    state.counters["p99_us"] = gBaseline.latencyP99Us;
+}
+BENCHMARK(BM_PlainLoopbackLatency)->Iterations(1)->UseRealTime();
+
+// sendto of a frame until the node's root output holds its translation,
+// the host's idle processing (which evaluates the node) running meanwhile.
+void BM_SendToOutputLatency(benchmark::State& state) {
+    MObject object;
+    ZemoriDeviceNode* node = createNode(object);
+    if (node == nullptr) {
+        state.SkipWithError("the device node could not be created");
+        return;
+    }
+    mayahost::setInt(object, "inputPort", 0);  // any free port
+    mayahost::setBool(object, "live", true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    mayahost::evaluate(object, "outputTranslations");  // opens the socket
+    const std::uint16_t port = platform::boundPort(node->socketHandle());
+    LoopbackPair pair;
+    EncodedDatagram d;
+    ztools::encodeSkeletonDefinition(take(), 0, d);
+    platform::sendToLoopback(pair.sender, port, d.bytes, d.length);
+    const Clock::time_point giveUp = Clock::now() + std::chrono::seconds(3);
+    while (node->isAwaitingSkeletonDefinition() && Clock::now() < giveUp)
+        mayahost::processIdleEvents();
+    node->setCharacterized(true);
+
+    // When the receiving thread pushed, to split the latency in two.
+    static std::atomic<std::int64_t> pushedNs{0};
+    mayahost::ThreadDataObserver observer;
+    observer.pushed = [](MPxThreadedDeviceNode&) {
+        pushedNs.store(Clock::now().time_since_epoch().count());
+    };
+    mayahost::setThreadDataObserver(observer);
+
+    std::vector<double> samples;
+    std::vector<double> toPush;
+    CaptureTake marked = take();
+    for (auto _ : state) {
+        for (int i = 0; i < kLatencySamples && Clock::now() < giveUp + std::chrono::seconds(60);
+             ++i) {
+            // A root position of its own, so that the output shows this pose;
+            // frame numbers two apart keep the rate detection out of it.
+            marked.frames[0].translations[0].x = 1.0 + i;
+            ztools::encodeFrame(marked, 0, 2 * i, std::uint32_t(i + 1), d);
+            // The node throttles its thread to frameRate (up to 90 a second).
+            std::this_thread::sleep_for(std::chrono::milliseconds(15));
+            const Clock::time_point sent = Clock::now();
+            platform::sendToLoopback(pair.sender, port, d.bytes, d.length);
+            float root[3] = {0, 0, 0};
+            const Clock::time_point deadline = sent + std::chrono::seconds(1);
+            while (Clock::now() < deadline) {
+                mayahost::processIdleEvents();
+                mayahost::getFloat3Element(object, "outputTranslations", 0, root);
+                if (std::fabs(root[0] - float(1.0 + i)) < 1e-3f) break;
+            }
+            const Clock::time_point seen = Clock::now();
+            if (seen >= deadline) {
+                state.SkipWithError("a pose did not reach the outputs");
+                break;
+            }
+            samples.push_back(microsecondsBetween(sent, seen));
+            toPush.push_back(
+                microsecondsBetween(sent, Clock::time_point(Clock::duration(pushedNs.load()))));
+        }
+    }
+    const double median = percentile(samples, 0.5);
+    const double p99 = percentile(samples, 0.99);
+    state.counters["median_us"] = median;
+    state.counters["p99_us"] = p99;
+    state.counters["to_push_median_us"] = percentile(toPush, 0.5);
+    if (gBaseline.latencyMedianUs > 0.0) {
+        state.counters["x_loopback_median"] = median / gBaseline.latencyMedianUs;
+        state.counters["x_loopback_p99"] = p99 / gBaseline.latencyP99Us;
+    }
+    mayahost::reset();
+}
+BENCHMARK(BM_SendToOutputLatency)->Iterations(1)->UseRealTime();
+
+constexpr int kTakeSamples = 36000;  // 10 minutes at 60 fps
+const char* const kSuffixes[6] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
+
+// The bare host work of a take: 162 curves, every key added one by one.
+void BM_CreateCurvesDirectly(benchmark::State& state) {
+    for (auto _ : state) {
+        mayahost::reset();
+        MTime::setUIUnit(MTime::k60FPS);
+        const Clock::time_point start = Clock::now();
+        for (int j = 0; j < kJointCount; ++j) {
+            for (const char* suffix : kSuffixes) {
+                MFnAnimCurve curve;
+                curve.create(MFnAnimCurve::kAnimCurveTL, nullptr, nullptr);
+                curve.setName(
+                    MString((std::string("direct_") + kJointTable[j].name + suffix).c_str()));
+                for (int k = 0; k < kTakeSamples; ++k)
+                    curve.addKeyframe(MTime(double(k), MTime::uiUnit()), 0.25 * k);
+            }
+        }
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        state.SetIterationTime(ms / 1000.0);
+        gBaseline.flushMs = ms;
+    }
+    state.counters["ms"] = gBaseline.flushMs;
+    mayahost::reset();
+}
+BENCHMARK(BM_CreateCurvesDirectly)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The node's flush of 36,000 buffered samples per joint, buffered the way
+// playback buffers them (one evaluation per frame, not live).
+void BM_FlushTenMinuteTake(benchmark::State& state) {
+    double ms = 0.0;
+    for (auto _ : state) {
+        MObject object;
+        ZemoriDeviceNode* node = createNode(object);
+        if (node == nullptr) {
+            state.SkipWithError("the device node could not be created");
+            return;
+        }
+        MTime::setUIUnit(MTime::k60FPS);
+        mayahost::connectTime(object, "time");
+        mayahost::setBool(object, "recording", true);
+        MAnimControl::playForward();
+        for (int k = 0; k < kTakeSamples; ++k) {
+            MAnimControl::setCurrentTime(MTime(double(k), MTime::uiUnit()));
+            mayahost::evaluate(object, "outputTranslations");
+        }
+        if (node->recordBuffer(0).size() != std::size_t(kTakeSamples)) {
+            state.SkipWithError("the take was not buffered");
+            return;
+        }
+        MAnimControl::stop();
+        mayahost::setBool(object, "recording", false);
+        MAnimControl::setCurrentTime(MTime(double(kTakeSamples), MTime::uiUnit()));
+        const Clock::time_point start = Clock::now();
+        mayahost::evaluate(object, "outputTranslations");  // flushes
+        ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        state.SetIterationTime(ms / 1000.0);
+        if (!node->recordBuffer(0).empty()) state.SkipWithError("the take was not flushed");
+        mayahost::reset();
+    }
+    state.counters["ms"] = ms;
+    state.counters["keys"] = 162.0 * kTakeSamples;
+    if (gBaseline.flushMs > 0.0) state.counters["x_direct_curves"] = ms / gBaseline.flushMs;
+}
+BENCHMARK(BM_FlushTenMinuteTake)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

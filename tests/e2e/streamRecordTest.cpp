@@ -1,0 +1,186 @@
+// End to end: the bundled take streamed over UDP on 127.0.0.1, in real
+// time, into the installed plug-in running in the embedded host, recorded
+// and read back; the take is checked against the source frame by frame.
+#include "tools/lib/captureSender.h"
+#include "tools/lib/mayaAsciiWriter.h"
+#include "tools/lib/takeComparison.h"
+#include "tools/recorder/headlessRecorder.h"
+
+#include "tests/tools/mayaAsciiReader.h"
+
+#include "platform/sockets.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace ztools {
+namespace {
+
+const BvhMotion& source() {
+    static const BvhMotion motion = [] {
+        BvhMotion m;
+        std::string error;
+        EXPECT_TRUE(readBvhFile(std::string(ZEMORI_DATA_DIR) + "/131_01.bvh", m, error)) << error;
+        return m;
+    }();
+    return motion;
+}
+
+// A port nobody holds right now: the node binds it itself, so the test can
+// only ask the system for a free one and hand it on.
+int freePort() {
+    platform::socketStartup();
+    const platform::SocketHandle s = platform::openUdpSocket();
+    platform::bindAnyAddress(s, 0);
+    const int port = platform::boundPort(s);
+    platform::closeSocket(s);
+    platform::socketCleanup();
+    return port;
+}
+
+struct StreamRun {
+    RecordedTake take;
+    std::vector<int> received;
+    LedgerCounts counts;
+    SendStats sent;
+    int senderRate = 0;
+    double nodeFrameRate = 0.0;
+};
+
+// Streams `seconds` of the take at `fps` while recording it.
+StreamRun streamAndRecord(int fps, double seconds, int dropEvery) {
+    StreamRun run;
+    RecorderOptions options;
+    options.modulePrefix = ZEMORI_E2E_PREFIX;
+    options.port = freePort();
+    options.progress = false;
+    HeadlessRecorder recorder(options);
+    std::string error;
+    if (!recorder.start(error)) {
+        ADD_FAILURE() << error;
+        return run;
+    }
+
+    SenderOptions send;
+    send.port = std::uint16_t(options.port);
+    send.fps = fps;
+    send.dropEvery = dropEvery;
+    CaptureTake take;
+    EXPECT_TRUE(takeFromBvh(source(), fps, kCmuUnitCm, seconds, take, error)) << error;
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        std::string sendError;
+        auto destination = UdpDestination::open("127.0.0.1", send.port, sendError);
+        if (!destination) return;
+        RealTimePacer pacer;
+        streamTake(take, send, *destination, &pacer, nullptr, &stop, run.sent, sendError);
+    });
+    const bool ok = recorder.waitForSkeleton(stop, error) && recorder.characterize(stop, error) &&
+                    recorder.record(stop, nullptr, error) && recorder.finish(run.take, error);
+    stop.store(true);
+    sender.join();
+    EXPECT_TRUE(ok) << error;
+    run.received = recorder.receivedFrames();
+    run.counts = recorder.counts();
+    run.senderRate = recorder.senderRate();
+    run.nodeFrameRate = recorder.nodeFrameRate();
+    return run;
+}
+
+class StreamRecord : public ::testing::TestWithParam<int> {};
+
+TEST_P(StreamRecord, RecordedTakeReproducesTheSourceFrameByFrame) {
+    const int fps = GetParam();
+    const StreamRun run = streamAndRecord(fps, 2.5, 0);
+    ASSERT_EQ(run.take.curves.size(), 162u);
+    EXPECT_EQ(run.senderRate, fps);
+    EXPECT_EQ(run.take.fps, fps);
+    EXPECT_EQ(run.nodeFrameRate, fps == 30 ? 60.0 : fps == 50 ? 80.0 : 90.0);
+
+    // Every frame from the first recorded one to the last sent one, keyed
+    // at its own frame number, nothing synthesized.
+    ASSERT_GT(run.received.size(), std::size_t(fps));
+    EXPECT_EQ(run.received.back(), run.sent.lastFrameNumber);
+    for (std::size_t i = 1; i < run.received.size(); ++i)
+        ASSERT_EQ(run.received[i], run.received[i - 1] + 1) << "frame lost on loopback";
+    const std::vector<double> times = takeKeyTimes(run.take);
+    ASSERT_EQ(times.size(), run.received.size());
+    EXPECT_EQ(times.front(), run.received.front());
+    for (const TakeCurve& c : run.take.curves)
+        EXPECT_EQ(c.keys.size(), run.received.size()) << c.name;
+
+    TakeComparison c;
+    std::string error;
+    ASSERT_TRUE(compareTake(source(), kCmuUnitCm, run.take, run.received, c, error)) << error;
+    EXPECT_EQ(c.framesCompared, int(run.received.size()));
+    EXPECT_LT(c.maxPositionCm, 0.01);
+    EXPECT_LT(c.maxRootCm, 0.01);
+    EXPECT_LT(c.maxRotationDeg, 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, StreamRecord, ::testing::Values(30, 50, 60),
+                         [](const auto& info) { return std::to_string(info.param) + "fps"; });
+
+TEST(StreamRecordWithLoss, KeysForDroppedFramesLieOnTheArcBetweenTheirNeighbours) {
+    const StreamRun run = streamAndRecord(50, 2.5, 5);
+    ASSERT_EQ(run.take.curves.size(), 162u);
+    ASSERT_FALSE(run.received.empty());
+    for (int frame : run.received) EXPECT_NE((frame + 1) % 5, 0) << frame;
+    EXPECT_GT(run.counts.missing, 0);
+    // Gaps of one frame are filled: the keys run without a hole.
+    const std::vector<double> times = takeKeyTimes(run.take);
+    ASSERT_EQ(times.size(), std::size_t(run.received.back() - run.received.front() + 1));
+    TakeComparison c;
+    std::string error;
+    ASSERT_TRUE(compareTake(source(), kCmuUnitCm, run.take, run.received, c, error)) << error;
+    EXPECT_EQ(c.interpolatedCompared, int(times.size() - run.received.size()));
+    EXPECT_GT(c.interpolatedCompared, 0);
+    EXPECT_LT(c.maxArcDeviationDeg, 0.01);
+    EXPECT_LT(c.maxLineDeviationCm, 0.01);
+    EXPECT_LT(c.maxPositionCm, 0.01);  // the received frames still match
+
+    // The written scene holds the same keys.
+    const testing::MaScene scene =
+        testing::readMayaAscii(writeMayaAscii(run.take.curves, run.take.fps, "take.ma"));
+    ASSERT_EQ(scene.error, "");
+    EXPECT_EQ(scene.timeUnit, "palf");
+    ASSERT_EQ(scene.curves.size(), 162u);
+    EXPECT_EQ(scene.curves[0].name, "zemoriCharacter0_Skeleton_root_tx");
+    EXPECT_EQ(scene.curves[0].keys, run.take.curves[0].keys);
+}
+
+TEST(RecorderFailures, PortInUseAndSilenceAreReported) {
+    platform::socketStartup();
+    const platform::SocketHandle holder = platform::openUdpSocket();
+    ASSERT_EQ(platform::bindAnyAddress(holder, 0), 0);
+    RecorderOptions options;
+    options.modulePrefix = ZEMORI_E2E_PREFIX;
+    options.port = platform::boundPort(holder);
+    options.noDataSeconds = 0.5;
+    std::string error;
+    {
+        HeadlessRecorder recorder(options);
+        EXPECT_FALSE(recorder.start(error));
+        EXPECT_NE(error.find("is in use"), std::string::npos) << error;
+    }
+    platform::closeSocket(holder);
+    platform::socketCleanup();
+    {
+        options.port = freePort();
+        HeadlessRecorder recorder(options);
+        ASSERT_TRUE(recorder.start(error)) << error;
+        std::atomic<bool> stop{false};
+        EXPECT_FALSE(recorder.waitForSkeleton(stop, error));
+        EXPECT_NE(error.find("no datagram on port " + std::to_string(options.port)),
+                  std::string::npos)
+            << error;
+    }
+    options.modulePrefix = "/nonexistent";
+    HeadlessRecorder recorder(options);
+    EXPECT_FALSE(recorder.start(error));
+    EXPECT_NE(error.find("no plug-in at /nonexistent"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace ztools

@@ -1,0 +1,316 @@
+#include "tools/recorder/headlessRecorder.h"
+
+#include "node/zemoriDeviceNode.h"
+
+#include <mayahost/host.h>
+#include <maya/MAnimControl.h>
+#include <maya/MFnDependencyNode.h>
+#include <maya/MGlobal.h>
+#include <maya/MString.h>
+#include <maya/MTime.h>
+
+#include <fstream>
+#include <thread>
+
+namespace ztools {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const kDefinitionReceived = "Data received. Press Bind to Character button";
+const char* const kPortInUse =
+    "Port in Use. Socket Initialization failed. Try using a different port.";
+const char* const kOutput = "outputTranslations";
+
+double secondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+void pause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+}
+
+int senderRateOf(double nodeFrameRate) {
+    if (nodeFrameRate == 60.0) return 30;
+    if (nodeFrameRate == 80.0) return 50;
+    if (nodeFrameRate == 90.0) return 60;
+    return 0;
+}
+
+MTime::Unit unitOf(int senderRate) {
+    switch (senderRate) {
+        case 30:
+            return MTime::k30FPS;
+        case 50:
+            return MTime::k50FPS;
+        default:
+            return MTime::k60FPS;
+    }
+}
+
+// A device node's thread starts (or restarts, when live changes) by
+// clearing its done flag; a stop requested before that would be lost and
+// end only after the host's grace period. Give a new thread time to begin.
+void letThreadBegin() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+void setTime(double frames) {
+    MAnimControl::setCurrentTime(MTime(frames, MTime::uiUnit()));
+}
+
+}  // namespace
+
+HeadlessRecorder::HeadlessRecorder(RecorderOptions options) : mOptions(std::move(options)) {}
+
+HeadlessRecorder::~HeadlessRecorder() {
+    mayahost::setThreadDataObserver({});
+    MAnimControl::stop();
+    // The node goes before the plug-in that defines its type.
+    if (!mNode.isNull()) {
+        if (mayahost::getBool(mNode, "live")) goOffline();
+        mayahost::deleteNode(mNode);
+        mayahost::processIdleEvents();
+    }
+    mayahost::reset();
+}
+
+RecorderStatus HeadlessRecorder::status() const {
+    RecorderStatus s;
+    s.counts = mLedger.counts();
+    s.senderRate = mSenderRate;
+    s.keys = mDevice ? mDevice->recordBuffer(0).size() : 0;
+    s.elapsedSeconds = secondsSince(mStarted);
+    return s;
+}
+
+bool HeadlessRecorder::portFailed(std::string& error) {
+    const mayahost::PanelState panel = mayahost::panelState(mOptions.deviceId);
+    if (panel.status != kPortInUse && mayahost::getBool(mNode, "live")) return false;
+    error = "port " + std::to_string(mOptions.port) + " is in use (the node says: \"" +
+            panel.status + "\")";
+    return true;
+}
+
+void HeadlessRecorder::goOffline() {
+    mayahost::setBool(mNode, "live", false);
+    letThreadBegin();
+    mayahost::processIdleEvents();
+    mayahost::evaluate(mNode, kOutput);  // closes the socket
+}
+
+bool HeadlessRecorder::start(std::string& error) {
+    mStarted = Clock::now();
+    const std::string path = pluginPath(mOptions.modulePrefix);
+    if (!std::ifstream(path).good()) {
+        error = "no plug-in at " + path + ": build and install it first (cmake --install)";
+        return false;
+    }
+    // Poses are noted in queue order, on the thread that pushes or pops
+    // them; the receiving thread is the store's only writer, so its frame
+    // header is read there without a race.
+    mayahost::ThreadDataObserver observer;
+    observer.pushed = [this](MPxThreadedDeviceNode& node) {
+        if (&node != mObserved.load()) return;
+        const FrameHeader& h = static_cast<ZemoriDeviceNode&>(node).store().currentFrame();
+        mLedger.recordPush({h.frameNumber, h.timestamp, h.jointsInFrame});
+    };
+    observer.popped = [this](MPxThreadedDeviceNode& node) {
+        if (&node == mObserved.load()) mLedger.recordPop();
+    };
+    mayahost::setThreadDataObserver(observer);
+
+    if (!mayahost::loadPlugin(path)) {
+        error = "the plug-in " + path + " does not load";
+        for (const std::string& line : mayahost::errorLines()) error += "\n  " + line;
+        return false;
+    }
+    MStatus status;
+    mNode = mayahost::createNode("ZemoriDeviceNode", &mNodeName, &status);
+    if (!status || mNode.isNull()) {
+        error = "cannot create a ZemoriDeviceNode";
+        return false;
+    }
+    mDevice = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(mNode).userNode());
+    mObserved.store(mDevice);
+    letThreadBegin();
+    if (!mayahost::setInt(mNode, "inputPort", mOptions.port) ||
+        !mayahost::setInt(mNode, "deviceId", mOptions.deviceId) ||
+        !mayahost::connectTime(mNode, "time") || !mayahost::setBool(mNode, "live", true)) {
+        error = "cannot set up the device node";
+        return false;
+    }
+    // The first evaluation while live opens the socket.
+    mayahost::evaluate(mNode, kOutput);
+    mayahost::processIdleEvents();
+    return !portFailed(error);
+}
+
+bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::string& error) {
+    const Clock::time_point begin = Clock::now();
+    Clock::time_point firstDatagram{};
+    for (;;) {
+        mayahost::processIdleEvents();
+        if (mayahost::isDirty(mNode, kOutput)) mayahost::evaluate(mNode, kOutput);
+        if (portFailed(error)) return false;
+        if (mayahost::panelState(mOptions.deviceId).status == kDefinitionReceived) return true;
+        if (stop.load()) {
+            error = "interrupted before a skeleton definition arrived";
+            return false;
+        }
+        const LedgerCounts c = mLedger.counts();
+        if (c.pushes == 0 && secondsSince(begin) > mOptions.noDataSeconds) {
+            error = "no datagram on port " + std::to_string(mOptions.port) + " for " +
+                    std::to_string(int(mOptions.noDataSeconds)) +
+                    " s: check the sender's address and the firewall";
+            return false;
+        }
+        if (c.pushes > 0 && firstDatagram == Clock::time_point{}) firstDatagram = Clock::now();
+        if (c.pushes > 0 && secondsSince(firstDatagram) > mOptions.noDataSeconds) {
+            error = "datagrams arrive on port " + std::to_string(mOptions.port) +
+                    " but no skeleton definition came within " +
+                    std::to_string(int(mOptions.noDataSeconds)) + " s";
+            return false;
+        }
+        pause();
+    }
+}
+
+bool HeadlessRecorder::characterize(const std::atomic<bool>& stop, std::string& error) {
+    const MStatus status =
+        MGlobal::executeCommand(MString(("ZemoriDidCharacterize " + mNodeName).c_str()));
+    if (!status) {
+        error = "ZemoriDidCharacterize " + mNodeName + " failed";
+        return false;
+    }
+    // Let a few frames through so that the node detects the sender's rate.
+    const std::int64_t before = mLedger.counts().newFrames;
+    Clock::time_point lastProgress = Clock::now();
+    std::int64_t seen = before;
+    while (mLedger.counts().newFrames - before < mOptions.settleFrames) {
+        mayahost::processIdleEvents();
+        if (mayahost::isDirty(mNode, kOutput)) mayahost::evaluate(mNode, kOutput);
+        if (stop.load()) {
+            error = "interrupted before recording";
+            return false;
+        }
+        if (mLedger.counts().newFrames != seen) {
+            seen = mLedger.counts().newFrames;
+            lastProgress = Clock::now();
+        } else if (secondsSince(lastProgress) > mOptions.noDataSeconds) {
+            error = "no frame data on port " + std::to_string(mOptions.port) +
+                    " after the skeleton definition";
+            return false;
+        }
+        pause();
+    }
+    // Poses still queued carry the rate change too: take them first.
+    for (int i = 0; i < 64 && mDevice->threadDataCount() > 0; ++i) {
+        setTime(mLastTime + 0.5);
+        setTime(mLastTime);
+        mayahost::evaluate(mNode, kOutput);
+    }
+    mNodeFrameRate = mayahost::getDouble(mNode, "frameRate");
+    mSenderRate = senderRateOf(mNodeFrameRate);
+    if (mSenderRate == 0) {
+        error = "the node reports an unknown frame rate";
+        return false;
+    }
+    MTime::setUIUnit(unitOf(mSenderRate));
+    return true;
+}
+
+bool HeadlessRecorder::takeOnePose(const Arrival& arrival, std::string& error) {
+    const std::int64_t pops = mLedger.counts().pops;
+    if (arrival.newFrame) {
+        MAnimControl::playForward();
+        // Two settings, so that the time changes (and the outputs get dirty)
+        // even when the frame number equals the current time.
+        setTime(arrival.frameNumber + 0.5);
+        setTime(arrival.frameNumber);
+        mLastTime = arrival.frameNumber;
+    } else {
+        MAnimControl::stop();
+        setTime(mLastTime + 0.5);
+    }
+    const MStatus status = mayahost::evaluate(mNode, kOutput);
+    if (mLedger.counts().pops != pops + 1) {
+        error = "the node did not take the queued pose (compute status " +
+                std::to_string(int(status.statusCode())) + ")";
+        return false;
+    }
+    if (arrival.newFrame) mReceivedFrames.push_back(arrival.frameNumber);
+    return true;
+}
+
+bool HeadlessRecorder::record(const std::atomic<bool>& stop, const StatusCallback& onStatus,
+                              std::string& error) {
+    if (!mayahost::setBool(mNode, "recording", true)) {
+        error = "cannot switch recording on";
+        return false;
+    }
+    int firstFrame = -1;
+    Clock::time_point nextStatus{};
+    const long durationFrames =
+        mOptions.durationSeconds > 0.0 ? long(mOptions.durationSeconds * mSenderRate + 0.5) : -1;
+    while (!stop.load()) {
+        if (onStatus && Clock::now() >= nextStatus) {
+            onStatus(status());
+            nextStatus = Clock::now() + std::chrono::milliseconds(100);
+        }
+        Arrival arrival;
+        if (!mLedger.peek(arrival)) {
+            if (secondsSince(mLedger.lastPushTime()) > mOptions.streamEndSeconds) break;
+            mLedger.waitForEntry(std::chrono::milliseconds(20));
+            continue;
+        }
+        if (arrival.newFrame) {
+            if (firstFrame < 0) firstFrame = arrival.frameNumber;
+            if (durationFrames >= 0 && arrival.frameNumber - firstFrame >= durationFrames) break;
+        }
+        if (!takeOnePose(arrival, error)) return false;
+    }
+    if (onStatus) onStatus(status());
+    return true;
+}
+
+bool HeadlessRecorder::finish(RecordedTake& take, std::string& error) {
+    MAnimControl::stop();
+    mayahost::setBool(mNode, "recording", false);
+    // Any evaluation now flushes: playback stopped, recording off.
+    setTime(mLastTime + 0.5);
+    mayahost::evaluate(mNode, kOutput);
+    if (!mDevice->recordBuffer(0).empty()) {
+        error = "the recording was not flushed";
+        return false;
+    }
+    // Offline, the receiving thread no longer writes the store.
+    goOffline();
+
+    take = RecordedTake{};
+    take.fps = mSenderRate;
+    take.skeletonName = "zemoriCharacter" + std::to_string(mOptions.deviceId) + "_Skeleton";
+    const JointRecord* records = mDevice->store().poseRecords();
+    static const char* const kSuffixes[6] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
+    for (int j = 0; j < kCaptureJoints; ++j) {
+        const Vector3d& d = records[j].definitionTranslation;
+        take.definition[j] = {d.x, d.y, d.z};
+        for (const char* suffix : kSuffixes) {
+            TakeCurve curve;
+            curve.name = take.skeletonName + "_" + records[j].name + suffix;
+            bool exists = false;
+            const mayahost::CurveInfo info = mayahost::animCurve(curve.name, &exists);
+            if (!exists) {
+                error = "the curve " + curve.name + " is missing after the flush";
+                return false;
+            }
+            for (const mayahost::CurveKey& key : info.keys)
+                curve.keys.emplace_back(key.time.as(MTime::uiUnit()), key.value);
+            take.curves.push_back(std::move(curve));
+        }
+    }
+    return true;
+}
+
+}  // namespace ztools

@@ -1,0 +1,97 @@
+// The headless recorder's session with the embedded host: loads the
+// installed plug-in, creates a device node on the chosen port, waits for a
+// skeleton definition, characterizes, and records the stream in lockstep
+// with its arrivals.
+//
+// Lockstep: every datagram the node's receiving thread handles pushes one
+// pose. A push observer notes, on that thread, whether the store decoded a
+// new frame (its frame header changed) or the pose is a repeat (a skeleton
+// definition, or a frame that was not decoded). While recording, the main
+// thread takes the poses one by one: for a new frame it sets the scene time
+// to the frame number and evaluates the node with playback running, so the
+// key lands on the sender's frame number (and missing frame numbers leave
+// gaps that the flush fills); a repeat is taken with playback stopped, so
+// it appends no sample. Idle processing (which would evaluate the node at
+// times of its own) does not run while recording.
+#pragma once
+
+#include "tools/lib/arrivalLedger.h"
+#include "tools/lib/recordedTake.h"
+#include "tools/lib/recorderOptions.h"
+
+#include <maya/MObject.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+class ZemoriDeviceNode;
+
+namespace ztools {
+
+struct RecorderStatus {
+    LedgerCounts counts;
+    int senderRate = 0;    // 0 until detected
+    std::size_t keys = 0;  // samples buffered per joint
+    double elapsedSeconds = 0.0;
+};
+
+class HeadlessRecorder {
+public:
+    using StatusCallback = std::function<void(const RecorderStatus&)>;
+
+    explicit HeadlessRecorder(RecorderOptions options);
+    // Removes the observers and resets the host (unloads the plug-in).
+    ~HeadlessRecorder();
+    HeadlessRecorder(const HeadlessRecorder&) = delete;
+    HeadlessRecorder& operator=(const HeadlessRecorder&) = delete;
+
+    // Loads the plug-in, creates the node and goes live. Fails when the
+    // plug-in is missing or does not load, or the port is in use.
+    bool start(std::string& error);
+    // Until the panel says a skeleton definition has been received. Fails
+    // when no datagram arrives within noDataSeconds, when datagrams arrive
+    // but no definition does, or when `stop` is set.
+    bool waitForSkeleton(const std::atomic<bool>& stop, std::string& error);
+    // Binds as the panel's button does, then waits for settleFrames frames
+    // and sets the scene's time unit to the sender's detected rate.
+    bool characterize(const std::atomic<bool>& stop, std::string& error);
+    // Records until the stream ends, the duration is reached or `stop`.
+    bool record(const std::atomic<bool>& stop, const StatusCallback& onStatus, std::string& error);
+    // Stops playback and recording, lets the flush run, goes offline and
+    // reads the 162 curves back.
+    bool finish(RecordedTake& take, std::string& error);
+
+    int senderRate() const { return mSenderRate; }
+    // The node's frameRate attribute once the sender's rate was applied.
+    double nodeFrameRate() const { return mNodeFrameRate; }
+    // Frame numbers keyed from received frames, in order.
+    const std::vector<int>& receivedFrames() const { return mReceivedFrames; }
+    LedgerCounts counts() const { return mLedger.counts(); }
+    RecorderStatus status() const;
+
+private:
+    bool takeOnePose(const Arrival& arrival, std::string& error);
+    bool portFailed(std::string& error);
+    void goOffline();
+
+    RecorderOptions mOptions;
+    ArrivalLedger mLedger;
+    MObject mNode;
+    std::string mNodeName;
+    ZemoriDeviceNode* mDevice = nullptr;
+    std::atomic<const void*> mObserved{nullptr};
+    int mSenderRate = 0;
+    double mNodeFrameRate = 0.0;
+    std::vector<int> mReceivedFrames;
+    double mLastTime = 0.0;
+    std::chrono::steady_clock::time_point mStarted;
+};
+
+// The whole tool: returns the exit status (0 done, 1 failure, 2 bad usage).
+int runRecorder(const std::vector<std::string>& args, const std::string& defaultPrefix,
+                std::ostream& out, std::ostream& err);
+
+}  // namespace ztools

@@ -1,0 +1,128 @@
+// zemori-record's command-line flow: options, signals, the session, the
+// written files, the comparison and the summary.
+#include "tools/lib/bvhFile.h"
+#include "tools/lib/mayaAsciiWriter.h"
+#include "tools/lib/takeComparison.h"
+#include "tools/recorder/headlessRecorder.h"
+
+#include <csignal>
+#include <cstdio>
+#include <ostream>
+
+namespace ztools {
+
+namespace {
+
+std::atomic<bool> gStop{false};
+
+extern "C" void onStopSignal(int) {
+    gStop.store(true);
+}
+
+void showStatus(std::ostream& err, const RecorderStatus& s) {
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "\rdatagrams %lld | frames decoded %lld | rate %s | dropped %lld | keys %zu | "
+                  "%.1f s ",
+                  static_cast<long long>(s.counts.pushes),
+                  static_cast<long long>(s.counts.newFrames),
+                  s.senderRate ? (std::to_string(s.senderRate) + " fps").c_str() : "?",
+                  static_cast<long long>(s.counts.missing), s.keys, s.elapsedSeconds);
+    err << line;
+    err.flush();
+}
+
+int fail(std::ostream& err, const std::string& message) {
+    err << "\nzemori-record: " << message << "\n";
+    return 1;
+}
+
+}  // namespace
+
+int runRecorder(const std::vector<std::string>& args, const std::string& defaultPrefix,
+                std::ostream& out, std::ostream& err) {
+    RecorderOptions options;
+    std::string error;
+    switch (parseRecorderOptions(args, defaultPrefix, options, error)) {
+        case RecorderParse::kHelp:
+            out << recorderUsage();
+            return 0;
+        case RecorderParse::kError:
+            err << "zemori-record: " << error << "\n" << recorderUsage();
+            return 2;
+        case RecorderParse::kRun:
+            break;
+    }
+    // Read the source first: a bad comparison file should not cost a take.
+    BvhMotion source;
+    if (!options.comparePath.empty() && !readBvhFile(options.comparePath, source, error))
+        return fail(err, error);
+
+    gStop.store(false);
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+    struct RestoreSignals {
+        ~RestoreSignals() {
+            std::signal(SIGINT, SIG_DFL);
+            std::signal(SIGTERM, SIG_DFL);
+        }
+    } restore;
+
+    HeadlessRecorder recorder(options);
+    if (!recorder.start(error)) return fail(err, error);
+    err << "zemori-record: listening on port " << options.port << "\n";
+    if (!recorder.waitForSkeleton(gStop, error)) return fail(err, error);
+    if (!recorder.characterize(gStop, error)) return fail(err, error);
+    err << "zemori-record: skeleton bound, sender at " << recorder.senderRate()
+        << " fps, recording\n";
+    const auto onStatus = [&](const RecorderStatus& s) {
+        if (options.progress) showStatus(err, s);
+    };
+    if (!recorder.record(gStop, onStatus, error)) return fail(err, error);
+    if (options.progress) err << "\n";
+    RecordedTake take;
+    if (!recorder.finish(take, error)) return fail(err, error);
+
+    if (!options.maPath.empty() &&
+        !writeMayaAsciiFile(options.maPath, take.curves, take.fps, error))
+        return fail(err, error);
+    if (!options.bvhPath.empty()) {
+        BvhMotion bvh;
+        if (!takeToBvh(take, bvh, error) || !writeBvhFile(options.bvhPath, bvh, error))
+            return fail(err, error);
+    }
+
+    const LedgerCounts counts = recorder.counts();
+    const std::size_t keys = take.curves.empty() ? 0 : take.curves[0].keys.size();
+    const std::size_t received = recorder.receivedFrames().size();
+    out << "datagrams received: " << counts.pushes << "\n"
+        << "frames decoded: " << counts.newFrames << "\n"
+        << "frames missing: " << counts.missing << "\n"
+        << "detected rate: " << take.fps << " fps\n"
+        << "frames recorded: " << received << "\n"
+        << "keys per curve: " << keys << " (162 curves, " << keys * 162 << " keys)\n"
+        << "interpolated keys per curve: " << (keys >= received ? keys - received : 0) << "\n";
+    if (!options.maPath.empty()) out << "wrote " << options.maPath << "\n";
+    if (!options.bvhPath.empty()) out << "wrote " << options.bvhPath << "\n";
+
+    if (!options.comparePath.empty()) {
+        TakeComparison c;
+        if (!compareTake(source, options.unitCm, take, recorder.receivedFrames(), c, error))
+            return fail(err, error);
+        char text[600];
+        std::snprintf(text, sizeof text,
+                      "compared with %s: %d received frames, %d interpolated keys\n"
+                      "largest root position difference: %.6f cm\n"
+                      "largest joint rotation difference: %.6f degrees\n"
+                      "largest joint position difference (hips, knees, ankles, head, wrists): "
+                      "%.6f cm\n"
+                      "interpolated keys off the great arc: %.6f degrees, off the line: %.6f cm\n",
+                      options.comparePath.c_str(), c.framesCompared, c.interpolatedCompared,
+                      c.maxRootCm, c.maxRotationDeg, c.maxPositionCm, c.maxArcDeviationDeg,
+                      c.maxLineDeviationCm);
+        out << text;
+    }
+    return 0;
+}
+
+}  // namespace ztools
