@@ -11,6 +11,7 @@
 
 #include <climits>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -167,6 +168,21 @@ TEST_F(UiBridge, DeviceIdIsReadAfreshForEveryCommand) {
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], "enableBindButton 1 0");
     EXPECT_EQ(log[log.size() - 1], "enableBindButton -1 1");
+}
+
+TEST_F(UiBridge, ReceivingThreadQueuesForTheMainThread) {
+    ZemoriDeviceNode& node = createDeviceNode(6);
+    mayahost::processIdleEvents();
+    const std::size_t before = mayahost::commandLog().size();
+    std::thread receiving([&node] {
+        postEnableBindButton(node, true);
+        postDisplayMessage(node, lookupMessage(msg::kSkelDefReceived));
+    });
+    receiving.join();
+    EXPECT_EQ(mayahost::commandLog().size(), before) << "nothing runs on the calling thread";
+    mayahost::processIdleEvents();
+    EXPECT_TRUE(mayahost::panelState(6).bindButtonEnabled);
+    EXPECT_EQ(mayahost::panelState(6).status, "Data received. Press Bind to Character button");
 }
 
 TEST_F(UiBridge, SetLiveCheckboxSetsLiveThenRunsTheCommandAtOnce) {
