@@ -3,7 +3,9 @@
 //
 // The host runs threadHandler on a thread of the node's from creation on; a
 // change of live or frameRate calls threadShutdownHandler, waits for the
-// thread to return and starts it again. The thread fills pool buffers and
+// thread to return and starts it again. isDone() is false whenever a run
+// starts; the shutdown handler may come at any moment after the start, even
+// before threadHandler's first statement. The thread fills pool buffers and
 // pushes them; compute on the main thread pops and releases them.
 #pragma once
 
