@@ -216,6 +216,21 @@ TEST_F(DeviceTest, ThreadRestartsWhenLiveOrFrameRateChanges) {
     EXPECT_EQ(CounterNode::maxRunning.load(), 1);
 }
 
+TEST_F(DeviceTest, AShutdownRightAfterCreationIsNotLost) {
+    // The host clears done before a run starts, never after: a shutdown that
+    // comes before the handler's first statement still ends the run.
+    for (int round = 0; round < 50; ++round) {
+        MObject node = mayahost::createNode("counterNode");
+        ASSERT_TRUE(mayahost::deleteNode(node));
+        ASSERT_EQ(mayahost::pendingDeletionCount(), 0u) << "round " << round;
+        MObject restarted = mayahost::createNode("counterNode");
+        ASSERT_TRUE(mayahost::setBool(restarted, "live", true));
+        ASSERT_TRUE(mayahost::deleteNode(restarted));
+        ASSERT_EQ(mayahost::pendingDeletionCount(), 0u) << "round " << round;
+    }
+    EXPECT_EQ(CounterNode::running.load(), 0);
+}
+
 TEST_F(DeviceTest, PoolsHandOutAtMostTheirBuffers) {
     MObject node = mayahost::createNode("counterNode");
     CounterNode* device = counter(node);
