@@ -2,4 +2,6 @@
 // forward declaration compiles.
 #include <maya/MObject.h>
 
-int main() { return MObject().isNull() ? 0 : 1; }
+int main() {
+    return MObject().isNull() ? 0 : 1;
+}
