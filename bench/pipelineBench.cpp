@@ -224,8 +224,7 @@ void BM_PlainLoopbackLatency(benchmark::State& state) {
         for (int i = 0; i < kLatencySamples; ++i) {
             const Clock::time_point sent = Clock::now();
             platform::sendToLoopback(pair.sender, pair.port, frame.bytes, frame.length);
-            while (arrivals.load() <= i) {
-            }
+            while (arrivals.load() <= i) std::this_thread::yield();
             samples.push_back(
                 microsecondsBetween(sent, Clock::time_point(Clock::duration(arrivedNs.load()))));
         }
@@ -289,6 +288,9 @@ void BM_SendToOutputLatency(benchmark::State& state) {
                 mayahost::processIdleEvents();
                 mayahost::getFloat3Element(object, "outputTranslations", 0, root);
                 if (std::fabs(root[0] - float(1.0 + i)) < 1e-3f) break;
+                // Spinning without yielding starves the receiving thread on
+                // a busy machine; both latency loops yield alike.
+                std::this_thread::yield();
             }
             const Clock::time_point seen = Clock::now();
             if (seen >= deadline) {
