@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <thread>
 
 namespace ztools {
@@ -180,6 +181,21 @@ TEST(RecorderFailures, PortInUseAndSilenceAreReported) {
     HeadlessRecorder recorder(options);
     EXPECT_FALSE(recorder.start(error));
     EXPECT_NE(error.find("no plug-in at /nonexistent"), std::string::npos) << error;
+}
+
+TEST(RecorderFailures, TheToolExitsWithAClearMessage) {
+    std::ostringstream out, err;
+    EXPECT_EQ(runRecorder({"--port", "0"}, ZEMORI_E2E_PREFIX, out, err), 2);
+    EXPECT_NE(err.str().find("--port takes a number from 1 to 65535, not '0'"), std::string::npos);
+    err.str("");
+    EXPECT_EQ(runRecorder({"--module", "/nonexistent", "--quiet"}, ZEMORI_E2E_PREFIX, out, err), 1);
+    EXPECT_NE(err.str().find("no plug-in at /nonexistent/ZemoriMayaPlugin/plug-ins/"),
+              std::string::npos)
+        << err.str();
+    err.str("");
+    EXPECT_EQ(runRecorder({"--compare", "/nonexistent.bvh"}, ZEMORI_E2E_PREFIX, out, err), 1);
+    EXPECT_NE(err.str().find("cannot open /nonexistent.bvh"), std::string::npos) << err.str();
+    EXPECT_EQ(out.str(), "");  // no summary for a run that failed
 }
 
 }  // namespace

@@ -65,14 +65,15 @@ void setTime(double frames) {
 HeadlessRecorder::HeadlessRecorder(RecorderOptions options) : mOptions(std::move(options)) {}
 
 HeadlessRecorder::~HeadlessRecorder() {
-    mayahost::setThreadDataObserver({});
     MAnimControl::stop();
-    // The node goes before the plug-in that defines its type.
+    // The node goes before the plug-in that defines its type, and before the
+    // observers, which a push in flight may still be running.
     if (!mNode.isNull()) {
         if (mayahost::getBool(mNode, "live")) goOffline();
         mayahost::deleteNode(mNode);
         mayahost::processIdleEvents();
     }
+    mayahost::setThreadDataObserver({});
     mayahost::reset();
 }
 
