@@ -80,11 +80,15 @@ MObjectArray::MObjectArray(unsigned int initialSize, const MObject& initialValue
     : mItems(initialSize, initialValue) {}
 MObjectArray::~MObjectArray() = default;
 MObjectArray& MObjectArray::operator=(const MObjectArray& other) = default;
+// Out of range gives a null object rather than an exception across the API.
 const MObject& MObjectArray::operator[](unsigned int index) const {
-    return mItems.at(index);
+    return index < mItems.size() ? mItems[index] : MObject::kNullObj;
 }
 MObject& MObjectArray::operator[](unsigned int index) {
-    return mItems.at(index);
+    if (index < mItems.size()) return mItems[index];
+    thread_local MObject scratch;
+    scratch = MObject();
+    return scratch;
 }
 unsigned int MObjectArray::length() const {
     return static_cast<unsigned int>(mItems.size());

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <system_error>
 
 using mayahost::detail::Access;
 using mayahost::detail::AttributeData;
@@ -111,12 +112,19 @@ void startDeviceThread(NodeData& node) {
     }
     state->started = true;
     ++state->starts;
-    state->thread = std::thread([user, state] {
-        user->threadHandler();
+    try {
+        state->thread = std::thread([user, state] {
+            user->threadHandler();
+            std::lock_guard<std::mutex> lock(state->endMutex);
+            state->running = false;
+            state->ended.notify_all();
+        });
+    } catch (const std::system_error& error) {
         std::lock_guard<std::mutex> lock(state->endMutex);
         state->running = false;
-        state->ended.notify_all();
-    });
+        std::cerr << "mayahost: cannot start the thread of " << node.name << ": " << error.what()
+                  << std::endl;
+    }
 }
 
 void requestDeviceStop(NodeData& node) {

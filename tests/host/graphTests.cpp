@@ -8,6 +8,7 @@
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MGlobal.h>
+#include <maya/MObjectArray.h>
 #include <maya/MPxNode.h>
 #include <maya/MSelectionList.h>
 
@@ -391,6 +392,27 @@ TEST_F(GraphTest, DeregisteringATypeFailsWhileNodesExist) {
     ASSERT_TRUE(mayahost::deleteNode(node));
     EXPECT_TRUE(fn.deregisterNode(SumNode::id));
     EXPECT_TRUE(mayahost::createNode("sumNode").isNull());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ObjectArrays, GrowAndAnswerNullOutOfRange) {
+    MObject node = mayahost::createNode("transform");
+    MObjectArray array(2u);
+    EXPECT_EQ(array.length(), 2u);
+    EXPECT_TRUE(array[0].isNull());
+    ASSERT_TRUE(array.append(node));
+    EXPECT_EQ(array.length(), 3u);
+    EXPECT_TRUE(array[2] == node);
+    const MObjectArray& constant = array;
+    EXPECT_TRUE(constant[3].isNull());
+    EXPECT_TRUE(array[99].isNull());
+    int nonNull = 0;
+    for (const MObject& item : array) nonNull += item.isNull() ? 0 : 1;
+    EXPECT_EQ(nonNull, 1);
+    mayahost::reset();
 }
 
 }  // namespace
