@@ -308,6 +308,13 @@ void recordInfo(const std::string& line);
 // Resources (stringResources.cpp).
 void loadResourceFile(const std::string& name, const std::string& pluginFolder);
 
+// Plug-in objects (plugin.cpp).
+std::shared_ptr<PluginData> pluginData(const MObject& object);
+bool registrationFails(const std::string& name);
+// Removes what a plug-in left registered; false when some of its node types
+// still have nodes (those stay, and so must its module).
+bool dropRegistrations(PluginData& plugin);
+
 // Modules (moduleLoader.cpp).
 void* openModule(const std::string& path, std::string* error);
 void* moduleSymbol(void* module, const char* name);
