@@ -100,6 +100,11 @@ TEST(PluginExports, VersionAndSignatureAreExported) {
     EXPECT_STREQ(version, "20230300");
     EXPECT_NE(platform::findSymbol(module, "ADSK_PLUGIN_SIGNATURE"), nullptr);
     platform::freeLibrary(module);
+    // The host library has none of its own: the version belongs to each plug-in.
+    platform::LibraryHandle host = platform::loadLibrary(HOST_LIBRARY_PATH);
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(platform::findSymbol(host, "MApiVersion"), nullptr);
+    platform::freeLibrary(host);
 }
 
 }  // namespace
