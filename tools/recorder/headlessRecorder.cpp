@@ -69,7 +69,13 @@ HeadlessRecorder::~HeadlessRecorder() {
     // The node goes before the plug-in that defines its type, and before the
     // observers, which a push in flight may still be running.
     if (!mNode.isNull()) {
-        if (mayahost::getBool(mNode, "live")) goOffline();
+        // The node itself may just have switched live off (port in use):
+        // its thread may be new either way.
+        if (mayahost::getBool(mNode, "live")) {
+            goOffline();
+        } else {
+            letThreadBegin();
+        }
         mayahost::deleteNode(mNode);
         mayahost::processIdleEvents();
     }
