@@ -49,6 +49,10 @@ void ZemoriDeviceNode::threadHandler() {
     // clearing done over it would leave the loop running for good.
     if (!mShutdownRequested.exchange(false)) {
         setDone(false);
+        // A shutdown that came between the test and the clear would be lost.
+        if (mShutdownRequested.exchange(false)) {
+            setDone(true);
+        }
     }
     // Reused for every datagram; cleared past each datagram so that no stale
     // bytes of an earlier one follow it into the library.
