@@ -151,6 +151,31 @@ TEST(CaptureSender, LoopsWithTrueFrameNumbersUntilTheDurationOrAStop) {
     EXPECT_EQ(stats.framesSent, 0);
 }
 
+TEST(CaptureSender, FlippedSignsSendTheSameRotations) {
+    const CaptureTake take = syntheticTake(60, 0.2);
+    SenderOptions options;
+    options.flipSigns = true;
+    RecordingSink plain, flipped;
+    SendStats stats;
+    std::string error;
+    ASSERT_TRUE(streamTake(take, SenderOptions{}, plain, nullptr, nullptr, nullptr, stats, error));
+    ASSERT_TRUE(streamTake(take, options, flipped, nullptr, nullptr, nullptr, stats, error));
+    ASSERT_EQ(plain.datagrams.size(), flipped.datagrams.size());
+    int negated = 0;
+    for (std::size_t i = 0; i < plain.datagrams.size(); ++i) {
+        const Received& a = plain.datagrams[i];
+        const Received& b = flipped.datagrams[i];
+        if (a.definition) continue;
+        const bool flip = (a.frameNumber / 2) % 2 == 1;
+        negated += flip;
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(b.rotation[c], flip ? -a.rotation[c] : a.rotation[c]);
+    }
+    EXPECT_GT(negated, 0);
+    std::string none;
+    ASSERT_EQ(parseSenderOptions({"--flip-signs"}, options, none), ParseOutcome::kRun);
+    EXPECT_TRUE(options.flipSigns);
+}
+
 TEST(CaptureSender, ReportsASinkThatFails) {
     const CaptureTake take = syntheticTake(30, 1.0);
     RecordingSink sink;

@@ -57,7 +57,8 @@ void showProgress(std::ostream& out, const SendStats& s, int takeFrames, int fps
 
 const char* senderUsage() {
     return "usage: zemori-send [take.bvh] [--host H] [--port P] [--fps 30|50|60] [--rate max]\n"
-           "                   [--loop] [--drop-every N] [--duration S] [--unit-cm U] [--quiet]\n"
+           "                   [--loop] [--drop-every N] [--duration S] [--unit-cm U]\n"
+           "                   [--flip-signs] [--quiet]\n"
            "Streams a BVH take (or a built-in synthetic motion when no file is given) as\n"
            "capture datagrams to H:P (default 127.0.0.1:12351) in real time.\n";
 }
@@ -130,6 +131,8 @@ ParseOutcome parseSenderOptions(const std::vector<std::string>& args, SenderOpti
                 error = "--unit-cm takes a positive number, not '" + v + "'";
                 return ParseOutcome::kError;
             }
+        } else if (a == "--flip-signs") {
+            out.flipSigns = true;
         } else if (a == "--quiet") {
             out.progress = false;
         } else if (!a.empty() && a[0] == '-') {
@@ -189,7 +192,8 @@ bool streamTake(const CaptureTake& take, const SenderOptions& options, DatagramS
         if (options.dropEvery > 0 && (n + 1) % options.dropEvery == 0) {
             ++stats.framesDropped;
         } else {
-            if (!encodeFrame(take, int(n % takeFrames), std::int32_t(n), sequence++, datagram)) {
+            if (!encodeFrame(take, int(n % takeFrames), std::int32_t(n), sequence++, datagram,
+                             options.flipSigns && (n / 2) % 2 == 1)) {
                 error = "frame " + std::to_string(n) + " cannot be encoded";
                 return false;
             }

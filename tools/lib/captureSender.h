@@ -21,7 +21,12 @@ struct SenderOptions {
     int fps = 60;         // 30, 50 or 60
     bool maxRate = false;
     bool loop = false;
-    int dropEvery = 0;             // 0: drop nothing; N: skip every Nth frame
+    int dropEvery = 0;  // 0: drop nothing; N: skip every Nth frame
+    // Send the quaternions of frames 2-3, 6-7, 10-11, ... negated: the same
+    // rotations, as a sender that does not keep its quaternions on one
+    // hemisphere would send them (neighbours one and two frames apart
+    // differ in sign somewhere).
+    bool flipSigns = false;
     double durationSeconds = 0.0;  // 0: the whole take (synthetic: 10 s)
     double unitCm = kCmuUnitCm;    // centimetres per BVH length unit
     bool progress = true;

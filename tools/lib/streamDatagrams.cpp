@@ -37,12 +37,14 @@ bool encodeSkeletonDefinition(const CaptureTake& take, std::uint32_t sequence,
 }
 
 bool encodeFrame(const CaptureTake& take, int frameIndex, std::int32_t frameNumber,
-                 std::uint32_t sequence, EncodedDatagram& out) {
+                 std::uint32_t sequence, EncodedDatagram& out, bool negate) {
     if (frameIndex < 0 || frameIndex >= int(take.frames.size())) return false;
     const CapturePose& pose = take.frames[frameIndex];
     OsvJointPose joints[kCaptureJoints];
-    for (int j = 0; j < kCaptureJoints; ++j)
-        setJoint(joints[j], pose.rotations[j], pose.translations[j]);
+    for (int j = 0; j < kCaptureJoints; ++j) {
+        const Quat& q = pose.rotations[j];
+        setJoint(joints[j], negate ? Quat{-q.x, -q.y, -q.z, -q.w} : q, pose.translations[j]);
+    }
     OsvFrameData frame{};
     frame.senderId = kSenderId;
     frame.sequence = sequence;

@@ -22,8 +22,9 @@ bool encodeSkeletonDefinition(const CaptureTake& take, std::uint32_t sequence,
                               EncodedDatagram& out);
 
 // Frame `frameIndex` of the take, sent as frame number `frameNumber` at
-// frameNumber / fps seconds (looping takes keep counting).
+// frameNumber / fps seconds (looping takes keep counting); `negate` sends
+// every quaternion as -q (the same rotation).
 bool encodeFrame(const CaptureTake& take, int frameIndex, std::int32_t frameNumber,
-                 std::uint32_t sequence, EncodedDatagram& out);
+                 std::uint32_t sequence, EncodedDatagram& out, bool negate = false);
 
 }  // namespace ztools
