@@ -50,12 +50,14 @@ struct StreamRun {
 };
 
 // Streams `seconds` of the take at `fps` while recording it.
-StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns = false) {
+StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns = false,
+                          double recordSeconds = 0.0) {
     StreamRun run;
     RecorderOptions options;
     options.modulePrefix = ZEMORI_E2E_PREFIX;
     options.port = freePort();
     options.progress = false;
+    options.durationSeconds = recordSeconds;
     HeadlessRecorder recorder(options);
     std::string error;
     if (!recorder.start(error)) {
@@ -165,6 +167,17 @@ TEST(StreamRecordWithLoss, DISABLED_KeysStayOnTheArcWhateverTheQuaternionSigns) 
     EXPECT_GT(c.interpolatedCompared, 0);
     EXPECT_LT(c.maxRotationDeg, 0.01);  // received frames: -q is the same rotation
     EXPECT_LT(c.maxArcDeviationDeg, 0.01);
+}
+
+TEST(StreamRecord, StopsAfterTheRequestedDuration) {
+    const StreamRun run = streamAndRecord(30, 2.5, 0, false, 1.0);
+    ASSERT_EQ(run.take.curves.size(), 162u);
+    // One second of frames from the first recorded one, while the sender
+    // went on for longer.
+    ASSERT_EQ(run.received.size(), 30u);
+    EXPECT_EQ(run.received.back() - run.received.front(), 29);
+    EXPECT_GT(run.sent.lastFrameNumber, run.received.back());
+    EXPECT_EQ(run.take.curves[0].keys.size(), 30u);
 }
 
 TEST(RecorderFailures, PortInUseAndSilenceAreReported) {
