@@ -33,8 +33,10 @@ bool failWithErrno() {
     return failWith(posix::winsockErrorFromErrno(errno));
 }
 
+// Winsock refuses its calls until WSAStartup; so does this layer.
 bool isStarted() {
-    return gStartupCount.load() > 0 || failWith(kErrorNotInitialised);
+    if (gStartupCount.load() > 0) return true;
+    return failWith(kErrorNotInitialised);
 }
 
 // The descriptor of a handle, or -1 (with the error set) when it cannot be one.
