@@ -8,18 +8,18 @@
 using IsOsvBytesFn = bool (*)(std::int32_t length, const char* bytes);
 using IsSkeletonDefinitionBytesFn = bool (*)(std::int32_t length, const char* bytes);
 using IsFrameDataBytesFn = bool (*)(std::int32_t length, const char* bytes);
-using ConvertBytesToSkeletonDefinitionFn = bool (*)(
-    std::int32_t length, const char* bytes, std::uint64_t* senderId, std::uint32_t* sequence,
-    std::int32_t* jointCount, std::uint64_t* skeletonId, std::uint64_t* definitionTime,
-    const float** rotationX, const float** rotationY, const float** rotationZ,
-    const float** rotationW, const float** translationX, const float** translationY,
-    const float** translationZ);
-using ConvertBytesToFrameDataFn = bool (*)(
-    std::int32_t length, const char* bytes, std::uint64_t* senderId, std::uint32_t* sequence,
-    std::int32_t* frameNumber, float* latency, double* timestamp, std::int32_t* jointCount,
-    const std::int32_t** jointStatus, const float** rotationX, const float** rotationY,
-    const float** rotationZ, const float** rotationW, const float** translationX,
-    const float** translationY, const float** translationZ);
+using ConvertBytesToSkeletonDefinitionFn =
+    bool (*)(std::int32_t length, const char* bytes, std::uint64_t* senderId,
+             std::uint32_t* sequence, std::int32_t* jointCount, std::uint64_t* skeletonId,
+             std::uint64_t* definitionTime, const float** rotationX, const float** rotationY,
+             const float** rotationZ, const float** rotationW, const float** translationX,
+             const float** translationY, const float** translationZ);
+using ConvertBytesToFrameDataFn =
+    bool (*)(std::int32_t length, const char* bytes, std::uint64_t* senderId,
+             std::uint32_t* sequence, std::int32_t* frameNumber, float* latency, double* timestamp,
+             std::int32_t* jointCount, const std::int32_t** jointStatus, const float** rotationX,
+             const float** rotationY, const float** rotationZ, const float** rotationW,
+             const float** translationX, const float** translationY, const float** translationZ);
 
 struct FormatLibraryEntryPoints {
     void* module = nullptr;  // none when not loaded; then every entry is absent

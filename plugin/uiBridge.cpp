@@ -2,6 +2,7 @@
 
 #include "node/zemoriDeviceNode.h"
 #include "plugin/ipListSource.h"
+#include "platform/sockets.h"
 #include "plugin/messageTable.h"
 
 #include <maya/MGlobal.h>
@@ -11,6 +12,20 @@
 #include <string>
 
 namespace {
+
+// Balances one start of the socket library with one clean-up.
+class SocketLibraryUse {
+public:
+    SocketLibraryUse() : mStarted(platform::socketStartup() == 0) {}
+    ~SocketLibraryUse() {
+        if (mStarted) platform::socketCleanup();
+    }
+    SocketLibraryUse(const SocketLibraryUse&) = delete;
+    SocketLibraryUse& operator=(const SocketLibraryUse&) = delete;
+
+private:
+    bool mStarted;
+};
 
 // A text as the inside of a MEL string literal. Without this a quote or a
 // backslash in a (localized) text would end the literal early or run part of
@@ -80,6 +95,10 @@ MString errorCommand(const MString& text) {
 }
 
 MString availableIPList() {
+    // The list is posted while the node has no socket open, when nothing else
+    // may hold Windows Sockets started: without a start of its own the host
+    // name could never be read and the panel would only ever show the error.
+    const SocketLibraryUse socketLibrary;
     const IpListSource& source = ipListSource();
     char hostName[256] = {};
     if (source.hostName(hostName, sizeof hostName) == -1) {

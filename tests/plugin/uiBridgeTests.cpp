@@ -3,6 +3,7 @@
 #include "hostTest.h"
 #include "plugin/ipListSource.h"
 #include "plugin/messageTable.h"
+#include "platform/sockets.h"
 
 #include <maya/MString.h>
 #include <mayahost/host.h>
@@ -108,6 +109,19 @@ TEST_F(UiBridge, HostNameFailureReplacesTheListAndPrintsTheCode) {
               "socket function failed with error : 10093\n");
     EXPECT_EQ(list, "An error occurred while trying to find your IP address");
     EXPECT_TRUE(FakeNetwork::lookedUp.empty()) << "no resolution after a failed host name";
+}
+
+// The list is wanted while no socket is open; the lookup must not depend on
+// another node holding the socket library started.
+TEST_F(UiBridge, IpListReadsTheHostNameWithNoSocketOpen) {
+    ipListSource() = defaultIpListSource();
+    const int startsBefore = platform::socketStartupCount();
+    testing::internal::CaptureStdout();
+    const std::string list = str(availableIPList());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(list.rfind("Your local IPs:", 0), 0u) << list;
+    EXPECT_EQ(list.find("127."), std::string::npos) << list;
+    EXPECT_EQ(platform::socketStartupCount(), startsBefore) << "its own start is balanced";
 }
 
 TEST_F(UiBridge, PostAvailableIPsQueuesTheListForTheNodesPanel) {
