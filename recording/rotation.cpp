@@ -60,8 +60,17 @@ RecordedSample interpolateSample(const RecordedSample& p, const RecordedSample& 
     g.translateX = lerp(p.translateX, s.translateX, t);
     g.translateY = lerp(p.translateY, s.translateY, t);
     g.translateZ = lerp(p.translateZ, s.translateZ, t);
-    const Quaternion4d q = slerpQuaternion({p.quatX, p.quatY, p.quatZ, p.quatW},
-                                           {s.quatX, s.quatY, s.quatZ, s.quatW}, t);
+    // q and -q are the same rotation. Senders need not keep their quaternions
+    // on one hemisphere, and towards the opposite sign the slerp runs the long
+    // way round: synthesized keys would swing up to 180 degrees off the arc
+    // between the two real samples. Aim at the nearer of the two instead.
+    Quaternion4d target{s.quatX, s.quatY, s.quatZ, s.quatW};
+    const double d =
+        p.quatX * target.x + p.quatW * target.w + p.quatY * target.y + p.quatZ * target.z;
+    if (d < 0.0) {
+        target = {-target.x, -target.y, -target.z, -target.w};
+    }
+    const Quaternion4d q = slerpQuaternion({p.quatX, p.quatY, p.quatZ, p.quatW}, target, t);
     g.quatW = q.w;
     g.quatX = q.x;
     g.quatY = q.y;

@@ -303,4 +303,20 @@ TEST(InterpolateSample, TranslationLinearRotationFromTheSlerpedQuaternion) {
     EXPECT_EQ(quarter.time, 0.0);
 }
 
+// A sample whose quaternion comes with the opposite sign is the same rotation:
+// the synthesized sample lies between the two rotations, not the long way round.
+TEST(InterpolateSample, FollowsTheShortArcWhateverTheQuaternionSigns) {
+    const Quaternion4d qa = axisAngle(0, 0, 1, 20);
+    const Quaternion4d qb = axisAngle(0, 0, 1, 60);
+    const RecordedSample p{0, 0, 0, 0, 0, 20, 10, qa.w, qa.x, qa.y, qa.z};
+    const RecordedSample flipped{0, 0, 0, 0, 0, 60, 12, -qb.w, -qb.x, -qb.y, -qb.z};
+
+    const RecordedSample half = interpolateSample(p, flipped, 0.5);
+    EXPECT_NEAR(half.rotateX, 0.0, 1e-9);
+    EXPECT_NEAR(half.rotateY, 0.0, 1e-9);
+    EXPECT_NEAR(half.rotateZ, 40.0, 1e-9);
+    const RecordedSample end = interpolateSample(p, flipped, 1.0);
+    EXPECT_NEAR(end.rotateZ, 60.0, 1e-9);
+}
+
 }  // namespace
