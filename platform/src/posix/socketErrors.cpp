@@ -20,15 +20,13 @@ unsigned winsockErrorFromErrno(int error) {
         case EACCES:
             return 10013;  // WSAEACCES
         case EFAULT:
-            return 10014;  // WSAEFAULT
-        case ENAMETOOLONG:
-            return 10014;  // gethostname with a short buffer
+        case ENAMETOOLONG:  // gethostname with a short buffer
+            return 10014;   // WSAEFAULT
         case EINVAL:
             return kErrorInvalidArgument;
         case EMFILE:
-            return 10024;  // WSAEMFILE
         case ENFILE:
-            return 10024;
+            return 10024;  // WSAEMFILE
         case EAGAIN:
             return 10035;  // WSAEWOULDBLOCK
         case ENOTSOCK:
@@ -58,9 +56,8 @@ unsigned winsockErrorFromErrno(int error) {
         case ECONNRESET:
             return 10054;  // WSAECONNRESET
         case ENOBUFS:
-            return 10055;  // WSAENOBUFS
         case ENOMEM:
-            return 10055;
+            return 10055;  // WSAENOBUFS
         case EISCONN:
             return 10056;  // WSAEISCONN
         case ENOTCONN:
