@@ -6,7 +6,7 @@
 
 namespace {
 
-struct AttributeSpec {
+struct AttributeRow {
     MObject* object;
     const char* longName;
     const char* shortName;
@@ -18,7 +18,7 @@ struct AttributeSpec {
     const char* createFailure;
 };
 
-struct AffectsSpec {
+struct AffectsRow {
     const MObject* source;
     const MObject* affected;
     const char* failure;
@@ -27,7 +27,7 @@ struct AffectsSpec {
 }  // namespace
 
 MStatus ZemoriDeviceNode::initialize() {
-    const AttributeSpec attributes[] = {
+    const AttributeRow attributes[] = {
         {&mInputPort, "inputPort", "prt", MFnNumericData::kInt, 12351, true, false, false,
          "create input Port"},
         {&mTime, "time", "tm", MFnNumericData::kDouble, 0, true, true, false, "create time"},
@@ -45,33 +45,33 @@ MStatus ZemoriDeviceNode::initialize() {
 
     MFnNumericAttribute numeric;
     MStatus status;
-    for (const AttributeSpec& spec : attributes) {
-        *spec.object =
-            numeric.create(spec.longName, spec.shortName, spec.type, spec.defaultValue, &status);
+    for (const AttributeRow& row : attributes) {
+        *row.object =
+            numeric.create(row.longName, row.shortName, row.type, row.defaultValue, &status);
         if (!status) {
-            printDiagnostic(spec.createFailure);
+            printDiagnostic(row.createFailure);
             return MS::kFailure;
         }
         // Only the listed properties are touched; the rest keep the host's
         // numeric defaults.
-        if (spec.writable) {
+        if (row.writable) {
             numeric.setWritable(true);
         }
-        if (spec.hidden) {
+        if (row.hidden) {
             numeric.setHidden(true);
         }
-        if (spec.array) {
+        if (row.array) {
             numeric.setArray(true);
             numeric.setUsesArrayDataBuilder(true);
         }
-        status = addAttribute(*spec.object);
+        status = addAttribute(*row.object);
         if (!status) {
             printDiagnostic("addAttribute: ATTR");
             return MS::kFailure;
         }
     }
 
-    const AffectsSpec dependencies[] = {
+    const AffectsRow dependencies[] = {
         {&live, &mOutputTranslate, "attributeAffects:live->mOutputTranslate"},
         {&frameRate, &mOutputTranslate, "attributeAffects:frameRate->mOutputTranslate"},
         {&mTime, &mOutputTranslate, "attributeAffects:mTime->mOutputTranslate"},
@@ -86,7 +86,7 @@ MStatus ZemoriDeviceNode::initialize() {
         {&mOutputTranslate, &mOutputRotations,
          "attributeAffects:mOutputTranslate->mOutputRotations"},
     };
-    for (const AffectsSpec& dependency : dependencies) {
+    for (const AffectsRow& dependency : dependencies) {
         status = attributeAffects(*dependency.source, *dependency.affected);
         if (!status) {
             printDiagnostic(dependency.failure);
