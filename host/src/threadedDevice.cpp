@@ -42,11 +42,26 @@ struct DeviceState {
     std::mutex poolMutex;
     std::vector<std::unique_ptr<char[]>> storage;
     long bufferSize = 0;
+    // All three hold at most the pool count and are reserved to it when the
+    // pools are made, so moving a buffer between them never allocates.
     std::vector<char*> freeBuffers;
-    std::set<char*> heldBuffers;
-    std::deque<char*> queue;
+    std::vector<char*> heldBuffers;
+    std::vector<char*> queue;  // oldest first
     std::vector<const AttributeData*> refreshOutputs;
 };
+
+namespace {
+
+// Removes ptr from the held buffers; false when it is not one of them.
+bool releaseHeld(DeviceState& device, char* ptr) {
+    auto held = std::find(device.heldBuffers.begin(), device.heldBuffers.end(), ptr);
+    if (held == device.heldBuffers.end()) return false;
+    *held = device.heldBuffers.back();
+    device.heldBuffers.pop_back();
+    return true;
+}
+
+}  // namespace
 
 DeviceState* Access::device(MPxThreadedDeviceNode& node) {
     return node.mDevice;
@@ -330,6 +345,10 @@ MStatus MPxThreadedDeviceNode::createMemoryPools(int nCount, int nElements, long
     std::lock_guard<std::mutex> lock(mDevice->poolMutex);
     if (!mDevice->storage.empty()) return MStatus::kFailure;
     mDevice->bufferSize = static_cast<long>(nElements) * nSize;
+    const auto count = static_cast<std::size_t>(nCount);
+    mDevice->freeBuffers.reserve(count);
+    mDevice->heldBuffers.reserve(count);
+    mDevice->queue.reserve(count);
     for (int i = 0; i < nCount; ++i) {
         mDevice->storage.emplace_back(new char[static_cast<std::size_t>(mDevice->bufferSize)]());
         mDevice->freeBuffers.push_back(mDevice->storage.back().get());
@@ -352,19 +371,19 @@ MStatus MPxThreadedDeviceNode::acquireDataStorage(MCharBuffer& buffer) {
     if (mDevice->freeBuffers.empty()) return MStatus::kFailure;
     char* ptr = mDevice->freeBuffers.back();
     mDevice->freeBuffers.pop_back();
-    mDevice->heldBuffers.insert(ptr);
+    mDevice->heldBuffers.push_back(ptr);
     buffer.setPtr(ptr);
     buffer.setSize(mDevice->bufferSize);
     return MStatus::kSuccess;
 }
 
 MStatus MPxThreadedDeviceNode::pushThreadData(MCharBuffer& buffer) {
-    std::vector<const AttributeData*> outputs;
+    // Reused by each pushing thread: pushes come once per datagram.
+    thread_local std::vector<const AttributeData*> outputs;
     {
         std::lock_guard<std::mutex> lock(mDevice->poolMutex);
-        auto held = mDevice->heldBuffers.find(buffer.ptr());
-        if (held == mDevice->heldBuffers.end()) return MStatus::kInvalidParameter;
-        mDevice->heldBuffers.erase(held);
+        if (!mayahost::detail::releaseHeld(*mDevice, buffer.ptr()))
+            return MStatus::kInvalidParameter;
         mDevice->queue.push_back(buffer.ptr());
         outputs = mDevice->refreshOutputs;
         const auto watcher = mayahost::observer();
@@ -390,8 +409,8 @@ MStatus MPxThreadedDeviceNode::popThreadData(MCharBuffer& buffer) {
     std::lock_guard<std::mutex> lock(mDevice->poolMutex);
     if (mDevice->queue.empty()) return MStatus::kFailure;
     char* ptr = mDevice->queue.front();
-    mDevice->queue.pop_front();
-    mDevice->heldBuffers.insert(ptr);
+    mDevice->queue.erase(mDevice->queue.begin());
+    mDevice->heldBuffers.push_back(ptr);
     const auto watcher = mayahost::observer();
     if (watcher && watcher->popped) watcher->popped(*this);
     buffer.setPtr(ptr);
@@ -406,9 +425,7 @@ long MPxThreadedDeviceNode::threadDataCount() {
 
 MStatus MPxThreadedDeviceNode::releaseDataStorage(MCharBuffer& buffer) {
     std::lock_guard<std::mutex> lock(mDevice->poolMutex);
-    auto held = mDevice->heldBuffers.find(buffer.ptr());
-    if (held == mDevice->heldBuffers.end()) return MStatus::kInvalidParameter;
-    mDevice->heldBuffers.erase(held);
+    if (!mayahost::detail::releaseHeld(*mDevice, buffer.ptr())) return MStatus::kInvalidParameter;
     mDevice->freeBuffers.push_back(buffer.ptr());
     return MStatus::kSuccess;
 }
