@@ -4,6 +4,7 @@
 // machinery (dirtying, idle queue) is part of the measured evaluation.
 #include "intake/jointTable.h"
 #include "node/zemoriDeviceNode.h"
+#include "plugin/idleWorkCmd.h"
 
 #include <benchmark/benchmark.h>
 
@@ -64,6 +65,7 @@ void BM_LiveCompute(benchmark::State& state) {
     MFnPlugin(plugin).registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id,
                                    &ZemoriDeviceNode::creator, &ZemoriDeviceNode::initialize,
                                    MPxNode::kThreadedDeviceNode);
+    MFnPlugin(plugin).registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator);
     const MObject object = mayahost::createNode("ZemoriDeviceNode");
     auto* node = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(object).userNode());
     if (node == nullptr) {

@@ -10,6 +10,7 @@
 #include "intake/formatLibrary.h"
 #include "intake/jointTable.h"
 #include "node/zemoriDeviceNode.h"
+#include "plugin/idleWorkCmd.h"
 #include "platform/sockets.h"
 #include "tools/lib/streamDatagrams.h"
 
@@ -96,6 +97,7 @@ ZemoriDeviceNode* createNode(MObject& object) {
     MFnPlugin(plugin).registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id,
                                    &ZemoriDeviceNode::creator, &ZemoriDeviceNode::initialize,
                                    MPxNode::kThreadedDeviceNode);
+    MFnPlugin(plugin).registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator);
     object = mayahost::createNode("ZemoriDeviceNode");
     // Let the node's thread begin before anything restarts it.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -23,11 +23,16 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
         return MS::kUnknownParameter;
     }
 
+    // The main thread's copy of the device id, for the receiving thread's posts.
+    refreshDeviceId();
     if (flushIsDue()) {
         flushRecording();
     }
 
     if (isLive()) {
+        if (mLiveOffPending) {
+            return MS::kFailure;  // the port was in use; live goes off at idle time
+        }
         if (mSocket.load() == 0) {
             const int port = MPlug(thisMObject(), mInputPort).asInt();
             const MString initText = lookupMessage(msg::kInitSocket);
@@ -36,7 +41,10 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
                 const MString portInUse = lookupMessage(msg::kPortInUseError);
                 postError(portInUse);
                 postDisplayMessage(*this, portInUse);
-                setLiveCheckbox(*this, false);
+                // Setting live is a graph edit: it waits for idle time, after
+                // the two posts above, so the panel sees the same order.
+                mLiveOffPending = true;
+                requestIdleWork();
                 return MS::kFailure;
             }
             if (mAwaitingSkeletonDefinition && !isCharacterized()) {
@@ -48,10 +56,10 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
         if (!popThreadData(pose)) {
             return MS::kFailure;
         }
-        const int detectedRate = mStore.detectedFrameRate();
-        if (detectedRate != mAppliedSenderRate) {
-            applySenderRate(detectedRate);
-            mAppliedSenderRate = detectedRate;
+        // frameRate is an attribute: it is set at idle time, not here.
+        mWantedSenderRate = mStore.detectedFrameRate();
+        if (mWantedSenderRate != mAppliedSenderRate) {
+            requestIdleWork();
         }
         const MStatus populated =
             populateOutputs(block, reinterpret_cast<const JointRecord*>(pose.ptr()));
@@ -67,15 +75,19 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
         return MS::kSuccess;
     }
 
+    // Once the socket is out of the thread's reach no decode can run, so
+    // the store's records are read whole.
+    const platform::SocketHandle socket = detachSocket();
     if (!populateOutputs(block, mStore.poseRecords())) {
         printDiagnostic("Failed in populating block\n");
+        mSocket.store(socket);  // closed, with its console line, by a later evaluation
         return MS::kFailure;
     }
     block.setClean(plug);
-    if (mSocket.load() != 0) {
+    if (socket != 0) {
         const MString closingText = lookupMessage(msg::kClosingSocket);
         printToConsole(closingText.asChar());
-        closeSocket();
+        releaseSocket(socket);
     }
     postAvailableIPs(*this);
     return MS::kSuccess;

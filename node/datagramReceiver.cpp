@@ -4,13 +4,16 @@
 
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 namespace {
 
 constexpr int kReceiveBufferBytes = 4096;
-// Pause between checks while there is nothing to receive from.
-constexpr std::chrono::milliseconds kIdleWait{1};
+// Longest a wait for a datagram lasts before the loop looks for a stop
+// again: it bounds how long a stop, or a close of the socket, waits.
+constexpr int kReceiveWaitMs = 10;
+// Without a socket the thread sleeps until woken (a stop, a socket opened);
+// this only covers a live change that comes without either.
+constexpr std::chrono::milliseconds kIdleRecheck{100};
 
 }  // namespace
 
@@ -40,93 +43,110 @@ MStatus ZemoriDeviceNode::openSocket(int port) {
         mSocket = 0;
         return MS::kFailure;
     }
-    mSocket = socket;
+    mSocketFailed.store(false);
+    {
+        // Under the lock, so that a thread about to sleep cannot miss it.
+        std::lock_guard<std::mutex> lock(mWakeMutex);
+        mSocket = socket;
+    }
+    mWake.notify_all();
     return MS::kSuccess;
 }
 
 void ZemoriDeviceNode::threadHandler() {
-    // A shutdown asked for before this run got going belongs to this run:
-    // clearing done over it would leave the loop running for good.
-    if (!mShutdownRequested.exchange(false)) {
-        setDone(false);
-        // A shutdown that came between the test and the clear would be lost.
-        if (mShutdownRequested.exchange(false)) {
-            setDone(true);
-        }
-    }
+    const std::uint64_t run = mRunsEntered.fetch_add(1) + 1;
+    setDone(false);
     // Reused for every datagram; cleared past each datagram so that no stale
     // bytes of an earlier one follow it into the library.
     char buffer[kReceiveBufferBytes] = {};
 
-    while (!isDone()) {
-        if (!isLive()) {
-            std::this_thread::sleep_for(kIdleWait);
-            continue;
-        }
-        // Read afresh each time: the compute opens and closes the socket.
+    while (!isDone() && !stopAskedFor(run)) {
+        // Marked before the handle is read: see detachSocket.
+        mReceiverHoldsSocket.store(true);
         const platform::SocketHandle socket = mSocket.load();
-        if (socket == 0) {
-            std::this_thread::sleep_for(kIdleWait);
+        if (socket == 0 || mSocketFailed.load() || !isLive()) {
+            mReceiverHoldsSocket.store(false);
+            waitForSocket(run);
             continue;
         }
-        const platform::ReceiveResult received =
-            platform::receiveDatagram(socket, buffer, kReceiveBufferBytes);
-        if (received.status == platform::ReceiveStatus::kFailed) {
-            break;
+        if (!receiveOnce(socket, buffer)) {
+            // Silently, as a receive that fails ends receiving on that
+            // socket; a new socket (live off and on again) starts afresh.
+            mSocketFailed.store(true);
         }
-        if (received.status == platform::ReceiveStatus::kOversized || isDone()) {
-            continue;
-        }
-        if (received.bytes <= 0) {
-            continue;  // an empty datagram carries nothing; it is our own wake-up
-        }
-        std::memset(buffer + received.bytes, 0,
-                    static_cast<std::size_t>(kReceiveBufferBytes - received.bytes));
-
-        MCharBuffer storage;
-        if (!acquireDataStorage(storage)) {
-            continue;  // every pose buffer is taken: drop the datagram unlooked-at
-        }
-        if (storage.size() < static_cast<long>(kPoseBufferBytes)) {
-            releaseDataStorage(storage);  // pools of another size: never write past them
-            continue;
-        }
-        beginThreadLoop();
-        const std::int64_t now = mClock();
-        if (static_cast<double>(now - mLastDatagramTime) / 1000000.0 > mSilenceThresholdMs) {
-            mAwaitingSkeletonDefinition = true;
-        }
-        mLastDatagramTime = mClock();
-        // The whole buffer's size: the library reads the datagram's own
-        // length from its header.
-        const JointRecord* records = handlePacket(buffer, kReceiveBufferBytes);
-        std::memcpy(storage.ptr(), records, kPoseBufferBytes);
-        pushThreadData(storage);
-        endThreadLoop();
+        mReceiverHoldsSocket.store(false);
     }
-    mShutdownRequested = false;
+    mRunsExited.fetch_add(1);
     setDone(true);
 }
 
+bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket, char* buffer) {
+    const platform::WaitStatus waited = platform::waitReadable(socket, kReceiveWaitMs);
+    if (waited == platform::WaitStatus::kFailed) {
+        return false;
+    }
+    if (waited == platform::WaitStatus::kTimedOut) {
+        return true;
+    }
+    const platform::ReceiveResult received =
+        platform::receiveDatagram(socket, buffer, kReceiveBufferBytes);
+    if (received.status == platform::ReceiveStatus::kFailed) {
+        return false;
+    }
+    if (received.status == platform::ReceiveStatus::kOversized || received.bytes <= 0) {
+        return true;  // dropped; an empty datagram carries nothing
+    }
+    std::memset(buffer + received.bytes, 0,
+                static_cast<std::size_t>(kReceiveBufferBytes - received.bytes));
+
+    MCharBuffer storage;
+    if (!acquireDataStorage(storage)) {
+        return true;  // every pose buffer is taken: drop the datagram unlooked-at
+    }
+    if (storage.size() < static_cast<long>(kPoseBufferBytes)) {
+        releaseDataStorage(storage);  // pools of another size: never write past them
+        return true;
+    }
+    beginThreadLoop();
+    const std::int64_t now = mClock();
+    if (static_cast<double>(now - mLastDatagramTime) / 1000000.0 > mSilenceThresholdMs) {
+        mAwaitingSkeletonDefinition = true;
+    }
+    mLastDatagramTime = mClock();
+    // The whole buffer's size: the library reads the datagram's own length
+    // from its header.
+    const JointRecord* records = handlePacket(buffer, kReceiveBufferBytes);
+    std::memcpy(storage.ptr(), records, kPoseBufferBytes);
+    pushThreadData(storage);
+    endThreadLoop();
+    return true;
+}
+
+bool ZemoriDeviceNode::stopAskedFor(std::uint64_t run) {
+    return mStopForRun.load() >= run;
+}
+
+void ZemoriDeviceNode::waitForSocket(std::uint64_t run) {
+    std::unique_lock<std::mutex> lock(mWakeMutex);
+    mWake.wait_for(lock, kIdleRecheck, [&] {
+        return stopAskedFor(run) || isDone() ||
+               (isLive() && mSocket.load() != 0 && !mSocketFailed.load());
+    });
+}
+
 void ZemoriDeviceNode::threadShutdownHandler() {
-    mShutdownRequested = true;
+    // A run in progress is the one to stop; with none in progress, the stop
+    // is for the run the host is about to begin. Exits are read first, so a
+    // run that ends meanwhile is still counted as in progress.
+    const std::uint64_t exited = mRunsExited.load();
+    const std::uint64_t entered = mRunsEntered.load();
+    const std::uint64_t run = entered > exited ? entered : entered + 1;
+    std::uint64_t asked = mStopForRun.load();
+    while (asked < run && !mStopForRun.compare_exchange_weak(asked, run)) {
+    }
     setDone(true);
-    // A receive blocked on the socket would wait for a datagram that may
-    // never come; an empty datagram to our own port ends it now.
-    const platform::SocketHandle socket = mSocket.load();
-    if (socket == 0) {
-        return;
-    }
-    const std::uint16_t port = platform::boundPort(socket);
-    if (port == 0 || platform::socketStartup() != 0) {
-        return;
-    }
-    const platform::SocketHandle waker = platform::openUdpSocket();
-    if (waker != platform::kInvalidSocket) {
-        platform::sendToLoopback(waker, port, "", 0);
-        platform::closeSocket(waker);
-    }
-    platform::socketCleanup();
+    { std::lock_guard<std::mutex> lock(mWakeMutex); }
+    mWake.notify_all();
 }
 
 const JointRecord* ZemoriDeviceNode::handlePacket(const char* bytes, std::int32_t length) {

@@ -1,8 +1,14 @@
 #include "node/zemoriDeviceNode.h"
 
+#include "plugin/idleWorkCmd.h"
+#include "plugin/uiBridge.h"
+
+#include <maya/MNodeMessage.h>
 #include <maya/MObjectArray.h>
+#include <maya/MPlug.h>
 
 #include <chrono>
+#include <thread>
 
 MTypeId ZemoriDeviceNode::id(0x81051);
 MObject ZemoriDeviceNode::mInputPort;
@@ -22,6 +28,14 @@ std::int64_t steadyClockNanoseconds() {
 }
 
 constexpr std::size_t kReservedSamplesPerJoint = 1000;
+
+// Keeps the node's copy of deviceId current for the receiving thread.
+void onAttributeChanged(MNodeMessage::AttributeMessage message, MPlug& plug, MPlug& /*other*/,
+                        void* clientData) {
+    if ((message & MNodeMessage::kAttributeSet) != 0 && plug == ZemoriDeviceNode::mDeviceIdAttr) {
+        static_cast<ZemoriDeviceNode*>(clientData)->refreshDeviceId();
+    }
+}
 
 }  // namespace
 
@@ -46,6 +60,11 @@ ZemoriDeviceNode::ZemoriDeviceNode()
 }
 
 ZemoriDeviceNode::~ZemoriDeviceNode() {
+    // Takes not yet written are dropped with the node, as buffered samples are.
+    forgetIdleWork(*this);
+    if (mAttributeCallback != 0) {
+        MMessage::removeCallback(mAttributeCallback);
+    }
     closeSocket();
     destroyMemoryPools();
 }
@@ -59,7 +78,11 @@ void ZemoriDeviceNode::postConstructor() {
     refreshAttributes.append(mOutputTranslate);
     setRefreshOutputAttributes(refreshAttributes);
 
+    MObject self = thisMObject();
+    mAttributeCallback = MNodeMessage::addAttributeChangedCallback(self, onAttributeChanged, this);
+    refreshDeviceId();
     mAppliedSenderRate = 50;
+    mWantedSenderRate = 50;
     applySenderRate(50);
 
     // One pool item per joint record: a buffer holds exactly one pose.
@@ -77,12 +100,55 @@ void ZemoriDeviceNode::setCharacterized(bool characterized) {
 }
 
 void ZemoriDeviceNode::closeSocket() {
+    releaseSocket(detachSocket());
+}
+
+platform::SocketHandle ZemoriDeviceNode::detachSocket() {
     // Taking the handle out first means a second, concurrent close finds 0
     // and cannot close a handle the system may already have reused.
     const platform::SocketHandle socket = mSocket.exchange(0);
+    // The thread marks itself before it loads the handle, and this side
+    // clears the handle before it looks at the mark: one of the two always
+    // sees the other. The thread's waits are bounded, so this one is short.
+    while (mReceiverHoldsSocket.load()) {
+        std::this_thread::yield();
+    }
+    return socket;
+}
+
+void ZemoriDeviceNode::releaseSocket(platform::SocketHandle socket) {
     if (socket == 0) {
         return;
     }
     platform::closeSocket(socket);
     platform::socketCleanup();
+}
+
+void ZemoriDeviceNode::refreshDeviceId() {
+    mDeviceId.store(MPlug(thisMObject(), mDeviceIdAttr).asInt());
+}
+
+void ZemoriDeviceNode::requestIdleWork() {
+    queueIdleWork(*this);
+}
+
+bool ZemoriDeviceNode::hasIdleWork() const {
+    return !mPendingTakes.empty() || mWantedSenderRate != mAppliedSenderRate || mLiveOffPending;
+}
+
+void ZemoriDeviceNode::runIdleWork() {
+    refreshDeviceId();
+    if (mWantedSenderRate != mAppliedSenderRate) {
+        applySenderRate(mWantedSenderRate);
+        mAppliedSenderRate = mWantedSenderRate;
+    }
+    while (!mPendingTakes.empty()) {
+        PendingTake& take = mPendingTakes.front();
+        writeTake(take.skeleton, take.samples);
+        mPendingTakes.pop_front();
+    }
+    if (mLiveOffPending) {
+        mLiveOffPending = false;
+        setLiveCheckbox(*this, false);
+    }
 }

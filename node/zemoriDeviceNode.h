@@ -8,6 +8,7 @@
 #include "recording/recordedSample.h"
 
 #include <maya/MDataBlock.h>
+#include <maya/MMessage.h>
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
 #include <maya/MPxThreadedDeviceNode.h>
@@ -16,7 +17,9 @@
 #include <maya/MTypeId.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -36,10 +39,11 @@ public:
     // is not an output; kFailure when the port cannot be bound, no pose is
     // queued, or filling the outputs fails (the pose is handed back anyway).
     MStatus compute(const MPlug& plug, MDataBlock& block) override;
-    // The receiving loop on the node's own thread; ends when done is set or
-    // a receive fails (the socket was closed).
+    // The receiving loop on the node's own thread; ends only when a stop is
+    // asked for this run. A socket whose receive fails is not used again.
     void threadHandler() override;
-    // Sets done and wakes a receive blocked on the node's socket.
+    // Asks the current run (or the one the host is starting) to stop; the
+    // loop sees it within one receive wait.
     void threadShutdownHandler() override;
 
     static void* creator();
@@ -60,7 +64,8 @@ public:
     bool isCharacterized();
     void setCharacterized(bool characterized);
     // Closes the socket and balances its startup; nothing when none is open.
-    // Safe against a concurrent close.
+    // Waits until the receiving thread is out of any call on the socket, so
+    // that a closed handle is never received on. Safe against a concurrent close.
     void closeSocket();
 
     // Receiving side.
@@ -85,10 +90,23 @@ public:
     // rate writes nothing.
     void applySenderRate(int senderRate);
 
-    // Recording flush.
-    // Replaces the 162 curves of this skeleton by the buffered take and
-    // empties the buffers.
+    // Recording flush. Compute may not edit the graph, so it only hands the
+    // buffered take over (flushRecording); the curves are written at idle
+    // time by runIdleWork, on the main thread outside any evaluation.
+    // Empties the buffers into a pending take of this skeleton; a take
+    // recorded afterwards is never mixed into it.
     void flushRecording();
+    // Replaces the 162 curves of the take's skeleton by its samples.
+    void writeTake(const MString& skeleton, std::vector<RecordedSample> (&samples)[kJointCount]);
+
+    // Main thread, outside evaluation: writes what compute left pending
+    // (takes, the node frame rate, live off after a failed bind).
+    void runIdleWork();
+    bool hasIdleWork() const;
+    // The device id as last read on the main thread; any thread.
+    int deviceId() const { return mDeviceId.load(); }
+    // Rereads the deviceId attribute (main thread).
+    void refreshDeviceId();
 
     // Read-only views for tests and tools.
     const MotionDataStore& store() const { return mStore; }
@@ -106,6 +124,25 @@ public:
 private:
     // Playback stopped, recording off or not live, and some sample buffered.
     bool flushIsDue();
+    // Queues runIdleWork for the host's next idle time, once.
+    void requestIdleWork();
+    // Takes the socket out of mSocket and waits until the receiving thread
+    // holds it no more; 0 when none was open.
+    platform::SocketHandle detachSocket();
+    // Closes a detached socket and balances its startup.
+    static void releaseSocket(platform::SocketHandle socket);
+    // Whether a stop was asked for run `run` (counted from 1).
+    bool stopAskedFor(std::uint64_t run);
+    // Waits, without spinning, until a stop, a live socket or a timeout.
+    void waitForSocket(std::uint64_t run);
+    // One wait for a datagram on `socket` and, when one came, its handling.
+    // False when the socket failed and must not be used again.
+    bool receiveOnce(platform::SocketHandle socket, char* buffer);
+
+    struct PendingTake {
+        MString skeleton;
+        std::vector<RecordedSample> samples[kJointCount];
+    };
 
     MotionDataStore mStore;
     std::vector<RecordedSample> mRecordBuffers[kJointCount];
@@ -119,6 +156,23 @@ private:
     std::int64_t mLastDatagramTime;
     double mSilenceThresholdMs;
     Clock mClock;
-    // Set by threadShutdownHandler until the receiving loop has ended.
-    std::atomic<bool> mShutdownRequested{false};
+
+    // Receiving-thread runs and stops: a stop names the run it is for.
+    std::atomic<std::uint64_t> mRunsEntered{0};
+    std::atomic<std::uint64_t> mRunsExited{0};
+    std::atomic<std::uint64_t> mStopForRun{0};
+    // True while the receiving thread may be inside a call on mSocket.
+    std::atomic<bool> mReceiverHoldsSocket{false};
+    // Set by the thread when a receive on the current socket failed.
+    std::atomic<bool> mSocketFailed{false};
+    std::mutex mWakeMutex;
+    std::condition_variable mWake;
+
+    std::atomic<int> mDeviceId{0};
+    MCallbackId mAttributeCallback = 0;
+
+    // Main thread only: work for runIdleWork.
+    std::deque<PendingTake> mPendingTakes;
+    int mWantedSenderRate = 50;
+    bool mLiveOffPending = false;
 };

@@ -2,6 +2,7 @@
 // header defines the exported MApiVersion and ADSK_PLUGIN_SIGNATURE.
 #include "intake/formatLibraryLoader.h"
 #include "node/zemoriDeviceNode.h"
+#include "plugin/idleWorkCmd.h"
 #include "plugin/messageTable.h"
 #include "plugin/zemoriDidCharacterizeCmd.h"
 
@@ -60,6 +61,10 @@ PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
 
     result = plugin.registerCommand(kCharacterizeCommandName, ZemoriDidCharacterizeCmd::creator);
     if (!result) report(result, msg::kRegCommandError);
+    // The device nodes hand work that compute may not do to this command.
+    const MStatus idleWork =
+        plugin.registerCommand(kIdleWorkCommandName, ZemoriIdleWorkCmd::creator);
+    if (!idleWork) report(idleWork, msg::kRegCommandError);
 
     result =
         plugin.registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id, ZemoriDeviceNode::creator,
@@ -98,6 +103,8 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
     // library from their receiving threads, so it stays loaded for them.
     const bool keepFormatLibrary = nodeTypeRegistered;
 
+    const MStatus idleWork = plugin.deregisterCommand(kIdleWorkCommandName);
+    if (!idleWork) report(idleWork, msg::kDeregCommandError);
     result = plugin.deregisterCommand(kCharacterizeCommandName);
     if (!result) report(result, msg::kDeregCommandError);
 

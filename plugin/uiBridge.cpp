@@ -61,9 +61,10 @@ const char* flag(bool value) {
     return value ? "1" : "0";
 }
 
-// Read afresh each time: the scripts may renumber the node at any moment.
+// The main thread's copy: the receiving thread posts too, and plugs belong
+// to the main thread.
 int deviceIdOf(ZemoriDeviceNode& node) {
-    return MPlug(node.thisMObject(), ZemoriDeviceNode::mDeviceIdAttr).asInt();
+    return node.deviceId();
 }
 
 }  // namespace

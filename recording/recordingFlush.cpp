@@ -70,17 +70,30 @@ bool ZemoriDeviceNode::flushIsDue() {
 }
 
 void ZemoriDeviceNode::flushRecording() {
+    mPendingTakes.emplace_back();
+    PendingTake& take = mPendingTakes.back();
+    take.skeleton = skeletonName();
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        take.samples[joint].swap(mRecordBuffers[joint]);
+        // The next take records into the same room as before.
+        mRecordBuffers[joint].reserve(take.samples[joint].capacity());
+    }
+    requestIdleWork();
+}
+
+void ZemoriDeviceNode::writeTake(const MString& skeleton,
+                                 std::vector<RecordedSample> (&samples)[kJointCount]) {
     MFnAnimCurve curves[kCurvesPerJoint];
-    const MString skeleton = skeletonName();
-    const JointRecord* joints = mStore.poseRecords();
     const MTime::Unit unit = MTime::uiUnit();
 
     for (int joint = 0; joint < kJointCount; ++joint) {
-        const MString baseName = skeleton + "_" + joints[joint].name;
+        // The table's names, which the store's records carry too: the store
+        // may be decoding on the receiving thread right now.
+        const MString baseName = skeleton + "_" + kJointTable[joint].name;
         bool created[kCurvesPerJoint];
         createJointCurves(baseName, curves, created);
 
-        std::vector<RecordedSample>& buffer = mRecordBuffers[joint];
+        const std::vector<RecordedSample>& buffer = samples[joint];
         forEachTakeKey(
             buffer.data(), buffer.size(), [&](double time, const RecordedSample& sample) {
                 const MTime at(time, unit);
@@ -93,6 +106,5 @@ void ZemoriDeviceNode::flushRecording() {
                     }
                 }
             });
-        buffer.clear();  // keeps the reserved room for the next take
     }
 }

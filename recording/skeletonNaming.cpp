@@ -7,7 +7,8 @@
 
 MString ZemoriDeviceNode::skeletonName() {
     // Read at each use: the UI scripts may renumber the node between takes.
-    const int deviceId = MPlug(thisMObject(), mDeviceIdAttr).asInt();
+    refreshDeviceId();
+    const int deviceId = mDeviceId.load();
     std::string name = mSkeletonNameTemplate;
     static const std::string kPlaceholder = "{index}";
     const std::size_t at = name.find(kPlaceholder);

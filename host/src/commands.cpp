@@ -181,6 +181,15 @@ double commandResultNumber() {
 
 namespace {
 
+// MEL run at once may edit anything, so it is refused during a compute.
+MStatus runImmediately(const MString& command) {
+    const std::string& text = Access::text(command);
+    if (!mayahost::detail::graphEditAllowed("MGlobal::executeCommand", "\"" + text + "\"")) {
+        return MStatus::kFailure;
+    }
+    return mayahost::detail::runCommand(text);
+}
+
 std::string numberText(double value) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.15g", value);
@@ -199,6 +208,7 @@ MStatus MGlobal::getSelectionListByName(const MString& name, MSelectionList& lis
 MStatus MGlobal::sourceFile(const MString& fileName) {
     auto& h = mayahost::detail::host();
     const std::string& name = Access::text(fileName);
+    if (!mayahost::detail::graphEditAllowed("MGlobal::sourceFile", name)) return MStatus::kFailure;
     if (name.empty()) return MStatus::kInvalidParameter;
     for (const std::string& folder : h.scriptPath) {
         std::string path = folder.empty() ? name : folder + "/" + name;
@@ -222,23 +232,23 @@ MStatus MGlobal::executeCommandOnIdle(const MString& command, bool) {
 }
 
 MStatus MGlobal::executeCommand(const MString& command, bool, bool) {
-    return mayahost::detail::runCommand(Access::text(command));
+    return runImmediately(command);
 }
 
 MStatus MGlobal::executeCommand(const MString& command, int& result, bool, bool) {
-    MStatus status = mayahost::detail::runCommand(Access::text(command));
+    MStatus status = runImmediately(command);
     if (status) result = static_cast<int>(mayahost::detail::commandResultNumber());
     return status;
 }
 
 MStatus MGlobal::executeCommand(const MString& command, double& result, bool, bool) {
-    MStatus status = mayahost::detail::runCommand(Access::text(command));
+    MStatus status = runImmediately(command);
     if (status) result = mayahost::detail::commandResultNumber();
     return status;
 }
 
 MStatus MGlobal::executeCommand(const MString& command, MString& result, bool, bool) {
-    MStatus status = mayahost::detail::runCommand(Access::text(command));
+    MStatus status = runImmediately(command);
     if (status) result = mayahost::detail::commandResultText().c_str();
     return status;
 }

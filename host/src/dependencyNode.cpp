@@ -128,6 +128,10 @@ MString MFnDependencyNode::setName(const MString& name, bool, MStatus* ReturnSta
     auto node = attachedNode(*this, ReturnStatus);
     if (!node) return MString();
     const std::string& wanted = Access::text(name);
+    if (!mayahost::detail::graphEditAllowed("MFnDependencyNode::setName", node->name)) {
+        setStatus(ReturnStatus, MStatus::kFailure);
+        return MString(node->name.c_str());
+    }
     if (!validName(wanted)) {
         setStatus(ReturnStatus, MStatus::kInvalidParameter);
         return MString(node->name.c_str());
@@ -161,6 +165,9 @@ MStatus MDGModifier::deleteNode(const MObject& node, bool) {
 }
 
 MStatus MDGModifier::doIt() {
+    if (!mayahost::detail::graphEditAllowed("MDGModifier::doIt", "the graph")) {
+        return MStatus::kFailure;
+    }
     std::vector<std::shared_ptr<NodeData>> nodes;
     for (const MObject& object : mDeletions) {
         auto node = mayahost::detail::nodeData(object);

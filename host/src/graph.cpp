@@ -42,6 +42,7 @@ void teardownAtExit() {
 Host& host() {
     static Host* instance = [] {
         auto* h = new Host;
+        adoptMainThread();
         registerBuiltInTypes(*h);
         std::atexit(teardownAtExit);
         return h;
@@ -121,6 +122,10 @@ std::string uniqueName(const std::string& wanted, const NodeData* except) {
 }
 
 std::shared_ptr<NodeData> createNodeOfType(const std::string& typeName, MStatus* status) {
+    if (!graphEditAllowed("create node", typeName)) {
+        if (status != nullptr) *status = MStatus::kFailure;
+        return nullptr;
+    }
     Host& h = host();
     auto found = h.types.find(typeName);
     if (found == h.types.end()) {
@@ -201,9 +206,27 @@ MStatus evaluatePlug(const MPlug& plug) {
     node->computing.insert(root);
     ++node->computeCount;
     MDataBlock block = Access::block(node.get());
-    MStatus status = node->user->compute(plug, block);
+    MStatus status;
+    {
+        const ComputeScope scope(*node);
+        status = node->user->compute(plug, block);
+    }
     node->computing.erase(root);
     return status;
+}
+
+void notifyAttributeSet(NodeData& node, const MPlug& plug) {
+    std::vector<NodeCallbackEntry> callbacks;
+    for (const auto& entry : host().nodeCallbacks) {
+        if (entry.second.node.lock().get() == &node) callbacks.push_back(entry.second);
+    }
+    const auto message = static_cast<MNodeMessage::AttributeMessage>(
+        MNodeMessage::kAttributeSet | MNodeMessage::kIncomingDirection);
+    for (const NodeCallbackEntry& callback : callbacks) {
+        MPlug changed(plug);
+        MPlug other;
+        callback.function(message, changed, other, callback.clientData);
+    }
 }
 
 void afterValueSet(NodeData& node, const AttributeData* root) {
@@ -222,6 +245,11 @@ void destroyNode(const std::shared_ptr<NodeData>& node) {
 }
 
 MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes) {
+    for (const auto& node : nodes) {
+        if (node && node->alive.load() && !graphEditAllowed("delete node", node->name)) {
+            return MStatus::kFailure;
+        }
+    }
     Host& h = host();
     std::vector<std::shared_ptr<NodeData>> devices;
     for (const auto& node : nodes) {

@@ -81,6 +81,7 @@ MStatus setValue(const MObject& node, const std::string& attribute, T value) {
 
 void reset() {
     Host& h = detail::host();
+    detail::adoptMainThread();
     // Nodes first, so that the plug-ins' uninitializePlugin can deregister
     // their types.
     std::vector<std::shared_ptr<NodeData>> nodes = h.nodes;
@@ -113,6 +114,7 @@ void reset() {
     detail::registerBuiltInTypes(h);
     h.commands.clear();
     h.callbacks.clear();
+    h.nodeCallbacks.clear();
     setThreadDataObserver({});
     {
         std::lock_guard<std::mutex> lock(h.idleMutex);

@@ -9,6 +9,7 @@
 #include <maya/MFnBase.h>
 #include <maya/MFnNumericData.h>
 #include <maya/MMessage.h>
+#include <maya/MNodeMessage.h>
 #include <maya/MObject.h>
 #include <maya/MPlug.h>
 #include <maya/MPxNode.h>
@@ -175,6 +176,13 @@ struct CallbackEntry {
     PluginData* plugin;  // installed while that plug-in's entry point ran
 };
 
+struct NodeCallbackEntry {
+    std::weak_ptr<NodeData> node;
+    MNodeMessage::MAttr2PlugFunction function;
+    void* clientData;
+    PluginData* plugin;
+};
+
 struct Host {
     // Any thread.
     std::mutex idleMutex;
@@ -194,6 +202,7 @@ struct Host {
     NodeType* initializing = nullptr;
     std::map<std::string, CommandEntry> commands;
     std::map<MCallbackId, CallbackEntry> callbacks;
+    std::map<MCallbackId, NodeCallbackEntry> nodeCallbacks;
     MCallbackId nextCallbackId = 1;
     std::vector<std::shared_ptr<PluginData>> plugins;
     PluginData* runningEntryPoint = nullptr;
@@ -267,6 +276,8 @@ MStatus evaluatePlug(const MPlug& plug);
 // Applies a value set through a plug or the host API: dirtiness, the
 // device-thread reaction to live and frameRate.
 void afterValueSet(NodeData& node, const AttributeData* root);
+// Runs the node's attribute-changed callbacks for a value set through `plug`.
+void notifyAttributeSet(NodeData& node, const MPlug& plug);
 MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes);
 void destroyNode(const std::shared_ptr<NodeData>& node);
 
@@ -322,6 +333,26 @@ void closeModule(void* module);
 std::string absolutePath(const std::string& path);
 
 std::chrono::steady_clock::time_point graceDeadline();
+
+// The host's rules (hostRules.cpp).
+extern const char* const kRuleGraphReadOnlyInCompute;
+extern const char* const kRulePlugsOnMainThread;
+// The calling thread becomes the main thread (host creation, reset()).
+void adoptMainThread();
+bool onMainThread();
+// Marks the calling thread as inside the node's compute for its lifetime.
+class ComputeScope {
+public:
+    explicit ComputeScope(const NodeData& node);
+    ~ComputeScope();
+    ComputeScope(const ComputeScope&) = delete;
+    ComputeScope& operator=(const ComputeScope&) = delete;
+};
+// False, with the breach recorded, while a compute runs on this thread: the
+// caller then refuses the edit with kFailure. `target` names what is edited.
+bool graphEditAllowed(const char* operation, const std::string& target);
+// Records a breach when called off the main thread; the access goes on.
+void notePlugAccess(const char* operation, const std::string& target);
 
 }  // namespace detail
 }  // namespace mayahost

@@ -98,9 +98,14 @@ void writePrimary(const AttributeData& attribute, Slot& slot, double value) {
     }
 }
 
+std::string plugName(const Target& t) {
+    return t.node->name + "." + t.attribute->name;
+}
+
 MStatus read(const MPlug& plug, double& value) {
     Target t = resolve(plug);
     if (!t.node || !t.attribute || t.attribute->isTriple()) return MStatus::kInvalidParameter;
+    mayahost::detail::notePlugAccess("MPlug read", plugName(t));
     if (t.attribute->root()->array && Access::plugIndex(plug) < 0)
         return MStatus::kInvalidParameter;
     mayahost::detail::evaluatePlug(plug);
@@ -120,6 +125,8 @@ MStatus read(const MPlug& plug, double& value) {
 MStatus write(const MPlug& plug, double value) {
     Target t = resolve(plug);
     if (!t.node || !t.attribute || t.attribute->isTriple()) return MStatus::kInvalidParameter;
+    mayahost::detail::notePlugAccess("MPlug write", plugName(t));
+    if (!mayahost::detail::graphEditAllowed("MPlug write", plugName(t))) return MStatus::kFailure;
     {
         std::lock_guard<std::mutex> lock(t.node->mutex);
         Slot* slot = slotOf(*t.node, *t.attribute, Access::plugIndex(plug), true);
@@ -127,6 +134,8 @@ MStatus write(const MPlug& plug, double value) {
         writePrimary(*t.attribute, *slot, value);
     }
     mayahost::detail::afterValueSet(*t.node, t.attribute->root());
+    // Only the main thread's sets: a plug set elsewhere is already a breach.
+    if (mayahost::detail::onMainThread()) mayahost::detail::notifyAttributeSet(*t.node, plug);
     return MStatus::kSuccess;
 }
 

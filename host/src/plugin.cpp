@@ -6,6 +6,7 @@
 // The version data belong to each plug-in, not to the host.
 #define MNoVersionString
 #include <maya/MFnPlugin.h>
+#include <maya/MNodeMessage.h>
 #include <maya/MSceneMessage.h>
 
 #include <algorithm>
@@ -49,6 +50,13 @@ bool dropRegistrations(PluginData& plugin) {
     for (auto it = h.callbacks.begin(); it != h.callbacks.end();) {
         if (it->second.plugin == &plugin) {
             it = h.callbacks.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto it = h.nodeCallbacks.begin(); it != h.nodeCallbacks.end();) {
+        if (it->second.plugin == &plugin) {
+            it = h.nodeCallbacks.erase(it);
         } else {
             ++it;
         }
@@ -231,9 +239,26 @@ MCallbackId MSceneMessage::addCallback(Message msg, MMessage::MBasicFunction fun
     return id;
 }
 
+MCallbackId MNodeMessage::addAttributeChangedCallback(MObject& node,
+                                                      MNodeMessage::MAttr2PlugFunction func,
+                                                      void* clientData, MStatus* ReturnStatus) {
+    auto& h = mayahost::detail::host();
+    auto data = mayahost::detail::nodeData(node);
+    if (func == nullptr || !data) {
+        setStatus(ReturnStatus, MStatus::kInvalidParameter);
+        return 0;
+    }
+    MCallbackId id = h.nextCallbackId++;
+    h.nodeCallbacks[id] =
+        mayahost::detail::NodeCallbackEntry{data, func, clientData, h.runningEntryPoint};
+    setStatus(ReturnStatus, MStatus::kSuccess);
+    return id;
+}
+
 MStatus MMessage::removeCallback(MCallbackId id) {
     auto& h = mayahost::detail::host();
-    return h.callbacks.erase(id) != 0 ? MStatus::kSuccess : MStatus::kInvalidParameter;
+    const bool removed = h.callbacks.erase(id) != 0 || h.nodeCallbacks.erase(id) != 0;
+    return removed ? MStatus::kSuccess : MStatus::kInvalidParameter;
 }
 
 MAYAHOST_NS_CLOSE

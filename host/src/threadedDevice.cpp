@@ -120,7 +120,7 @@ void startDeviceThread(NodeData& node) {
     DeviceState* state = Access::device(*user);
     updateMirror(node, *state, attributeData(MPxThreadedDeviceNode::live).get());
     updateMirror(node, *state, attributeData(MPxThreadedDeviceNode::frameRate).get());
-    state->done.store(false);
+    // done keeps its value: resetting it is the handler's own job.
     {
         std::lock_guard<std::mutex> lock(state->endMutex);
         state->running = true;

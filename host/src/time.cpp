@@ -292,6 +292,9 @@ MStatus MFnAnimCurve::addKeyframe(const MTime& time, double value, MAnimCurveCha
     MStatus status;
     auto node = attachedCurve(*this, &status);
     if (!node) return status;
+    if (!mayahost::detail::graphEditAllowed("MFnAnimCurve::addKeyframe", node->name)) {
+        return MStatus::kFailure;
+    }
     Rate r{};
     if (!rateOf(time.unit(), r) || !std::isfinite(time.value())) return MStatus::kInvalidParameter;
     auto& keys = node->keys;

@@ -57,12 +57,15 @@ public:
     }
     ~CounterNode() override { destroyMemoryPools(); }
 
+    // The host leaves done as the last run left it; a stop that comes before
+    // the run begins is kept in mStop so that clearing done cannot lose it.
     void threadHandler() override {
+        setDone(false);
         int now = ++running;
         int seen = maxRunning.load();
         while (now > seen && !maxRunning.compare_exchange_weak(seen, now)) {
         }
-        while (!isDone()) {
+        while (!isDone() && !mStop.load()) {
             beginThreadLoop();
             if (isLive()) {
                 MCharBuffer buffer;
@@ -75,7 +78,12 @@ public:
             ++passes;
             endThreadLoop();
         }
+        mStop = false;
         --running;
+    }
+    void threadShutdownHandler() override {
+        mStop = true;
+        setDone(true);
     }
 
     MStatus compute(const MPlug& plug, MDataBlock& block) override {
@@ -96,6 +104,7 @@ public:
     }
 
 private:
+    std::atomic<bool> mStop{false};
     int mNext = 0;
     double mSum = 0.0;
 };
@@ -127,8 +136,9 @@ public:
     static MStatus initialize() { return MS::kSuccess; }
 
     void threadHandler() override {
+        setDone(false);
         char bytes[64];
-        while (!isDone()) {
+        while (!isDone() && !mStop.load()) {
             receiving = true;
             platform::ReceiveResult result =
                 platform::receiveDatagram(mSocket, bytes, sizeof bytes);
@@ -136,6 +146,7 @@ public:
         }
     }
     void threadShutdownHandler() override {
+        mStop = true;
         setDone(true);
         if (wakeOnShutdown) send(mPort);
     }
@@ -146,6 +157,7 @@ public:
     }
 
 private:
+    std::atomic<bool> mStop{false};
     platform::SocketHandle mSocket;
     std::uint16_t mPort;
 };

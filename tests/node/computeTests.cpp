@@ -250,6 +250,7 @@ TEST_F(ComputeTest, UnreadableRecordingCountsAsOn) {
     evaluateAt(device, 2.0);
     diagnostics = testing::internal::GetCapturedStderr();
     EXPECT_EQ(countLines(diagnostics, "Error getting Recording value\n"), 1 + kJointCount);
+    mayahost::processIdleEvents();  // the curves are written at idle time
     EXPECT_EQ(mayahost::animCurves().size(), 162u);
     EXPECT_TRUE(device.node->recordBuffer(0).empty());
 }

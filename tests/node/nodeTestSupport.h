@@ -7,6 +7,7 @@
 #include "node/zemoriDeviceNode.h"
 #include "ostrevo/ostrevo.h"
 #include "platform/sockets.h"
+#include "plugin/idleWorkCmd.h"
 
 #include <gtest/gtest.h>
 
@@ -144,6 +145,8 @@ protected:
         ASSERT_EQ(plugin.registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id,
                                       &ZemoriDeviceNode::creator, &ZemoriDeviceNode::initialize,
                                       MPxNode::kThreadedDeviceNode),
+                  MS::kSuccess);
+        ASSERT_EQ(plugin.registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator),
                   MS::kSuccess);
     }
 

@@ -80,20 +80,21 @@ TEST_F(ReceiverTest, PortInUseReportsTurnsLiveOffAndLeavesNoSocket) {
     EXPECT_NE(console.find("Bind failed with error 10048\n"), std::string::npos) << console;
     EXPECT_EQ(device.node->socketHandle(), 0u);
     EXPECT_EQ(platform::socketStartupCount(), startups);
-    EXPECT_FALSE(mayahost::getBool(device.object, "live"));
 
-    // The check box is updated at once; the error and the panel text at idle.
+    // Nothing reaches the scripts or the graph during the evaluation; at idle
+    // time the error, the panel text and then the check box, with live off.
     std::vector<std::string> log = mayahost::commandLog();
-    const std::size_t checkbox = indexOfCommand(log, "updateLiveCheckbox");
-    EXPECT_LT(checkbox, log.size());
-    EXPECT_EQ(indexOfCommand(log, "error"), log.size());
+    EXPECT_EQ(indexOfCommand(log, "updateLiveCheckbox"), log.size());
+    EXPECT_TRUE(mayahost::getBool(device.object, "live"));
     mayahost::processIdleEvents();
+    EXPECT_FALSE(mayahost::getBool(device.object, "live"));
     log = mayahost::commandLog();
     const std::size_t error = indexOfCommand(log, "error");
     const std::size_t display = indexOfCommand(log, "displayMessage");
-    EXPECT_LT(checkbox, error);
+    const std::size_t checkbox = indexOfCommand(log, "updateLiveCheckbox");
     EXPECT_LT(error, display);
-    EXPECT_LT(display, log.size());
+    EXPECT_LT(display, checkbox);
+    EXPECT_LT(checkbox, log.size());
     const std::string portInUse =
         "Port in Use. Socket Initialization failed. Try using a different port.";
     EXPECT_EQ(mayahost::panelState(0).status, portInUse);
@@ -281,13 +282,20 @@ TEST_F(ReceiverTest, LiveWithoutASocketWaitsInsteadOfEnding) {
     EXPECT_FALSE(device.node->isAwaitingSkeletonDefinition());
 }
 
-TEST_F(ReceiverTest, ClosingTheSocketEndsABlockedLoop) {
+TEST_F(ReceiverTest, ClosingTheSocketLeavesTheLoopWaitingForTheNext) {
     const DeviceNode device = createDeviceNode();
     ASSERT_NE(goLive(device), 0);
-    std::this_thread::sleep_for(20ms);  // let the loop block in its receive
-    ASSERT_TRUE(mayahost::threadRunning(device.object));
+    std::this_thread::sleep_for(20ms);  // let the loop wait on the socket
     device.node->closeSocket();
-    EXPECT_TRUE(waitUntil([&] { return !mayahost::threadRunning(device.object); }, 1000ms));
+    EXPECT_TRUE(mayahost::threadRunning(device.object));
+    // Still live: the next evaluation opens a socket, which the same run uses.
+    const int starts = mayahost::threadStarts(device.object);
+    mayahost::evaluate(device.object, "outputTranslations");
+    const std::uint16_t port = platform::boundPort(device.node->socketHandle());
+    ASSERT_NE(port, 0);
+    deliver(device, port, skeletonDefinition(0.0f));
+    EXPECT_FALSE(device.node->isAwaitingSkeletonDefinition());
+    EXPECT_EQ(mayahost::threadStarts(device.object), starts);
 }
 
 TEST_F(ReceiverTest, ShutdownWakesABlockedReceive) {

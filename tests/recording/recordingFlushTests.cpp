@@ -42,12 +42,14 @@ protected:
         MAnimControl::playForward();
     }
 
-    // Stops playback and recording, then evaluates once: the flush runs.
+    // Stops playback and recording, then evaluates once: the flush is due,
+    // and the curves are written at idle time.
     void endTake() {
         MAnimControl::stop();
         mayahost::setBool(mDevice.object, "recording", false);
         mayahost::setDouble(mDevice.object, "time", -100.0);
         mayahost::evaluate(mDevice.object, "outputTranslations");
+        mayahost::processIdleEvents();
     }
 
     static std::vector<double> keyTimes(const mayahost::CurveInfo& curve) {
@@ -106,6 +108,7 @@ TEST_F(RecordingTest, FlushTriggerTable) {
         mayahost::setDouble(mDevice.object, "time", 50.0);
         mayahost::evaluate(mDevice.object, "outputTranslations");
         MAnimControl::stop();
+        mayahost::processIdleEvents();
 
         EXPECT_EQ(mayahost::animCurves().size(), row.flush ? 162u : 0u);
         if (row.flush) {

@@ -30,6 +30,24 @@ void reset();
 // Fires kBeforeNew callbacks, then deletes every node.
 void newScene();
 
+// --- The host's rules ---
+
+// A plug-in broke a rule of the host application: it edited the graph while
+// a node computed (the edit was refused with kFailure), or it used a plug off
+// the main thread (the access went on). Each breach is also printed to
+// std::cerr as one line beginning "host rule broken:". The main thread is
+// the one that first used the host, or that last called reset().
+struct RuleBreach {
+    std::string rule;       // "graph is read-only during compute" or
+                            // "plugs belong to the main thread"
+    std::string node;       // what was touched: node, or node.attribute
+    std::string operation;  // the API call, e.g. "MPlug::setValue"
+};
+// Breaches since the last takeRuleBreaches (any thread).
+std::vector<RuleBreach> ruleBreaches();
+// Returns the breaches and forgets them.
+std::vector<RuleBreach> takeRuleBreaches();
+
 // --- Nodes ---
 
 // A node of a registered type (plug-in types, "transform", the animCurve

@@ -59,6 +59,16 @@ struct ReceiveResult {
     ReceiveStatus status;
     int bytes;  // the datagram's length when kReceived, else 0
 };
+enum class WaitStatus {
+    kReadable,  // a receive will not block
+    kTimedOut,  // nothing arrived within the time
+    kFailed     // the socket is invalid or the system failed
+};
+// poll (WSAPoll on Windows) for a datagram on the socket for at most
+// timeoutMs milliseconds. Lets a receiving loop look for a stop between
+// bounded waits instead of relying on a close to wake it.
+WaitStatus waitReadable(SocketHandle socket, int timeoutMs);
+
 // recvfrom into buffer from any sender; blocks until a datagram arrives or
 // the socket closes. An empty datagram is kReceived with 0 bytes. After
 // kOversized the socket stays usable and the next datagram can be received.

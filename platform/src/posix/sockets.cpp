@@ -8,6 +8,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -122,6 +123,28 @@ int closeSocket(SocketHandle socket) {
         return -1;
     }
     return 0;
+}
+
+WaitStatus waitReadable(SocketHandle socket, int timeoutMs) {
+    if (!isStarted()) return WaitStatus::kFailed;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return WaitStatus::kFailed;
+    pollfd entry{fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&entry, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) {
+        failWithErrno();
+        return WaitStatus::kFailed;
+    }
+    if (ready == 0) return WaitStatus::kTimedOut;
+    if ((entry.revents & POLLNVAL) != 0) {
+        failWith(kErrorNotSocket);
+        return WaitStatus::kFailed;
+    }
+    // An error or hang-up is readable too: the receive then reports it.
+    return WaitStatus::kReadable;
 }
 
 ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity) {

@@ -47,6 +47,13 @@ SocketHandle openUdpSocket() {
 }
 
 int bindAnyAddress(SocketHandle socket, std::uint16_t port) {
+    // Without it another process could bind the same port with SO_REUSEADDR
+    // and take the node's datagrams.
+    const BOOL exclusive = TRUE;
+    if (::setsockopt(toSocket(socket), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                     reinterpret_cast<const char*>(&exclusive), sizeof exclusive) != 0) {
+        return -1;
+    }
     const sockaddr_in address = ipv4Address(INADDR_ANY, port);
     return ::bind(toSocket(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
                    0
@@ -69,6 +76,17 @@ int closeSocket(SocketHandle socket) {
 
 unsigned lastSocketError() {
     return static_cast<unsigned>(::WSAGetLastError());
+}
+
+WaitStatus waitReadable(SocketHandle socket, int timeoutMs) {
+    WSAPOLLFD entry{};
+    entry.fd = toSocket(socket);
+    entry.events = POLLRDNORM;
+    const int ready = ::WSAPoll(&entry, 1, timeoutMs);
+    if (ready == SOCKET_ERROR) return WaitStatus::kFailed;
+    if (ready == 0) return WaitStatus::kTimedOut;
+    if ((entry.revents & POLLNVAL) != 0) return WaitStatus::kFailed;
+    return WaitStatus::kReadable;
 }
 
 ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity) {

@@ -1,0 +1,91 @@
+// Rules the host application enforces on plug-ins: the graph is read-only
+// while a node computes, and plugs belong to the main thread. A breach is
+// refused where the host refuses it, and always recorded and printed, so that
+// a plug-in that passes here keeps the rules in the real host too.
+#include "hostState.h"
+
+#include <mayahost/host.h>
+
+#include <iostream>
+
+namespace mayahost {
+namespace detail {
+
+namespace {
+
+struct BreachLog {
+    std::mutex mutex;
+    std::vector<RuleBreach> breaches;
+};
+
+BreachLog& breachLog() {
+    static BreachLog* log = new BreachLog;
+    return *log;
+}
+
+std::atomic<std::thread::id>& mainThreadId() {
+    static std::atomic<std::thread::id> id{std::this_thread::get_id()};
+    return id;
+}
+
+// Nodes whose compute runs on this thread, innermost last.
+thread_local std::vector<const NodeData*> tComputing;
+
+void recordBreach(const char* rule, const std::string& node, const std::string& operation) {
+    RuleBreach breach{rule, node, operation};
+    std::string line = "host rule broken: " + breach.rule + ": " + operation + " on " + node;
+    if (!tComputing.empty()) line += " (computing " + tComputing.back()->name + ")";
+    std::cerr << line << std::endl;
+    BreachLog& log = breachLog();
+    std::lock_guard<std::mutex> lock(log.mutex);
+    log.breaches.push_back(std::move(breach));
+}
+
+}  // namespace
+
+const char* const kRuleGraphReadOnlyInCompute = "graph is read-only during compute";
+const char* const kRulePlugsOnMainThread = "plugs belong to the main thread";
+
+void adoptMainThread() {
+    mainThreadId().store(std::this_thread::get_id());
+}
+
+bool onMainThread() {
+    return mainThreadId().load() == std::this_thread::get_id();
+}
+
+ComputeScope::ComputeScope(const NodeData& node) {
+    tComputing.push_back(&node);
+}
+
+ComputeScope::~ComputeScope() {
+    tComputing.pop_back();
+}
+
+bool graphEditAllowed(const char* operation, const std::string& target) {
+    if (tComputing.empty()) return true;
+    recordBreach(kRuleGraphReadOnlyInCompute, target, operation);
+    return false;
+}
+
+void notePlugAccess(const char* operation, const std::string& target) {
+    if (!onMainThread()) recordBreach(kRulePlugsOnMainThread, target, operation);
+}
+
+}  // namespace detail
+
+std::vector<RuleBreach> ruleBreaches() {
+    detail::BreachLog& log = detail::breachLog();
+    std::lock_guard<std::mutex> lock(log.mutex);
+    return log.breaches;
+}
+
+std::vector<RuleBreach> takeRuleBreaches() {
+    detail::BreachLog& log = detail::breachLog();
+    std::lock_guard<std::mutex> lock(log.mutex);
+    std::vector<RuleBreach> taken;
+    taken.swap(log.breaches);
+    return taken;
+}
+
+}  // namespace mayahost

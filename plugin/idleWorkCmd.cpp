@@ -1,0 +1,44 @@
+#include "plugin/idleWorkCmd.h"
+
+#include "node/zemoriDeviceNode.h"
+
+#include <maya/MGlobal.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Main thread only: compute, the command and the node's destructor all run there.
+std::vector<ZemoriDeviceNode*> gNodesWithWork;
+
+}  // namespace
+
+ZemoriIdleWorkCmd::~ZemoriIdleWorkCmd() = default;
+
+void* ZemoriIdleWorkCmd::creator() {
+    return new ZemoriIdleWorkCmd();
+}
+
+MStatus ZemoriIdleWorkCmd::doIt(const MArgList& /*args*/) {
+    std::vector<ZemoriDeviceNode*> nodes;
+    nodes.swap(gNodesWithWork);
+    for (ZemoriDeviceNode* node : nodes) node->runIdleWork();
+    return MS::kSuccess;
+}
+
+void queueIdleWork(ZemoriDeviceNode& node) {
+    if (std::find(gNodesWithWork.begin(), gNodesWithWork.end(), &node) != gNodesWithWork.end()) {
+        return;
+    }
+    gNodesWithWork.push_back(&node);
+    // One run per node that newly has work: a run finds the work of every
+    // node, so the later ones have nothing left to do, but none is lost if
+    // the host drops its idle queue.
+    MGlobal::executeCommandOnIdle(kIdleWorkCommandName, false);
+}
+
+void forgetIdleWork(ZemoriDeviceNode& node) {
+    gNodesWithWork.erase(std::remove(gNodesWithWork.begin(), gNodesWithWork.end(), &node),
+                         gNodesWithWork.end());
+}
