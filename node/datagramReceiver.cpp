@@ -10,7 +10,7 @@ namespace {
 constexpr int kReceiveBufferBytes = 4096;
 // Longest a wait for a datagram lasts before the loop looks for a stop
 // again: it bounds how long a stop, or a close of the socket, waits.
-constexpr int kReceiveWaitMs = 10;
+constexpr int kReceiveWaitMs = 5;
 // Without a socket the thread sleeps until woken (a stop, a socket opened);
 // this only covers a live change that comes without either.
 constexpr std::chrono::milliseconds kIdleRecheck{100};

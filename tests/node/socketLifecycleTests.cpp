@@ -1,0 +1,104 @@
+// The socket's life under a running stream: a node switched live off and on
+// again and again, beside a second node that streams too, never receives
+// on a handle that was closed (and so never shows the other node's frames),
+// and keeps receiving after every restart of its thread.
+#include "nodeTestSupport.h"
+
+#include <atomic>
+#include <thread>
+
+namespace nodetest {
+namespace {
+
+// A port that was free a moment ago, so that a node can bind it again after
+// each close.
+std::uint16_t freePort() {
+    platform::socketStartup();
+    const platform::SocketHandle probe = platform::openUdpSocket();
+    platform::bindAnyAddress(probe, 0);
+    const std::uint16_t port = platform::boundPort(probe);
+    platform::closeSocket(probe);
+    platform::socketCleanup();
+    return port;
+}
+
+// Sends frames whose root stands at base + (n % 50) centimetres, n counting
+// up, as fast as a few hundred a second, until destroyed.
+class Streamer {
+public:
+    Streamer(std::uint16_t port, float base)
+        : mThread([this, port, base] {
+              LoopbackSender sender;
+              for (int n = 1; !mStop.load(); ++n) {
+                  sender.send(port,
+                              frameData(n, n / 1000.0, base + static_cast<float>(n % 50), 0.0f));
+                  std::this_thread::sleep_for(std::chrono::microseconds(300));
+              }
+          }) {}
+    ~Streamer() {
+        mStop = true;
+        mThread.join();
+    }
+
+private:
+    std::atomic<bool> mStop{false};
+    std::thread mThread;
+};
+
+class SocketLifecycle : public NodeTest {
+protected:
+    // A node live on `port`, bound to a definition whose root rests at `base`.
+    DeviceNode streamingNode(std::uint16_t port, float base) {
+        DeviceNode device = createDeviceNode();
+        EXPECT_EQ(goLive(device, port), port);
+        deliver(device, port, skeletonDefinition(base));
+        device.node->setCharacterized(true);
+        return device;
+    }
+
+    // Switches live and runs the evaluation that closes or opens the socket.
+    void setLive(const DeviceNode& device, bool live) {
+        mayahost::setBool(device.object, "live", live);
+        mayahost::evaluate(device.object, "outputTranslations");
+        EXPECT_EQ(device.node->socketHandle() != 0u, live);
+    }
+
+    float rootX(const DeviceNode& device) {
+        return outputElement(device, "outputTranslations", 0)[0];
+    }
+};
+
+TEST_F(SocketLifecycle, ToggledNodeNeverSeesTheOtherNodesFramesAndKeepsReceiving) {
+    const std::uint16_t portA = freePort();
+    const std::uint16_t portB = freePort();
+    ASSERT_NE(portA, portB);
+    const DeviceNode a = streamingNode(portA, 100.0f);
+    const DeviceNode b = streamingNode(portB, 500.0f);
+    const auto inRange = [](float x, float base) { return x >= base && x < base + 50.0f; };
+
+    {
+        const Streamer streamA(portA, 100.0f);
+        const Streamer streamB(portB, 500.0f);
+        for (int toggle = 0; toggle < 1000; ++toggle) {
+            // Every other time the second node closes and opens too, in
+            // between, so that each may be handed the other's old handle.
+            const bool both = toggle % 2 == 1;
+            setLive(a, false);
+            if (both) setLive(b, false);
+            setLive(a, true);
+            if (both) setLive(b, true);
+            mayahost::processIdleEvents();
+            ASSERT_TRUE(inRange(rootX(a), 100.0f)) << "toggle " << toggle << ": " << rootX(a);
+            ASSERT_TRUE(inRange(rootX(b), 500.0f)) << "toggle " << toggle << ": " << rootX(b);
+        }
+        EXPECT_GE(mayahost::threadStarts(a.object), 2 + 2 * 1000);
+    }
+
+    // After a thousand restarts the toggled node still takes every frame.
+    ASSERT_TRUE(mSender.send(portA, frameData(9999, 99.0, 149.5f, 0.0f)));
+    EXPECT_TRUE(waitUntil([&] { return popAll(a) && rootX(a) == 149.5f; }));
+    EXPECT_EQ(mayahost::pendingDeletionCount(), 0u);
+}
+
+}  // namespace
+}  // namespace nodetest
