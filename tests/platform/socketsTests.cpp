@@ -87,12 +87,26 @@ TEST_F(LoopbackSockets, OversizedDatagramIsDroppedAndReceivingGoesOn) {
     EXPECT_EQ(std::string(buffer.data(), next.bytes), "next");
 }
 
-TEST_F(LoopbackSockets, SecondBindOfTheSamePortIsAddressInUse) {
-    SocketHandle second = platform::openUdpSocket();
-    ASSERT_NE(second, platform::kInvalidSocket);
-    EXPECT_EQ(platform::bindAnyAddress(second, port), -1);
-    EXPECT_EQ(platform::lastSocketError(), platform::kErrorAddressInUse);
-    EXPECT_EQ(platform::closeSocket(second), 0);
+TEST_F(LoopbackSockets, SecondBindOfTheSamePortIsAddressInUseEvenWithAddressReuse) {
+    for (bool reuse : {false, true}) {
+        SCOPED_TRACE(reuse ? "with SO_REUSEADDR" : "plain");
+        SocketHandle second = platform::openUdpSocket();
+        ASSERT_NE(second, platform::kInvalidSocket);
+        const int bound = reuse ? platform::bindAnyAddressReusing(second, port)
+                                : platform::bindAnyAddress(second, port);
+        EXPECT_EQ(bound, -1);
+        EXPECT_EQ(platform::lastSocketError(), platform::kErrorAddressInUse);
+        EXPECT_EQ(platform::closeSocket(second), 0);
+    }
+}
+
+TEST_F(LoopbackSockets, WaitReadableTimesOutThenSeesADatagram) {
+    EXPECT_EQ(platform::waitReadable(receiver, 20), platform::WaitStatus::kTimedOut);
+    ASSERT_EQ(platform::sendToLoopback(sender, port, "x", 1), 1);
+    EXPECT_EQ(platform::waitReadable(receiver, 1000), platform::WaitStatus::kReadable);
+    std::vector<char> buffer(16);
+    EXPECT_EQ(platform::receiveDatagram(receiver, buffer.data(), 16).bytes, 1);
+    EXPECT_EQ(platform::waitReadable(SocketHandle{0}, 20), platform::WaitStatus::kFailed);
 }
 
 TEST_F(LoopbackSockets, ClosingWakesAReceiveBlockedInAnotherThread) {

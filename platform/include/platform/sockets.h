@@ -84,7 +84,11 @@ int hostName(char* buffer, std::size_t capacity);
 // Empty when none or when the lookup fails.
 std::vector<std::string> hostIPv4Addresses(const char* hostName);
 
-// --- Test helpers on loopback only. ---
+// --- Test helpers. ---
+// Sets SO_REUSEADDR, then binds as bindAnyAddress does: how another program
+// could try to share a port that a node holds.
+int bindAnyAddressReusing(SocketHandle socket, std::uint16_t port);
+// On loopback only:
 // sendto 127.0.0.1:port from a socket of the caller's; returns bytes sent or -1.
 int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length);
 

@@ -231,6 +231,17 @@ std::vector<std::string> hostIPv4Addresses(const char* name) {
     return addresses;
 }
 
+int bindAnyAddressReusing(SocketHandle socket, std::uint16_t port) {
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return -1;
+    const int reuse = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0) {
+        failWithErrno();
+        return -1;
+    }
+    return bindAnyAddress(socket, port);
+}
+
 int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length) {
     if (!isStarted()) return -1;
     const int fd = descriptorOf(socket);

@@ -119,6 +119,19 @@ std::vector<std::string> hostIPv4Addresses(const char* name) {
     return addresses;
 }
 
+int bindAnyAddressReusing(SocketHandle socket, std::uint16_t port) {
+    const BOOL reuse = TRUE;
+    if (::setsockopt(toSocket(socket), SOL_SOCKET, SO_REUSEADDR,
+                     reinterpret_cast<const char*>(&reuse), sizeof reuse) != 0) {
+        return -1;
+    }
+    const sockaddr_in address = ipv4Address(INADDR_ANY, port);
+    return ::bind(toSocket(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+                   0
+               ? 0
+               : -1;
+}
+
 int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length) {
     const sockaddr_in target = ipv4Address(INADDR_LOOPBACK, port);
     const int sent = ::sendto(toSocket(socket), bytes, length, 0,
