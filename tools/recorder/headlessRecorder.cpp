@@ -285,9 +285,11 @@ bool HeadlessRecorder::record(const std::atomic<bool>& stop, const StatusCallbac
 bool HeadlessRecorder::finish(RecordedTake& take, std::string& error) {
     MAnimControl::stop();
     mayahost::setBool(mNode, "recording", false);
-    // Any evaluation now flushes: playback stopped, recording off.
+    // Any evaluation now hands the take over (playback stopped, recording
+    // off); the plug-in writes the curves at idle time.
     setTime(mLastTime + 0.5);
     mayahost::evaluate(mNode, kOutput);
+    mayahost::processIdleEvents();
     if (!mDevice->recordBuffer(0).empty()) {
         error = "the recording was not flushed";
         return false;
