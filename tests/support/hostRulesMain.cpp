@@ -15,8 +15,8 @@ class HostRulesListener : public testing::EmptyTestEventListener {
     // result is printed and the failure still counts for the test.
     void OnTestEnd(const testing::TestInfo&) override {
         for (const mayahost::RuleBreach& breach : mayahost::takeRuleBreaches()) {
-            ADD_FAILURE() << "host rule broken: " << breach.rule << ": " << breach.operation
-                          << " on " << breach.node;
+            ADD_FAILURE() << "this test broke a rule of the host (" << breach.rule
+                          << "): " << breach.operation << " on " << breach.node;
         }
     }
 };
