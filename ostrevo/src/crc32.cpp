@@ -3,6 +3,11 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <nmmintrin.h>
+#define OSV_HAVE_SSE42_PATH 1
+#endif
+
 namespace osv {
 namespace {
 
@@ -10,12 +15,12 @@ using Table = std::array<std::array<std::uint32_t, 256>, 8>;
 
 // Slicing-by-8 tables, built at compile time so that there is no start-up
 // code and nothing to race on between threads.
-constexpr Table makeTables() {
+constexpr Table makeTables(std::uint32_t polynomial) {
     Table t{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t c = i;
         for (int k = 0; k < 8; ++k) {
-            c = (c & 1u) ? (0xEDB88320u ^ (c >> 1)) : (c >> 1);
+            c = (c & 1u) ? (polynomial ^ (c >> 1)) : (c >> 1);
         }
         t[0][i] = c;
     }
@@ -28,13 +33,11 @@ constexpr Table makeTables() {
     return t;
 }
 
-constexpr Table kTables = makeTables();
+constexpr Table kIeeeTables = makeTables(0xEDB88320u);
+constexpr Table kCastagnoliTables = makeTables(0x82F63B78u);
 
-}  // namespace
-
-std::uint32_t crc32(const unsigned char* bytes, std::size_t size) {
+std::uint32_t sliceBy8(const Table& t, const unsigned char* bytes, std::size_t size) {
     std::uint32_t c = 0xFFFFFFFFu;
-    const auto& t = kTables;
     while (size >= 8) {
         std::uint32_t lo;
         std::uint32_t hi;
@@ -52,6 +55,53 @@ std::uint32_t crc32(const unsigned char* bytes, std::size_t size) {
         --size;
     }
     return c ^ 0xFFFFFFFFu;
+}
+
+#ifdef OSV_HAVE_SSE42_PATH
+__attribute__((target("sse4.2"))) std::uint32_t crc32cInstruction(const unsigned char* bytes,
+                                                                  std::size_t size) {
+    std::uint64_t c = 0xFFFFFFFFu;
+    while (size >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes, 8);
+        c = _mm_crc32_u64(c, word);
+        bytes += 8;
+        size -= 8;
+    }
+    auto c32 = static_cast<std::uint32_t>(c);
+    while (size > 0) {
+        c32 = _mm_crc32_u8(c32, *bytes);
+        ++bytes;
+        --size;
+    }
+    return c32 ^ 0xFFFFFFFFu;
+}
+
+// Asked once; the answer never changes while the process runs.
+bool haveCrc32Instruction() {
+    static const bool have = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("sse4.2") != 0;
+    }();
+    return have;
+}
+#endif
+
+}  // namespace
+
+std::uint32_t crc32(const unsigned char* bytes, std::size_t size) {
+    return sliceBy8(kIeeeTables, bytes, size);
+}
+
+std::uint32_t crc32cPortable(const unsigned char* bytes, std::size_t size) {
+    return sliceBy8(kCastagnoliTables, bytes, size);
+}
+
+std::uint32_t crc32c(const unsigned char* bytes, std::size_t size) {
+#ifdef OSV_HAVE_SSE42_PATH
+    if (haveCrc32Instruction()) return crc32cInstruction(bytes, size);
+#endif
+    return crc32cPortable(bytes, size);
 }
 
 }  // namespace osv

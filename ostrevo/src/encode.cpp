@@ -27,7 +27,7 @@ void putPose(unsigned char* j, const OsvJointPose& pose) {
 
 std::int32_t seal(unsigned char* p, std::size_t total) {
     const std::size_t covered = total - osv::kCrcBytes;
-    osv::store<std::uint32_t>(p + covered, osv::crc32(p, covered));
+    osv::store<std::uint32_t>(p + covered, osv::checksum(osv::kVersion, p, covered));
     return static_cast<std::int32_t>(total);
 }
 

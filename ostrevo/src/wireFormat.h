@@ -2,6 +2,8 @@
 // every decoder runs before it reads a single value.
 #pragma once
 
+#include "crc32.h"
+
 #include "ostrevo/ostrevo.h"
 
 #include <cstddef>
@@ -15,7 +17,11 @@
 namespace osv {
 
 inline constexpr unsigned char kMagic[4] = {'O', 'S', 'V', 'D'};
-inline constexpr std::uint16_t kVersion = 1;
+// Version 1 closes a datagram with CRC-32, version 2 (written by the
+// encoders) with CRC-32C, which processors compute in hardware. Both are read.
+inline constexpr std::uint16_t kVersionCrc32 = 1;
+inline constexpr std::uint16_t kVersionCrc32c = 2;
+inline constexpr std::uint16_t kVersion = kVersionCrc32c;
 
 enum class Kind : std::uint16_t { SkeletonDefinition = 1, FrameData = 2 };
 
@@ -68,6 +74,12 @@ T load(const unsigned char* p) {
 template <typename T>
 void store(unsigned char* p, T value) {
     std::memcpy(p, &value, sizeof value);
+}
+
+// The check value of a datagram of that version over `size` bytes.
+inline std::uint32_t checksum(std::uint16_t version, const unsigned char* bytes,
+                              std::size_t size) {
+    return version == kVersionCrc32 ? crc32(bytes, size) : crc32c(bytes, size);
 }
 
 // What the checks found out about an intact datagram.

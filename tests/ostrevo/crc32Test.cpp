@@ -9,12 +9,13 @@
 namespace {
 
 // Bitwise reference, independent of the table-driven code.
-std::uint32_t referenceCrc(const unsigned char* p, std::size_t n) {
+std::uint32_t referenceCrc(const unsigned char* p, std::size_t n,
+                           std::uint32_t polynomial = 0xEDB88320u) {
     std::uint32_t c = 0xFFFFFFFFu;
     for (std::size_t i = 0; i < n; ++i) {
         c ^= p[i];
         for (int k = 0; k < 8; ++k) {
-            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+            c = (c >> 1) ^ (polynomial & (0u - (c & 1u)));
         }
     }
     return ~c;
@@ -36,10 +37,18 @@ TEST(Crc32, AgreesWithBitwiseReferenceForEveryLengthAndAlignment) {
     }
     for (std::size_t offset = 0; offset < 8; ++offset) {
         for (std::size_t n = 0; n + offset <= data.size(); n += 13) {
-            EXPECT_EQ(osv::crc32(data.data() + offset, n), referenceCrc(data.data() + offset, n))
+            const unsigned char* p = data.data() + offset;
+            EXPECT_EQ(osv::crc32(p, n), referenceCrc(p, n))
                 << "offset " << offset << " length " << n;
+            // CRC-32C, with the instruction where there is one, and without.
+            const std::uint32_t castagnoli = referenceCrc(p, n, 0x82F63B78u);
+            EXPECT_EQ(osv::crc32c(p, n), castagnoli) << "offset " << offset << " length " << n;
+            EXPECT_EQ(osv::crc32cPortable(p, n), castagnoli);
         }
     }
+    const std::string check = "123456789";
+    EXPECT_EQ(osv::crc32c(reinterpret_cast<const unsigned char*>(check.data()), check.size()),
+              0xE3069283u);
 }
 
 TEST(Crc32, DetectsEverySingleBitFlip) {

@@ -87,7 +87,7 @@ TEST_F(Rejection, HeaderFieldsEvenWithACorrectCrc) {
         {"magic", [](Buffer& b) { b[0] = 'X'; }},
         {"magic, last byte", [](Buffer& b) { b[3] = 'd'; }},
         {"version 0", [](Buffer& b) { osvtest::poke<std::uint16_t>(b, 4, 0); }},
-        {"version 2", [](Buffer& b) { osvtest::poke<std::uint16_t>(b, 4, 2); }},
+        {"version 3", [](Buffer& b) { osvtest::poke<std::uint16_t>(b, 4, 3); }},
         {"kind 0", [](Buffer& b) { osvtest::poke<std::uint16_t>(b, 6, 0); }},
         {"kind 3", [](Buffer& b) { osvtest::poke<std::uint16_t>(b, 6, 3); }},
         {"kind skeleton on a frame body", [](Buffer& b) { osvtest::poke<std::uint16_t>(b, 6, 1); }},
@@ -143,6 +143,35 @@ TEST_F(Rejection, AnyFlippedBitOrWrongCrc) {
     buffer = intact;
     buffer[total() - 1] = static_cast<char>(buffer[total() - 1] + 1);
     EXPECT_FALSE(accepted());
+}
+
+TEST_F(Rejection, EachVersionTakesOnlyItsOwnChecksum) {
+    const std::size_t n = total();
+    ASSERT_TRUE(IsFrameDataBytes(OSV_MAX_DATAGRAM_BYTES, buffer.data()));
+    // Version 1, CRC-32: still read, and decoded the same.
+    osvtest::poke<std::uint16_t>(buffer, 4, 1);
+    osvtest::reseal(buffer, n);
+    EXPECT_TRUE(IsFrameDataBytes(OSV_MAX_DATAGRAM_BYTES, buffer.data()));
+    std::int32_t frameNumber = 0;
+    EXPECT_TRUE(ConvertBytesToFrameData(OSV_MAX_DATAGRAM_BYTES, buffer.data(), nullptr, nullptr,
+                                        &frameNumber, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(frameNumber, 42);
+    // A version field that names the other checksum.
+    osvtest::poke<std::uint16_t>(buffer, 4, 2);
+    EXPECT_FALSE(IsOsvBytes(OSV_MAX_DATAGRAM_BYTES, buffer.data()));
+}
+
+TEST_F(Rejection, BytesAcceptedOnceAreCheckedAgainWhenTheyChange) {
+    // The library skips the checksum for the bytes it accepted last; the
+    // same buffer, changed in one bit after that, must fail again.
+    const std::size_t n = total();
+    for (std::size_t byte = 0; byte < n; byte += 7) {
+        ASSERT_TRUE(IsOsvBytes(OSV_MAX_DATAGRAM_BYTES, buffer.data()));
+        buffer[byte] = static_cast<char>(buffer[byte] ^ 0x10);
+        EXPECT_FALSE(IsOsvBytes(OSV_MAX_DATAGRAM_BYTES, buffer.data())) << "byte " << byte;
+        buffer[byte] = static_cast<char>(buffer[byte] ^ 0x10);
+    }
 }
 
 TEST_F(Rejection, BytesAfterTheDatagramAreIgnored) {

@@ -198,7 +198,7 @@ TEST(WireLayout, FrameHeaderIsAsDocumented) {
     ASSERT_EQ(size, 44 + 2 * 32 + 4);
     const auto* p = reinterpret_cast<const unsigned char*>(buffer.data());
     EXPECT_EQ(std::memcmp(p, "OSVD", 4), 0);
-    EXPECT_EQ(p[4] | (p[5] << 8), 1) << "version";
+    EXPECT_EQ(p[4] | (p[5] << 8), 2) << "version";
     EXPECT_EQ(p[6] | (p[7] << 8), 2) << "kind: frame data";
     EXPECT_EQ(p[8] | (p[9] << 8) | (p[10] << 16) | (p[11] << 24), size);
     EXPECT_EQ(p[12], 0x08) << "sender id, low byte first";
@@ -212,7 +212,7 @@ TEST(WireLayout, FrameHeaderIsAsDocumented) {
     EXPECT_EQ(secondJointTranslationX, poses[1].translation[0]);
     std::uint32_t crc = 0;
     std::memcpy(&crc, p + size - 4, 4);
-    EXPECT_EQ(crc, osv::crc32(p, static_cast<std::size_t>(size) - 4));
+    EXPECT_EQ(crc, osv::crc32c(p, static_cast<std::size_t>(size) - 4));
 }
 
 TEST(WireLayout, SkeletonHeaderIsAsDocumented) {

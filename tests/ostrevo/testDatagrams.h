@@ -48,10 +48,13 @@ inline OsvFrameData makeFrame(const std::vector<OsvJointPose>& poses,
                         poses.data()};
 }
 
-// Recomputes the CRC after a test has edited a datagram of `total` bytes.
+// Recomputes the check value, of the kind its version field names, after a
+// test has edited a datagram of `total` bytes.
 inline void reseal(Buffer& buffer, std::size_t total) {
     const auto* p = reinterpret_cast<const unsigned char*>(buffer.data());
-    const std::uint32_t crc = osv::crc32(p, total - osv::kCrcBytes);
+    std::uint16_t version = 0;
+    std::memcpy(&version, p + osv::kVersionOffset, sizeof version);
+    const std::uint32_t crc = osv::checksum(version, p, total - osv::kCrcBytes);
     std::memcpy(buffer.data() + total - osv::kCrcBytes, &crc, sizeof crc);
 }
 
