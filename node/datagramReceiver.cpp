@@ -56,9 +56,6 @@ MStatus ZemoriDeviceNode::openSocket(int port) {
 void ZemoriDeviceNode::threadHandler() {
     const std::uint64_t run = mRunsEntered.fetch_add(1) + 1;
     setDone(false);
-    // Reused for every datagram; cleared past each datagram so that no stale
-    // bytes of an earlier one follow it into the library.
-    char buffer[kReceiveBufferBytes] = {};
 
     while (!isDone() && !stopAskedFor(run)) {
         // Marked before the handle is read: see detachSocket.
@@ -69,7 +66,7 @@ void ZemoriDeviceNode::threadHandler() {
             waitForSocket(run);
             continue;
         }
-        if (!receiveOnce(socket, buffer)) {
+        if (!receiveOnce(socket)) {
             // Silently, as a receive that fails ends receiving on that
             // socket; a new socket (live off and on again) starts afresh.
             mSocketFailed.store(true);
@@ -80,24 +77,31 @@ void ZemoriDeviceNode::threadHandler() {
     setDone(true);
 }
 
-bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket, char* buffer) {
-    const platform::WaitStatus waited = platform::waitReadable(socket, kReceiveWaitMs);
-    if (waited == platform::WaitStatus::kFailed) {
-        return false;
-    }
-    if (waited == platform::WaitStatus::kTimedOut) {
-        return true;
-    }
+bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket) {
+    char* const buffer = mReceiveBuffer;
     const platform::ReceiveResult received =
-        platform::receiveDatagram(socket, buffer, kReceiveBufferBytes);
+        platform::receiveDatagramNow(socket, buffer, kReceiveBufferBytes);
+    if (received.status == platform::ReceiveStatus::kWouldBlock) {
+        // Bounded, so that the loop looks for a stop again soon.
+        return platform::waitReadable(socket, kReceiveWaitMs) != platform::WaitStatus::kFailed;
+    }
     if (received.status == platform::ReceiveStatus::kFailed) {
         return false;
     }
-    if (received.status == platform::ReceiveStatus::kOversized || received.bytes <= 0) {
-        return true;  // dropped; an empty datagram carries nothing
+    if (received.status == platform::ReceiveStatus::kOversized) {
+        mReceiveBufferUsed = kReceiveBufferBytes;  // the system filled the buffer
+        return true;                               // and the datagram is dropped
     }
-    std::memset(buffer + received.bytes, 0,
-                static_cast<std::size_t>(kReceiveBufferBytes - received.bytes));
+    if (received.bytes <= 0) {
+        return true;  // an empty datagram carries nothing
+    }
+    // No stale bytes of an earlier, longer datagram follow this one into the
+    // library: what lies past it is cleared, and only what was written.
+    if (mReceiveBufferUsed > received.bytes) {
+        std::memset(buffer + received.bytes, 0,
+                    static_cast<std::size_t>(mReceiveBufferUsed - received.bytes));
+    }
+    mReceiveBufferUsed = received.bytes;
 
     MCharBuffer storage;
     if (!acquireDataStorage(storage)) {

@@ -72,6 +72,11 @@ public:
     // Binds a UDP socket on every address and the low 16 bits of the port;
     // kFailure (with a console line, no socket kept) when that fails.
     MStatus openSocket(int port);
+    // One pass of the receiving loop (the node's thread; public for
+    // benchmarks): takes the waiting datagram, or waits up to a few
+    // milliseconds for one, and hands it on. False when the socket failed
+    // and must not be used again.
+    bool receiveOnce(platform::SocketHandle socket);
     // Classifies one datagram (in a buffer of `length` bytes) and decodes it
     // when it is awaited; returns the store's 27 records.
     const JointRecord* handlePacket(const char* bytes, std::int32_t length);
@@ -135,9 +140,6 @@ private:
     bool stopAskedFor(std::uint64_t run);
     // Waits, without spinning, until a stop, a live socket or a timeout.
     void waitForSocket(std::uint64_t run);
-    // One wait for a datagram on `socket` and, when one came, its handling.
-    // False when the socket failed and must not be used again.
-    bool receiveOnce(platform::SocketHandle socket, char* buffer);
 
     struct PendingTake {
         MString skeleton;
@@ -154,6 +156,10 @@ private:
     int mAppliedSenderRate;
     std::map<int, int> mFrameRateBySenderRate;
     std::int64_t mLastDatagramTime;
+    // The receiving thread's buffer, reused for every datagram; bytes past
+    // mReceiveBufferUsed are zero.
+    char mReceiveBuffer[4096] = {};
+    int mReceiveBufferUsed = 0;
     double mSilenceThresholdMs;
     Clock mClock;
 

@@ -223,11 +223,9 @@ MStatus MGlobal::sourceFile(const MString& fileName) {
 }
 
 MStatus MGlobal::executeCommandOnIdle(const MString& command, bool) {
-    auto& h = mayahost::detail::host();
     mayahost::detail::IdleTask task;
     task.command = Access::text(command);
-    std::lock_guard<std::mutex> lock(h.idleMutex);
-    h.idle.push_back(std::move(task));
+    mayahost::detail::queueIdleTask(std::move(task));
     return MStatus::kSuccess;
 }
 

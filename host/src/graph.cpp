@@ -172,8 +172,12 @@ void markDirty(NodeData& node, const AttributeData* root) {
 
 void markDirtyFrom(NodeData& node, const AttributeData* changed) {
     const auto& affects = node.type->affects;
-    std::vector<const AttributeData*> work{changed->root()};
-    std::set<const AttributeData*> seen{changed->root()};
+    // Reused by each thread: device threads come here once per datagram.
+    thread_local std::vector<const AttributeData*> work;
+    thread_local DirtySet seen;
+    work.assign(1, changed->root());
+    seen.clear();
+    seen.insert(changed->root());
     std::lock_guard<std::mutex> lock(node.mutex);
     while (!work.empty()) {
         const AttributeData* current = work.back();
@@ -182,7 +186,10 @@ void markDirtyFrom(NodeData& node, const AttributeData* changed) {
         if (it == affects.end()) continue;
         for (const AttributeData* affected : it->second) {
             node.dirty.insert(affected);
-            if (seen.insert(affected).second) work.push_back(affected);
+            if (seen.count(affected) == 0) {
+                seen.insert(affected);
+                work.push_back(affected);
+            }
         }
     }
 }

@@ -271,26 +271,55 @@ int computeCount(const MObject& node) {
 int processIdleEvents() {
     Host& h = detail::host();
     int run = 0;
+    std::vector<detail::IdleTask> batch;
     // Bounded, so that work that keeps queueing itself cannot hold the caller.
-    for (int guard = 0; guard < 100000; ++guard) {
-        detail::IdleTask task;
+    while (run < 100000) {
         {
             std::lock_guard<std::mutex> lock(h.idleMutex);
             if (h.idle.empty()) break;
-            task = std::move(h.idle.front());
-            h.idle.pop_front();
+            batch.swap(h.idle);
         }
-        ++run;
-        if (auto object = task.refresh.lock()) {
-            auto node = std::static_pointer_cast<NodeData>(object);
-            if (node->alive.load()) detail::evaluateRefreshOutputs(*node);
-        } else if (!task.command.empty()) {
-            detail::runCommand(task.command);
+        for (detail::IdleTask& task : batch) {
+            ++run;
+            if (auto object = task.refresh.lock()) {
+                auto node = std::static_pointer_cast<NodeData>(object);
+                if (node->alive.load()) detail::evaluateRefreshOutputs(*node);
+            } else if (!task.command.empty()) {
+                detail::runCommand(task.command);
+            }
         }
+        batch.clear();
+        // The queue gets its room back, so that queueing does not allocate.
+        std::lock_guard<std::mutex> lock(h.idleMutex);
+        if (h.idle.empty()) h.idle.swap(batch);
     }
     detail::finishDeferredDeviceWork();
     return run;
 }
+
+bool waitForIdleWork(std::chrono::milliseconds timeout) {
+    Host& h = detail::host();
+    std::unique_lock<std::mutex> lock(h.idleMutex);
+    ++h.idleWaiters;
+    const bool queued = h.idleWork.wait_for(lock, timeout, [&h] { return !h.idle.empty(); });
+    --h.idleWaiters;
+    return queued;
+}
+
+namespace detail {
+
+void queueIdleTask(IdleTask task) {
+    Host& h = host();
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(h.idleMutex);
+        h.idle.push_back(std::move(task));
+        wake = h.idleWaiters > 0;
+    }
+    if (wake) h.idleWork.notify_all();
+}
+
+}  // namespace detail
 
 std::size_t idleQueueLength() {
     Host& h = detail::host();

@@ -102,6 +102,35 @@ struct CurveKeyData {
     double value;
 };
 
+// The dirty attributes of a node: a handful, kept in a vector that keeps its
+// room, so that marking and cleaning (once per datagram) never allocate.
+class DirtySet {
+public:
+    void insert(const AttributeData* attribute) {
+        if (count(attribute) == 0) mItems.push_back(attribute);
+    }
+    std::size_t erase(const AttributeData* attribute) {
+        for (auto& item : mItems) {
+            if (item == attribute) {
+                item = mItems.back();
+                mItems.pop_back();
+                return 1;
+            }
+        }
+        return 0;
+    }
+    std::size_t count(const AttributeData* attribute) const {
+        for (const AttributeData* item : mItems) {
+            if (item == attribute) return 1;
+        }
+        return 0;
+    }
+    void clear() { mItems.clear(); }
+
+private:
+    std::vector<const AttributeData*> mItems;
+};
+
 struct NodeData : ObjectData {
     NodeData() : ObjectData(Kind::kNode) {}
     ~NodeData() override;
@@ -115,7 +144,7 @@ struct NodeData : ObjectData {
     std::mutex mutex;
     std::map<const AttributeData*, Slot> values;
     std::map<const AttributeData*, std::map<unsigned int, Slot>> arrays;
-    std::set<const AttributeData*> dirty;
+    DirtySet dirty;
 
     // Main thread only.
     std::set<const AttributeData*> computing;
@@ -186,7 +215,11 @@ struct NodeCallbackEntry {
 struct Host {
     // Any thread.
     std::mutex idleMutex;
-    std::deque<IdleTask> idle;
+    // Oldest first. A vector that keeps its room, so that queueing (once per
+    // datagram, by device threads) does not allocate.
+    std::vector<IdleTask> idle;
+    std::condition_variable idleWork;  // notified when a task is queued
+    int idleWaiters = 0;               // threads in waitForIdleWork
     Records records;
     std::mutex stringsMutex;
     std::map<std::pair<std::string, std::string>, std::string> registeredStrings;
@@ -306,6 +339,9 @@ void evaluateRefreshOutputs(NodeData& node);
 // Time (time.cpp).
 void pushTimeToInputs();
 const char* curveTypeName(int curveType);
+
+// Queues a task for idle processing and wakes a thread waiting for one (any thread).
+void queueIdleTask(IdleTask task);
 
 // Commands (commands.cpp, mel.cpp).
 MStatus runCommand(const std::string& text);

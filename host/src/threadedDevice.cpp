@@ -396,11 +396,9 @@ MStatus MPxThreadedDeviceNode::pushThreadData(MCharBuffer& buffer) {
         mayahost::detail::markDirtyFrom(*node, attribute);
     }
     if (!outputs.empty() && !mDevice->refreshQueued.exchange(true)) {
-        auto& h = mayahost::detail::host();
         mayahost::detail::IdleTask task;
         task.refresh = node->weak_from_this();
-        std::lock_guard<std::mutex> lock(h.idleMutex);
-        h.idle.push_back(std::move(task));
+        mayahost::detail::queueIdleTask(std::move(task));
     }
     return MStatus::kSuccess;
 }

@@ -97,6 +97,10 @@ int computeCount(const MObject& node);
 int processIdleEvents();
 // Items waiting for idle processing (any thread).
 std::size_t idleQueueLength();
+// Sleeps until an item is queued for idle processing or the timeout passes;
+// true when one is waiting. The host's own loop waits like this between
+// idle passes rather than polling.
+bool waitForIdleWork(std::chrono::milliseconds timeout);
 
 // --- Scripts, resources, UI records ---
 

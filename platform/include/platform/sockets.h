@@ -53,12 +53,18 @@ unsigned lastSocketError();
 enum class ReceiveStatus {
     kReceived,   // a datagram of `bytes` bytes is in the buffer
     kOversized,  // a datagram larger than the buffer arrived and was dropped
-    kFailed      // the socket was closed, is invalid, or the system failed
+    kFailed,     // the socket was closed, is invalid, or the system failed
+    kWouldBlock  // receiveDatagramNow only: no datagram was waiting
 };
 struct ReceiveResult {
     ReceiveStatus status;
     int bytes;  // the datagram's length when kReceived, else 0
 };
+// As receiveDatagram, but returns kWouldBlock at once when no datagram is
+// waiting: a busy receiver takes each datagram with one call, and waits
+// (waitReadable) only when there is none.
+ReceiveResult receiveDatagramNow(SocketHandle socket, char* buffer, int capacity);
+
 enum class WaitStatus {
     kReadable,  // a receive will not block
     kTimedOut,  // nothing arrived within the time

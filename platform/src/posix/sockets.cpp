@@ -147,7 +147,9 @@ WaitStatus waitReadable(SocketHandle socket, int timeoutMs) {
     return WaitStatus::kReadable;
 }
 
-ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity) {
+namespace {
+
+ReceiveResult receiveWithFlags(SocketHandle socket, char* buffer, int capacity, int flags) {
     const ReceiveResult failed{ReceiveStatus::kFailed, 0};
     if (!isStarted()) return failed;
     const int fd = descriptorOf(socket);
@@ -166,8 +168,11 @@ ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity) {
     ssize_t received;
     do {
         message.msg_namelen = sizeof sender;
-        received = ::recvmsg(fd, &message, 0);
+        received = ::recvmsg(fd, &message, flags);
     } while (received < 0 && errno == EINTR);
+    if (received < 0 && (flags & MSG_DONTWAIT) != 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        return {ReceiveStatus::kWouldBlock, 0};
+    }
     if (received < 0) {
         failWithErrno();
         return failed;
@@ -184,6 +189,16 @@ ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity) {
         return {ReceiveStatus::kOversized, 0};
     }
     return {ReceiveStatus::kReceived, static_cast<int>(received)};
+}
+
+}  // namespace
+
+ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity) {
+    return receiveWithFlags(socket, buffer, capacity, 0);
+}
+
+ReceiveResult receiveDatagramNow(SocketHandle socket, char* buffer, int capacity) {
+    return receiveWithFlags(socket, buffer, capacity, MSG_DONTWAIT);
 }
 
 int hostName(char* buffer, std::size_t capacity) {

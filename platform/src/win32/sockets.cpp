@@ -100,6 +100,19 @@ ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity) {
     return {ReceiveStatus::kFailed, 0};
 }
 
+ReceiveResult receiveDatagramNow(SocketHandle socket, char* buffer, int capacity) {
+    // The socket stays blocking, as opened: a zero wait tells whether a
+    // receive would block.
+    switch (waitReadable(socket, 0)) {
+        case WaitStatus::kTimedOut:
+            return {ReceiveStatus::kWouldBlock, 0};
+        case WaitStatus::kFailed:
+            return {ReceiveStatus::kFailed, 0};
+        default:
+            return receiveDatagram(socket, buffer, capacity);
+    }
+}
+
 int hostName(char* buffer, std::size_t capacity) {
     const int length = capacity > 0x7fffffff ? 0x7fffffff : static_cast<int>(capacity);
     return ::gethostname(buffer, length) == 0 ? 0 : -1;
