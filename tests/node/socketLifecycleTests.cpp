@@ -95,8 +95,16 @@ TEST_F(SocketLifecycle, ToggledNodeNeverSeesTheOtherNodesFramesAndKeepsReceiving
     }
 
     // After a thousand restarts the toggled node still takes every frame.
-    ASSERT_TRUE(mSender.send(portA, frameData(9999, 99.0, 149.5f, 0.0f)));
-    EXPECT_TRUE(waitUntil([&] { return popAll(a) && rootX(a) == 149.5f; }));
+    // (Sent until seen: the definition again first, in case a slow machine
+    // let the silence rule make the node await one.)
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            mSender.send(portA, skeletonDefinition(100.0f));
+            mSender.send(portA, frameData(9999, 99.0, 149.5f, 0.0f));
+            std::this_thread::sleep_for(20ms);
+            return popAll(a) && rootX(a) == 149.5f;
+        },
+        10000ms));
     EXPECT_EQ(mayahost::pendingDeletionCount(), 0u);
 }
 
