@@ -51,7 +51,7 @@ bool conversionSignature(const wchar_t* format, std::wstring& signature) {
 
 }  // namespace
 
-const MessageKey kMessageTable[20] = {
+const MessageKey kMessageTable[21] = {
     msg::kYourIp,
     msg::kWsaStartError,
     msg::kClosingSocket,
@@ -72,6 +72,7 @@ const MessageKey kMessageTable[20] = {
     msg::kDeregCommandError,
     msg::kRegNodeError,
     msg::kDeregNodeError,
+    msg::kGapsNotFilled,
 };
 
 MStatus registerMessageStrings() {

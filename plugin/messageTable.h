@@ -53,15 +53,21 @@ inline constexpr MessageKey kRegNodeError{"REG_NODE_ERROR",
                                           "failed to registerNode ZemoriDeviceNode"};
 inline constexpr MessageKey kDeregNodeError{"DEREG_NODE_ERROR",
                                             "failed to deregisterNode ZemoriDeviceNode"};
+// Arguments: the frames left unfilled, the longest gap that is filled.
+inline constexpr MessageKey kGapsNotFilled{
+    "GAPS_NOT_FILLED",
+    "Recording: %d skipped frames left unfilled; a gap of more than %d frames is keyed at its "
+    "ends only",
+    true};
 // Looked up but never registered: it reports that registering the table failed.
 inline constexpr MessageKey kRegStringsError{"REG_STRINGS_ERROR",
                                              "failed to register localized UI strings"};
 }  // namespace msg
 
-// The 20 registered rows in registration order.
-extern const MessageKey kMessageTable[20];
+// The 21 registered rows in registration order.
+extern const MessageKey kMessageTable[21];
 
-// Registers the 20 rows with the host; always succeeds.
+// Registers the 21 rows with the host; always succeeds.
 MStatus registerMessageStrings();
 // The localized text for the key, else the registered default, else the given
 // default. Uses a status object of its own.

@@ -1,6 +1,7 @@
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
 #include "recording/keyTimeline.h"
+#include "recording/unfilledGaps.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MDGModifier.h>
@@ -9,6 +10,8 @@
 #include <maya/MObject.h>
 #include <maya/MSelectionList.h>
 #include <maya/MTime.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -74,6 +77,7 @@ void ZemoriDeviceNode::flushRecording() {
     const MString skeleton = skeletonName();
     const JointRecord* joints = mStore.poseRecords();
     const MTime::Unit unit = MTime::uiUnit();
+    std::int64_t unfilledFrames = 0;
 
     for (int joint = 0; joint < kJointCount; ++joint) {
         const MString baseName = skeleton + "_" + joints[joint].name;
@@ -81,7 +85,7 @@ void ZemoriDeviceNode::flushRecording() {
         createJointCurves(baseName, curves, created);
 
         std::vector<RecordedSample>& buffer = mRecordBuffers[joint];
-        forEachTakeKey(
+        const std::int64_t jointUnfilled = forEachTakeKey(
             buffer.data(), buffer.size(), [&](double time, const RecordedSample& sample) {
                 const MTime at(time, unit);
                 const double values[kCurvesPerJoint] = {sample.translateX, sample.translateY,
@@ -93,6 +97,8 @@ void ZemoriDeviceNode::flushRecording() {
                     }
                 }
             });
+        unfilledFrames = std::max(unfilledFrames, jointUnfilled);
         buffer.clear();  // keeps the reserved room for the next take
     }
+    warnOfUnfilledFrames(unfilledFrames);
 }

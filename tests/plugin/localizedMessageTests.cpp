@@ -3,6 +3,7 @@
 #include "hostTest.h"
 #include "plugin/messageTable.h"
 #include "plugin/uiBridge.h"
+#include "recording/unfilledGaps.h"
 
 #define MNoVersionString
 #include <maya/MFnPlugin.h>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -76,6 +78,7 @@ TEST_F(LocalizedMessages, AFormatWhoseConversionsDifferIsReplacedByTheDefault) {
         "SOCKET_FUNCTION_ERROR\terreur %u : %s\\n\n"
         "OSV_LINK_ERROR\terreur de liaison\\n\n"
         "CLOSING_SOCKET\tFermeture %n\\n\n"
+        "GAPS_NOT_FILLED\tEnregistrement : %d images non remplies (trous de plus de %d)\n"
         "AWAITING_SKEL_DEF\tEn attente : 100 %d'un squelette\n");
 
     testing::internal::CaptureStdout();
@@ -91,6 +94,10 @@ TEST_F(LocalizedMessages, AFormatWhoseConversionsDifferIsReplacedByTheDefault) {
               "socket function failed with error : 10093\n"
               "A dynamic linking error occurred: introuvable\n");
 
+    warnOfUnfilledFrames(4988);
+    EXPECT_EQ(mayahost::infoLines(),
+              (std::vector<std::string>{
+                  "Warning: Enregistrement : 4988 images non remplies (trous de plus de 600)"}));
     // A text shown as it is, not used as a format, is not checked.
     EXPECT_EQ(str(lookupMessage(msg::kAwaitingSkelDef)), "En attente : 100 %d'un squelette");
 }
