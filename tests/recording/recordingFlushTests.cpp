@@ -8,7 +8,9 @@
 
 #include "recording/keyTimeline.h"
 
+#include <cfloat>
 #include <cmath>
+#include <limits>
 #include <string>
 
 namespace nodetest {
@@ -333,6 +335,30 @@ TEST_F(RecordingTest, LongGapsAreKeyedAtTheirEndsWithOneWarningPerFlush) {
     EXPECT_EQ(curve("zemoriCharacter0_Skeleton_root_tx").keys.size(),
               static_cast<std::size_t>(kMaxFilledGapFrames) + 2);
     EXPECT_EQ(warningLines().size(), 1u);
+}
+
+TEST_F(RecordingTest, TranslationsBeyondFloatRangeAreClampedOnOutputsAndKeys) {
+    std::array<OsvJointPose, kJointCount> joints = restPose(0.0f);
+    joints[0].translation[0] = 3e38f;  // 3e40 centimetres
+    joints[0].translation[1] = -std::numeric_limits<float>::infinity();
+    joints[0].translation[2] = std::numeric_limits<float>::quiet_NaN();
+    startTake();
+    handle(frameData(1, 0.0, joints));
+    mayahost::setDouble(mDevice.object, "time", 1.0);
+    ASSERT_EQ(mayahost::evaluate(mDevice.object, "outputTranslations"), MS::kSuccess);
+
+    float root[3];
+    ASSERT_EQ(mayahost::getFloat3Element(mDevice.object, "outputTranslations", 0, root),
+              MS::kSuccess);
+    EXPECT_EQ(root[0], FLT_MAX);
+    EXPECT_EQ(root[1], -FLT_MAX);
+    EXPECT_TRUE(std::isnan(root[2]));
+    endTake();
+    EXPECT_EQ(keyValues(curve("zemoriCharacter0_Skeleton_root_tx")),
+              (std::vector<double>{FLT_MAX}));
+    EXPECT_EQ(keyValues(curve("zemoriCharacter0_Skeleton_root_ty")),
+              (std::vector<double>{-FLT_MAX}));
+    EXPECT_TRUE(std::isnan(keyValues(curve("zemoriCharacter0_Skeleton_root_tz")).at(0)));
 }
 
 }  // namespace
