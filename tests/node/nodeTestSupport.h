@@ -3,7 +3,7 @@
 // sender on 127.0.0.1 and polling helpers.
 #pragma once
 
-#include "intake/formatLibrary.h"
+#include "intake/linkedFormatLibrary.h"
 #include "node/zemoriDeviceNode.h"
 #include "ostrevo/ostrevo.h"
 #include "platform/sockets.h"
@@ -43,12 +43,7 @@ inline bool waitUntil(const std::function<bool()>& condition,
 }
 
 inline void bindFormatLibrary() {
-    gFormatLibrary = FormatLibraryEntryPoints{};
-    gFormatLibrary.isOsvBytes = &IsOsvBytes;
-    gFormatLibrary.isSkeletonDefinitionBytes = &IsSkeletonDefinitionBytes;
-    gFormatLibrary.isFrameDataBytes = &IsFrameDataBytes;
-    gFormatLibrary.convertBytesToSkeletonDefinition = &ConvertBytesToSkeletonDefinition;
-    gFormatLibrary.convertBytesToFrameData = &ConvertBytesToFrameData;
+    gFormatLibrary = linkedFormatLibrary();
 }
 
 using Datagram = std::vector<char>;
