@@ -16,7 +16,9 @@ template <auto function>
 struct AnswerAsByte;
 template <typename... Args, bool (*function)(Args...)>
 struct AnswerAsByte<function> {
-    static LibraryAnswer call(Args... args) { return function(args...) ? 1 : 0; }
+    static LibraryAnswer call(Args... args) {
+        return static_cast<LibraryAnswer>(function(args...));
+    }
 };
 
 }  // namespace linkedFormatLibraryDetail
