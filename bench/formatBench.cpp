@@ -2,7 +2,7 @@
 // decode through the store with our library) next to the copy of the
 // 3456-byte pose buffer that follows it. The decode benchmark reports its
 // time as a multiple of the copy's, measured in the same run.
-#include "intake/formatLibrary.h"
+#include "intake/linkedFormatLibrary.h"
 #include "intake/motionDataStore.h"
 #include "ostrevo/ostrevo.h"
 
@@ -20,11 +20,7 @@ using Clock = std::chrono::steady_clock;
 double gCopyNanoseconds = 0.0;  // per copy, from the copy benchmark
 
 void installLibrary() {
-    gFormatLibrary.isOsvBytes = IsOsvBytes;
-    gFormatLibrary.isSkeletonDefinitionBytes = IsSkeletonDefinitionBytes;
-    gFormatLibrary.isFrameDataBytes = IsFrameDataBytes;
-    gFormatLibrary.convertBytesToSkeletonDefinition = ConvertBytesToSkeletonDefinition;
-    gFormatLibrary.convertBytesToFrameData = ConvertBytesToFrameData;
+    gFormatLibrary = linkedFormatLibrary();
 }
 
 // A 27-joint frame in a 4096-byte receive buffer.

@@ -7,7 +7,7 @@
 //  - the recording flush of a 10-minute take at 60 fps (36,000 samples per
 //    joint) against creating the same curves and keys directly.
 // Ratios are taken against the baselines measured in the same run.
-#include "intake/formatLibrary.h"
+#include "intake/linkedFormatLibrary.h"
 #include "intake/jointTable.h"
 #include "node/zemoriDeviceNode.h"
 #include "plugin/idleWorkCmd.h"
@@ -103,12 +103,7 @@ struct LoopbackPair {
 // The format library linked in, where the plug-in would load it.
 void installFormatLibrary() {
     static int moduleStandIn = 0;
-    gFormatLibrary.module = &moduleStandIn;
-    gFormatLibrary.isOsvBytes = IsOsvBytes;
-    gFormatLibrary.isSkeletonDefinitionBytes = IsSkeletonDefinitionBytes;
-    gFormatLibrary.isFrameDataBytes = IsFrameDataBytes;
-    gFormatLibrary.convertBytesToSkeletonDefinition = ConvertBytesToSkeletonDefinition;
-    gFormatLibrary.convertBytesToFrameData = ConvertBytesToFrameData;
+    gFormatLibrary = linkedFormatLibrary(&moduleStandIn);
 }
 
 // A device node of the plug-in's type, registered straight from the code.

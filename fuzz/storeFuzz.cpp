@@ -1,7 +1,7 @@
 // The store as the receiving thread drives it: each input lands in a reused
 // 4096-byte receive buffer (stale bytes of earlier inputs stay behind it) and
 // is classified and decoded through the real library.
-#include "intake/formatLibrary.h"
+#include "intake/linkedFormatLibrary.h"
 #include "intake/motionDataStore.h"
 #include "ostrevo/ostrevo.h"
 
@@ -15,11 +15,7 @@ namespace {
 
 MotionDataStore& store() {
     static MotionDataStore* instance = [] {
-        gFormatLibrary.isOsvBytes = IsOsvBytes;
-        gFormatLibrary.isSkeletonDefinitionBytes = IsSkeletonDefinitionBytes;
-        gFormatLibrary.isFrameDataBytes = IsFrameDataBytes;
-        gFormatLibrary.convertBytesToSkeletonDefinition = ConvertBytesToSkeletonDefinition;
-        gFormatLibrary.convertBytesToFrameData = ConvertBytesToFrameData;
+        gFormatLibrary = linkedFormatLibrary();
         return new MotionDataStore;
     }();
     return *instance;

@@ -64,7 +64,7 @@ bool MotionDataStore::isFrameData(const char* bytes, std::int32_t length) const 
     if (lib.isOsvBytes == nullptr || lib.isFrameDataBytes == nullptr) {
         return false;
     }
-    return lib.isOsvBytes(length, bytes) && lib.isFrameDataBytes(length, bytes);
+    return lib.isOsvBytes(length, bytes) != 0 && lib.isFrameDataBytes(length, bytes) != 0;
 }
 
 bool MotionDataStore::isSkeletonDefinition(const char* bytes, std::int32_t length) const {
@@ -72,7 +72,7 @@ bool MotionDataStore::isSkeletonDefinition(const char* bytes, std::int32_t lengt
     if (lib.isOsvBytes == nullptr || lib.isSkeletonDefinitionBytes == nullptr) {
         return false;
     }
-    return lib.isOsvBytes(length, bytes) && lib.isSkeletonDefinitionBytes(length, bytes);
+    return lib.isOsvBytes(length, bytes) != 0 && lib.isSkeletonDefinitionBytes(length, bytes) != 0;
 }
 
 void MotionDataStore::decodeFrameData(const char* bytes, std::int32_t length) {
@@ -88,9 +88,9 @@ void MotionDataStore::decodeFrameData(const char* bytes, std::int32_t length) {
     std::int32_t count = 0;
     const std::int32_t* status = nullptr;
     JointArrays a;
-    if (!convert(length, bytes, &senderId, &sequence, &frameNumber, &latency, &timestamp, &count,
-                 &status, &a.rotationX, &a.rotationY, &a.rotationZ, &a.rotationW, &a.translationX,
-                 &a.translationY, &a.translationZ)) {
+    if (convert(length, bytes, &senderId, &sequence, &frameNumber, &latency, &timestamp, &count,
+                &status, &a.rotationX, &a.rotationY, &a.rotationZ, &a.rotationW, &a.translationX,
+                &a.translationY, &a.translationZ) == 0) {
         return;
     }
     const int n = clampJoints(count);
@@ -149,9 +149,9 @@ bool MotionDataStore::decodeSkeletonDefinition(const char* bytes, std::int32_t l
     std::uint64_t skeletonId = 0;
     std::uint64_t definitionTime = 0;
     JointArrays a;
-    if (!convert(length, bytes, &senderId, &sequence, &count, &skeletonId, &definitionTime,
-                 &a.rotationX, &a.rotationY, &a.rotationZ, &a.rotationW, &a.translationX,
-                 &a.translationY, &a.translationZ)) {
+    if (convert(length, bytes, &senderId, &sequence, &count, &skeletonId, &definitionTime,
+                &a.rotationX, &a.rotationY, &a.rotationZ, &a.rotationW, &a.translationX,
+                &a.translationY, &a.translationZ) == 0) {
         return false;
     }
     const int n = clampJoints(count);

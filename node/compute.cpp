@@ -1,6 +1,7 @@
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
 #include "plugin/uiBridge.h"
+#include "recording/outputFloat.h"
 #include "recording/rotation.h"
 
 #include <maya/MAnimControl.h>
@@ -128,9 +129,9 @@ MStatus ZemoriDeviceNode::populateOutputs(MDataBlock& block, const JointRecord* 
         const Vector3d& translation =
             joint == 0 ? record.currentTranslation : record.definitionTranslation;
         float3& translate = translateElement.asFloat3();
-        translate[0] = static_cast<float>(translation.x);
-        translate[1] = static_cast<float>(translation.y);
-        translate[2] = static_cast<float>(translation.z);
+        translate[0] = toOutputFloat(translation.x);
+        translate[1] = toOutputFloat(translation.y);
+        translate[2] = toOutputFloat(translation.z);
 
         MDataHandle rotateElement =
             rotationsBuilder.addElement(static_cast<unsigned>(joint), &status);

@@ -10,25 +10,30 @@
 struct MessageKey {
     const char* key;
     const char* defaultText;
+    // The text is a printf format (of a console line or a warning): a
+    // localized text is used only if its conversions are the default's.
+    bool isFormat = false;
 };
 
 inline constexpr const char* kMessageModule = "ZemoriMayaPlugin";
 
 namespace msg {
 inline constexpr MessageKey kYourIp{"YOUR_IP", "Your local IPs:"};
-inline constexpr MessageKey kWsaStartError{"WSA_START_ERROR", "Error at WSAStartup()\n"};
-inline constexpr MessageKey kClosingSocket{"CLOSING_SOCKET", "Closing socket \n"};
-inline constexpr MessageKey kInitSocket{"INIT_SOCKET", "Initializing Socket% d\n"};
-inline constexpr MessageKey kBindSocketError{"BIND_SOCKET_ERROR", "Bind failed with error %u\n"};
-inline constexpr MessageKey kBindSocketErrorApple{"BIND_SOCKET_ERROR_APPLE", "Bind failed [%s]\n"};
+inline constexpr MessageKey kWsaStartError{"WSA_START_ERROR", "Error at WSAStartup()\n", true};
+inline constexpr MessageKey kClosingSocket{"CLOSING_SOCKET", "Closing socket \n", true};
+inline constexpr MessageKey kInitSocket{"INIT_SOCKET", "Initializing Socket% d\n", true};
+inline constexpr MessageKey kBindSocketError{"BIND_SOCKET_ERROR", "Bind failed with error %u\n",
+                                             true};
+inline constexpr MessageKey kBindSocketErrorApple{"BIND_SOCKET_ERROR_APPLE", "Bind failed [%s]\n",
+                                                  true};
 inline constexpr MessageKey kPortInUseError{
     "PORT_IN_USE_ERROR", "Port in Use. Socket Initialization failed. Try using a different port."};
 inline constexpr MessageKey kGettingIpError{
     "GETTING_IP_ERROR", "An error occurred while trying to find your IP address"};
 inline constexpr MessageKey kSocketFunctionError{"SOCKET_FUNCTION_ERROR",
-                                                 "socket function failed with error : %u\n"};
+                                                 "socket function failed with error : %u\n", true};
 inline constexpr MessageKey kSocketFunctionErrorApple{"SOCKET_FUNCTION_ERROR_APPLE",
-                                                      "socket function failed [%s]\n"};
+                                                      "socket function failed [%s]\n", true};
 inline constexpr MessageKey kCreateCurvesError{"CREATE_CURVES_ERROR",
                                                "Error creating animation curves"};
 inline constexpr MessageKey kSkelDefReceived{"SKEL_DEF_RECEIVED",
@@ -39,7 +44,7 @@ inline constexpr MessageKey kOsvImportError{
 inline constexpr MessageKey kOsvFunctionImportError{"OSV_FUNCTION_IMPORT_ERROR",
                                                     "Failed to import Ostrevo function"};
 inline constexpr MessageKey kOsvLinkError{"OSV_LINK_ERROR",
-                                          "A dynamic linking error occurred: %s\n"};
+                                          "A dynamic linking error occurred: %s\n", true};
 inline constexpr MessageKey kRegCommandError{"REG_COMMAND_ERROR",
                                              "failed to register command ZemoriDidCharacterize"};
 inline constexpr MessageKey kDeregCommandError{
@@ -48,22 +53,39 @@ inline constexpr MessageKey kRegNodeError{"REG_NODE_ERROR",
                                           "failed to registerNode ZemoriDeviceNode"};
 inline constexpr MessageKey kDeregNodeError{"DEREG_NODE_ERROR",
                                             "failed to deregisterNode ZemoriDeviceNode"};
+// Arguments: the frames left unfilled, the longest gap that is filled.
+inline constexpr MessageKey kGapsNotFilled{
+    "GAPS_NOT_FILLED",
+    "Recording: %d skipped frames left unfilled; a gap of more than %d frames is keyed at its "
+    "ends only",
+    true};
 // Looked up but never registered: it reports that registering the table failed.
 inline constexpr MessageKey kRegStringsError{"REG_STRINGS_ERROR",
                                              "failed to register localized UI strings"};
 }  // namespace msg
 
-// The 20 registered rows in registration order.
-extern const MessageKey kMessageTable[20];
+// The 21 registered rows in registration order.
+extern const MessageKey kMessageTable[21];
 
-// Registers the 20 rows with the host; always succeeds.
+// Registers the 21 rows with the host; always succeeds.
 MStatus registerMessageStrings();
 // The localized text for the key, else the registered default, else the given
 // default. Uses a status object of its own.
 MString lookupMessage(const char* key, const char* defaultText);
+// As lookupMessage, but a text whose conversions differ from the default's
+// (sameConversions) yields the default: used as a format, it would read
+// arguments that the caller does not pass.
+MString lookupFormat(const char* key, const char* defaultText);
 inline MString lookupMessage(const MessageKey& message) {
-    return lookupMessage(message.key, message.defaultText);
+    return message.isFormat ? lookupFormat(message.key, message.defaultText)
+                            : lookupMessage(message.key, message.defaultText);
 }
+
+// Whether two printf formats have the same conversion specifications in the
+// same order: flags (in any order), width, precision, length and conversion.
+// %% is text. A format with a malformed, positional or %n conversion matches
+// nothing.
+bool sameConversions(const wchar_t* format, const wchar_t* reference);
 
 // Narrow printf-style line to standard output.
 void printToConsole(const char* format, ...);

@@ -27,34 +27,34 @@ private:
     bool mStarted;
 };
 
-// A text as the inside of a MEL string literal. Without this a quote or a
-// backslash in a (localized) text would end the literal early or run part of
-// the text as MEL; a raw line break would leave the literal unterminated.
-std::string melStringBody(const char* text) {
-    std::string out;
-    for (const char* p = text; *p != '\0'; ++p) {
+// A text as a MEL string literal, quotes included. Without the escaping a
+// quote or a backslash in a (localized) text would end the literal early or
+// run part of the text as MEL; a raw line break would leave the literal
+// unterminated. Escaped on characters, not on the bytes of asChar(): in a
+// double-byte code page the second byte of a character can be 0x5C, the byte
+// of a backslash, and escaping it would split the character.
+MString quoted(const MString& text) {
+    std::wstring literal = L"\"";
+    for (const wchar_t* p = text.asWChar(); *p != L'\0'; ++p) {
         switch (*p) {
-            case '"':
-                out += "\\\"";
+            case L'"':
+                literal += L"\\\"";
                 break;
-            case '\\':
-                out += "\\\\";
+            case L'\\':
+                literal += L"\\\\";
                 break;
-            case '\n':
-                out += "\\n";
+            case L'\n':
+                literal += L"\\n";
                 break;
-            case '\r':
-                out += "\\r";
+            case L'\r':
+                literal += L"\\r";
                 break;
             default:
-                out += *p;
+                literal += *p;
         }
     }
-    return out;
-}
-
-std::string quoted(const MString& text) {
-    return "\"" + melStringBody(text.asChar()) + "\"";
+    literal += L'"';
+    return MString(literal.c_str());
 }
 
 const char* flag(bool value) {
@@ -70,8 +70,10 @@ int deviceIdOf(ZemoriDeviceNode& node) {
 }  // namespace
 
 MString displayMessageCommand(const MString& text, int deviceId) {
-    const std::string command = "displayMessage " + quoted(text) + std::to_string(deviceId);
-    return MString(command.c_str());
+    MString command = "displayMessage ";
+    command += quoted(text);
+    command += deviceId;
+    return command;
 }
 
 MString enableBindButtonCommand(int deviceId, bool enabled) {
@@ -86,13 +88,14 @@ MString updateLiveCheckboxCommand(int deviceId, bool live) {
 }
 
 MString displayAvailableIPsCommand(const MString& ipList, int deviceId) {
-    const std::string command = "displayAvailableIPs " + quoted(ipList) + std::to_string(deviceId);
-    return MString(command.c_str());
+    MString command = "displayAvailableIPs ";
+    command += quoted(ipList);
+    command += deviceId;
+    return command;
 }
 
 MString errorCommand(const MString& text) {
-    const std::string command = "error " + quoted(text);
-    return MString(command.c_str());
+    return "error " + quoted(text);
 }
 
 MString availableIPList() {

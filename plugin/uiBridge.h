@@ -1,7 +1,7 @@
 // The bridge to the plug-in's MEL user interface: builds the command texts of
 // the UI script procedures and hands them to the host. Texts are escaped for
-// a MEL string literal (quote, backslash, line breaks); the defaults of the
-// message table pass unchanged.
+// a MEL string literal (quote, backslash, line breaks) character by
+// character; the defaults of the message table pass unchanged.
 #pragma once
 
 #include <maya/MString.h>

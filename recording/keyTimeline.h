@@ -1,6 +1,6 @@
 // The keys of one joint's take: every recorded sample at its own time, and
-// one synthesized sample for each whole frame skipped between two of them.
-// Host-free, so the gap rule can be checked without curves.
+// one synthesized sample for each whole frame skipped between two of them,
+// up to a bound. Host-free, so the gap rule can be checked without curves.
 #pragma once
 
 #include "recording/recordedSample.h"
@@ -24,14 +24,24 @@ inline std::int32_t skippedFrameCount(double span) {
     return static_cast<std::int32_t>(frames);
 }
 
+// The most frames one gap may get synthesized keys for, in frames of the UI
+// time unit: ten seconds at 60 frames a second, the fastest sender rate (20 s
+// at 30). A longer gap is a jump of the scene time, not lost frames; filling
+// it would add a key per frame to each of the 162 curves, millions for a jump
+// of a day, and hang the host.
+inline constexpr std::int32_t kMaxFilledGapFrames = 600;
+
 // Calls addKey(time, sample) for each key of the take, in time order of
 // writing. Samples are visited in the order they were recorded; a gap is
-// filled only after an earlier key at a time above -1 and only towards a
-// finite time more than one frame later. Each synthesized key lies between
-// the last key written and the next real sample at the fraction that reaches
-// that sample after the remaining whole frames.
+// filled only after an earlier key at a time above -1, only towards a finite
+// time more than one frame later, and only when it skips at most
+// kMaxFilledGapFrames frames. Each synthesized key lies between the last key
+// written and the next real sample at the fraction that reaches that sample
+// after the remaining whole frames. Returns the frames of longer gaps, which
+// were left unfilled.
 template <typename AddKey>
-void forEachTakeKey(const RecordedSample* samples, std::size_t count, AddKey&& addKey) {
+std::int64_t forEachTakeKey(const RecordedSample* samples, std::size_t count, AddKey&& addKey) {
+    std::int64_t unfilled = 0;
     double lastTime = -1.0;  // no key yet
     RecordedSample last{};
     for (std::size_t i = 0; i < count; ++i) {
@@ -39,17 +49,24 @@ void forEachTakeKey(const RecordedSample* samples, std::size_t count, AddKey&& a
         const double time = sample.time;
         if (lastTime > -1.0 && std::isfinite(time) && time > lastTime + 1.0) {
             const std::int32_t gap = skippedFrameCount(time - lastTime);
-            for (std::int32_t k = 0; k < gap; ++k) {
-                const double fraction = 1.0 / (time - lastTime);
-                RecordedSample between = interpolateSample(last, sample, fraction);
-                lastTime = lastTime + 1.0;
-                between.time = lastTime;
-                addKey(lastTime, between);
-                last = between;
+            if (gap > kMaxFilledGapFrames) {
+                // Below 2^31 per sample, so no buffer that fits in memory
+                // can overflow the sum.
+                unfilled += gap;
+            } else {
+                for (std::int32_t k = 0; k < gap; ++k) {
+                    const double fraction = 1.0 / (time - lastTime);
+                    RecordedSample between = interpolateSample(last, sample, fraction);
+                    lastTime = lastTime + 1.0;
+                    between.time = lastTime;
+                    addKey(lastTime, between);
+                    last = between;
+                }
             }
         }
         addKey(time, sample);
         last = sample;
         lastTime = time;
     }
+    return unfilled;
 }

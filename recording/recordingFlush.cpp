@@ -1,6 +1,7 @@
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
 #include "recording/keyTimeline.h"
+#include "recording/unfilledGaps.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MDGModifier.h>
@@ -9,6 +10,8 @@
 #include <maya/MObject.h>
 #include <maya/MSelectionList.h>
 #include <maya/MTime.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -85,6 +88,7 @@ void ZemoriDeviceNode::writeTake(const MString& skeleton,
                                  std::vector<RecordedSample> (&samples)[kJointCount]) {
     MFnAnimCurve curves[kCurvesPerJoint];
     const MTime::Unit unit = MTime::uiUnit();
+    std::int64_t unfilledFrames = 0;
 
     for (int joint = 0; joint < kJointCount; ++joint) {
         // The table's names, which the store's records carry too: the store
@@ -94,7 +98,7 @@ void ZemoriDeviceNode::writeTake(const MString& skeleton,
         createJointCurves(baseName, curves, created);
 
         const std::vector<RecordedSample>& buffer = samples[joint];
-        forEachTakeKey(
+        const std::int64_t jointUnfilled = forEachTakeKey(
             buffer.data(), buffer.size(), [&](double time, const RecordedSample& sample) {
                 const MTime at(time, unit);
                 const double values[kCurvesPerJoint] = {sample.translateX, sample.translateY,
@@ -106,5 +110,7 @@ void ZemoriDeviceNode::writeTake(const MString& skeleton,
                     }
                 }
             });
+        unfilledFrames = std::max(unfilledFrames, jointUnfilled);
     }
+    warnOfUnfilledFrames(unfilledFrames);
 }

@@ -76,4 +76,33 @@ TEST_F(Classification, AMissingSecondFunctionCallsNothing) {
     EXPECT_EQ(gFake.isSkeletonCalls, 1);
 }
 
+TEST_F(Classification, AnyNonZeroAnswerIsTrue) {
+    float x = 1.0f;
+    for (const LibraryAnswer yes : {1, 2, 0x80, 0xFF}) {
+        SCOPED_TRACE(static_cast<int>(yes));
+        installFakeLibrary();
+        gFake.isOsv = yes;
+        gFake.isFrame = yes;
+        gFake.convertSucceeds = yes;
+        EXPECT_TRUE(store.isFrameData(bytes, 4096));
+        EXPECT_FALSE(store.isSkeletonDefinition(bytes, 4096));
+        gFake.isSkeleton = yes;
+        EXPECT_TRUE(store.isSkeletonDefinition(bytes, 4096));
+
+        // Both conversions count as done: a new rest pose, then a frame.
+        gFake.setTranslation(0, x, 0.0f, 0.0f);
+        EXPECT_TRUE(store.decodeSkeletonDefinition(bytes, 4096));
+        EXPECT_EQ(store.poseRecords()[0].definitionTranslation.x, 100.0 * x);
+        gFake.setTranslation(0, x + 0.5f, 0.0f, 0.0f);
+        store.decodeFrameData(bytes, 4096);
+        EXPECT_EQ(store.poseRecords()[0].currentTranslation.x, 100.0 * (x + 0.5f));
+        x += 1.0f;
+    }
+    gFake.convertSucceeds = 0;
+    gFake.setTranslation(0, -7.0f, 0.0f, 0.0f);
+    EXPECT_FALSE(store.decodeSkeletonDefinition(bytes, 4096));
+    store.decodeFrameData(bytes, 4096);
+    EXPECT_NE(store.poseRecords()[0].currentTranslation.x, -700.0);
+}
+
 }  // namespace

@@ -9,19 +9,19 @@ void record(std::int32_t length, const char* bytes) {
     gFake.lastBytes = bytes;
 }
 
-bool fakeIsOsv(std::int32_t length, const char* bytes) {
+LibraryAnswer fakeIsOsv(std::int32_t length, const char* bytes) {
     record(length, bytes);
     ++gFake.isOsvCalls;
     return gFake.isOsv;
 }
 
-bool fakeIsSkeleton(std::int32_t length, const char* bytes) {
+LibraryAnswer fakeIsSkeleton(std::int32_t length, const char* bytes) {
     record(length, bytes);
     ++gFake.isSkeletonCalls;
     return gFake.isSkeleton;
 }
 
-bool fakeIsFrame(std::int32_t length, const char* bytes) {
+LibraryAnswer fakeIsFrame(std::int32_t length, const char* bytes) {
     record(length, bytes);
     ++gFake.isFrameCalls;
     return gFake.isFrame;
@@ -41,11 +41,12 @@ void handOutArrays(const float** out[7]) {
     }
 }
 
-bool fakeConvertSkeleton(std::int32_t length, const char* bytes, std::uint64_t* senderId,
-                         std::uint32_t* sequence, std::int32_t* jointCount,
-                         std::uint64_t* skeletonId, std::uint64_t* definitionTime, const float** rx,
-                         const float** ry, const float** rz, const float** rw, const float** tx,
-                         const float** ty, const float** tz) {
+LibraryAnswer fakeConvertSkeleton(std::int32_t length, const char* bytes, std::uint64_t* senderId,
+                                  std::uint32_t* sequence, std::int32_t* jointCount,
+                                  std::uint64_t* skeletonId, std::uint64_t* definitionTime,
+                                  const float** rx, const float** ry, const float** rz,
+                                  const float** rw, const float** tx, const float** ty,
+                                  const float** tz) {
     record(length, bytes);
     ++gFake.convertCalls;
     expectZero(senderId);
@@ -60,14 +61,15 @@ bool fakeConvertSkeleton(std::int32_t length, const char* bytes, std::uint64_t* 
     *senderId = 99;
     *jointCount = gFake.jointCount;
     handOutArrays(arrays);
-    return true;
+    return gFake.convertSucceeds;
 }
 
-bool fakeConvertFrame(std::int32_t length, const char* bytes, std::uint64_t* senderId,
-                      std::uint32_t* sequence, std::int32_t* frameNumber, float* latency,
-                      double* timestamp, std::int32_t* jointCount, const std::int32_t** jointStatus,
-                      const float** rx, const float** ry, const float** rz, const float** rw,
-                      const float** tx, const float** ty, const float** tz) {
+LibraryAnswer fakeConvertFrame(std::int32_t length, const char* bytes, std::uint64_t* senderId,
+                               std::uint32_t* sequence, std::int32_t* frameNumber, float* latency,
+                               double* timestamp, std::int32_t* jointCount,
+                               const std::int32_t** jointStatus, const float** rx, const float** ry,
+                               const float** rz, const float** rw, const float** tx,
+                               const float** ty, const float** tz) {
     record(length, bytes);
     ++gFake.convertCalls;
     expectZero(senderId);
@@ -86,7 +88,7 @@ bool fakeConvertFrame(std::int32_t length, const char* bytes, std::uint64_t* sen
     *jointCount = gFake.jointCount;
     *latency = 3.5f;
     handOutArrays(arrays);
-    return true;
+    return gFake.convertSucceeds;
 }
 
 }  // namespace

@@ -11,11 +11,11 @@
 struct FakeLibrary {
     static constexpr int kArraySize = 64;
 
-    // Answers.
-    bool isOsv = true;
-    bool isSkeleton = false;
-    bool isFrame = false;
-    bool convertSucceeds = true;
+    // Answers, as the bytes the functions return.
+    LibraryAnswer isOsv = true;
+    LibraryAnswer isSkeleton = false;
+    LibraryAnswer isFrame = false;
+    LibraryAnswer convertSucceeds = true;
     bool nullArrays = false;
     std::int32_t jointCount = 27;
     std::int32_t frameNumber = 0;

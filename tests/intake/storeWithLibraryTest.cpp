@@ -1,6 +1,6 @@
 // The store driven by the real motion-format library, as the receiving
 // thread drives it: whole 4096-byte receive buffers.
-#include "intake/formatLibrary.h"
+#include "intake/linkedFormatLibrary.h"
 #include "intake/motionDataStore.h"
 #include "ostrevo/ostrevo.h"
 
@@ -17,12 +17,7 @@ using Buffer = std::array<char, OSV_MAX_DATAGRAM_BYTES>;
 
 void installRealLibrary() {
     static int moduleStandIn = 0;
-    gFormatLibrary.module = &moduleStandIn;
-    gFormatLibrary.isOsvBytes = IsOsvBytes;
-    gFormatLibrary.isSkeletonDefinitionBytes = IsSkeletonDefinitionBytes;
-    gFormatLibrary.isFrameDataBytes = IsFrameDataBytes;
-    gFormatLibrary.convertBytesToSkeletonDefinition = ConvertBytesToSkeletonDefinition;
-    gFormatLibrary.convertBytesToFrameData = ConvertBytesToFrameData;
+    gFormatLibrary = linkedFormatLibrary(&moduleStandIn);
 }
 
 std::vector<OsvJointPose> posesFrom(float offset, int count = 27) {

@@ -3,7 +3,7 @@
 // sender on 127.0.0.1 and polling helpers.
 #pragma once
 
-#include "intake/formatLibrary.h"
+#include "intake/linkedFormatLibrary.h"
 #include "node/zemoriDeviceNode.h"
 #include "ostrevo/ostrevo.h"
 #include "platform/sockets.h"
@@ -44,12 +44,7 @@ inline bool waitUntil(const std::function<bool()>& condition,
 }
 
 inline void bindFormatLibrary() {
-    gFormatLibrary = FormatLibraryEntryPoints{};
-    gFormatLibrary.isOsvBytes = &IsOsvBytes;
-    gFormatLibrary.isSkeletonDefinitionBytes = &IsSkeletonDefinitionBytes;
-    gFormatLibrary.isFrameDataBytes = &IsFrameDataBytes;
-    gFormatLibrary.convertBytesToSkeletonDefinition = &ConvertBytesToSkeletonDefinition;
-    gFormatLibrary.convertBytesToFrameData = &ConvertBytesToFrameData;
+    gFormatLibrary = linkedFormatLibrary();
 }
 
 using Datagram = std::vector<char>;
@@ -86,10 +81,9 @@ inline Datagram skeletonDefinition(float offset) {
     return bytes;
 }
 
-// A frame whose every joint is moved by `shift` centimetres along X from the
-// rest pose of offset 0 and turned about Z by `degrees`.
-inline Datagram frameData(int frameNumber, double timestamp, float shift, float degrees) {
-    auto joints = restPose(shift, degrees);
+// A frame of the given joint poses.
+inline Datagram frameData(int frameNumber, double timestamp,
+                          const std::array<OsvJointPose, kJointCount>& joints) {
     OsvFrameData frame{};
     frame.senderId = 7;
     frame.sequence = static_cast<uint32_t>(frameNumber);
@@ -102,6 +96,12 @@ inline Datagram frameData(int frameNumber, double timestamp, float shift, float 
         OsvEncodeFrameData(&frame, bytes.data(), static_cast<int32_t>(bytes.size()));
     bytes.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
     return bytes;
+}
+
+// A frame whose every joint is moved by `shift` centimetres along X from the
+// rest pose of offset 0 and turned about Z by `degrees`.
+inline Datagram frameData(int frameNumber, double timestamp, float shift, float degrees) {
+    return frameData(frameNumber, timestamp, restPose(shift, degrees));
 }
 
 // A UDP socket of the test's own that sends to ports on 127.0.0.1.

@@ -3,6 +3,7 @@
 #include "hostTest.h"
 #include "plugin/messageTable.h"
 #include "plugin/uiBridge.h"
+#include "recording/unfilledGaps.h"
 
 #define MNoVersionString
 #include <maya/MFnPlugin.h>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -66,6 +68,66 @@ TEST_F(LocalizedMessages, LocalizedTextsWithQuotesReachThePanelIntact) {
     mayahost::processIdleEvents();
     EXPECT_EQ(mayahost::panelState(7).status, expected);
     EXPECT_TRUE(mayahost::errorLines().empty());
+}
+
+TEST_F(LocalizedMessages, AFormatWhoseConversionsDifferIsReplacedByTheDefault) {
+    localize(
+        "@module\tZemoriMayaPlugin\n"
+        "INIT_SOCKET\tOuverture du port %s\\n\n"
+        "BIND_SOCKET_ERROR\tLiaison refusée (%u), port pris à 100%%\\n\n"
+        "SOCKET_FUNCTION_ERROR\terreur %u : %s\\n\n"
+        "OSV_LINK_ERROR\terreur de liaison\\n\n"
+        "CLOSING_SOCKET\tFermeture %n\\n\n"
+        "GAPS_NOT_FILLED\tEnregistrement : %d images non remplies (trous de plus de %d)\n"
+        "AWAITING_SKEL_DEF\tEn attente : 100 %d'un squelette\n");
+
+    testing::internal::CaptureStdout();
+    printToConsole(lookupMessage(msg::kInitSocket).asChar(), 12351);
+    printToConsole(lookupMessage(msg::kBindSocketError).asChar(), 10048u);
+    printToConsole(lookupMessage(msg::kClosingSocket).asChar());
+    printWideToConsole(lookupMessage(msg::kSocketFunctionError).asWChar(), 10093u);
+    printWideToConsole(lookupMessage(msg::kOsvLinkError).asWChar(), L"introuvable");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Initializing Socket 12351\n"
+              "Liaison refusée (10048), port pris à 100%\n"
+              "Closing socket \n"
+              "socket function failed with error : 10093\n"
+              "A dynamic linking error occurred: introuvable\n");
+
+    warnOfUnfilledFrames(4988);
+    EXPECT_EQ(mayahost::infoLines(),
+              (std::vector<std::string>{
+                  "Warning: Enregistrement : 4988 images non remplies (trous de plus de 600)"}));
+    // A text shown as it is, not used as a format, is not checked.
+    EXPECT_EQ(str(lookupMessage(msg::kAwaitingSkelDef)), "En attente : 100 %d'un squelette");
+}
+
+TEST(FormatConversions, MatchOnlyTheSameSpecificationsInTheSameOrder) {
+    const wchar_t* const same[][2] = {
+        {L"Initializing Socket% d\n", L"Port % d"},
+        {L"%-+5.2f", L"%+-5.2f"},
+        {L"%lu then %s", L"%lu, %s."},
+        {L"100%% of %d", L"%d %%"},
+        {L"no conversion", L"%%"},
+        {L"%lld %I64u %zu", L"%lld%I64u%zu"},
+    };
+    for (const auto& pair : same) {
+        EXPECT_TRUE(sameConversions(pair[0], pair[1])) << pair[0] << " / " << pair[1];
+    }
+    const wchar_t* const different[][2] = {
+        {L"% d", L"%d"},   {L"%d", L"%ld"}, {L"%5d", L"%d"}, {L"%.2f", L"%f"},
+        {L"%*d", L"%d"},   {L"%0d", L"%d"}, {L"%s", L"%ls"}, {L"%d %s", L"%s %d"},
+        {L"%d", L"%d %d"}, {L"%u", L""},    {L"%d", L"%i"},
+    };
+    for (const auto& pair : different) {
+        EXPECT_FALSE(sameConversions(pair[0], pair[1])) << pair[0] << " / " << pair[1];
+        EXPECT_FALSE(sameConversions(pair[1], pair[0])) << pair[1] << " / " << pair[0];
+    }
+    // Conversions no caller passes arguments for match nothing, not even
+    // themselves.
+    for (const wchar_t* broken : {L"%n", L"%1$d", L"50%", L"%y", L"%5", L"%ll"}) {
+        EXPECT_FALSE(sameConversions(broken, broken)) << broken;
+    }
 }
 
 }  // namespace

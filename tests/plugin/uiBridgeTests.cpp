@@ -42,6 +42,13 @@ TEST(UiBridgeCommands, EscapeTextsForTheMelStringLiteral) {
               "displayMessage \"say \\\"hi\\\" to C:\\\\x\"3");
     EXPECT_EQ(str(errorCommand("\"; quit -f; \"")), "error \"\\\"; quit -f; \\\"\"");
     EXPECT_EQ(str(errorCommand("two\nlines\r")), "error \"two\\nlines\\r\"");
+    // Escaped on characters: 表, ソ and 能 end in the byte 0x5C in Shift-JIS
+    // and stay single characters; a character beyond 16 bits (two wide
+    // units on Windows) passes whole.
+    const MString kanji(L"\u8868\u30BD\u80FD \"C:\\x\" \U0001F600");
+    const MString command = displayMessageCommand(kanji, 3);
+    EXPECT_EQ(std::wstring(command.asWChar()),
+              L"displayMessage \"\u8868\u30BD\u80FD \\\"C:\\\\x\\\" \U0001F600\"3");
     // Tabs are fine inside a literal and stay as they are.
     EXPECT_EQ(str(displayAvailableIPsCommand("a\t\t\tb", 1)), "displayAvailableIPs \"a\t\t\tb\"1");
     // Every default text of the table passes unchanged.
@@ -169,6 +176,10 @@ TEST_F(UiBridge, EscapedTextsReachTheScriptsUnchanged) {
     postDisplayMessage(node, tricky.c_str());
     mayahost::processIdleEvents();
     EXPECT_EQ(mayahost::panelState(5).status, tricky);
+    const MString kanji(L"\u8868\\\u30BD\"");
+    postDisplayMessage(node, kanji);
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::panelState(5).status, str(kanji));
 }
 
 TEST_F(UiBridge, DeviceIdIsReadAfreshForEveryCommand) {

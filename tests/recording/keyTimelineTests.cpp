@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -13,11 +14,14 @@ struct Key {
     RecordedSample sample;
 };
 
-std::vector<Key> keysOf(const std::vector<RecordedSample>& samples) {
+std::vector<Key> keysOf(const std::vector<RecordedSample>& samples,
+                        std::int64_t* unfilled = nullptr) {
     std::vector<Key> keys;
-    forEachTakeKey(samples.data(), samples.size(), [&](double time, const RecordedSample& sample) {
-        keys.push_back({time, sample});
-    });
+    const std::int64_t left = forEachTakeKey(samples.data(), samples.size(),
+                                             [&](double time, const RecordedSample& sample) {
+                                                 keys.push_back({time, sample});
+                                             });
+    if (unfilled != nullptr) *unfilled = left;
     return keys;
 }
 
@@ -113,6 +117,34 @@ TEST(TakeKeys, NonFiniteTimesAreKeyedWithoutFilling) {
     const std::vector<Key> throughNan = keysOf({sampleAt(10), sampleAt(nan), sampleAt(14)});
     ASSERT_EQ(throughNan.size(), 3u);
     EXPECT_TRUE(std::isnan(throughNan[1].time));
+}
+
+TEST(TakeKeys, GapsBeyondTheBoundKeepTheirEndsAndAreCounted) {
+    const double bound = kMaxFilledGapFrames;
+    std::int64_t unfilled = -1;
+
+    // A gap of exactly the bound is still filled, one frame more is not.
+    EXPECT_EQ(keysOf({sampleAt(0), sampleAt(bound + 1)}, &unfilled).size(),
+              static_cast<std::size_t>(kMaxFilledGapFrames) + 2);
+    EXPECT_EQ(unfilled, 0);
+    EXPECT_EQ(timesOf(keysOf({sampleAt(0), sampleAt(bound + 2)}, &unfilled)),
+              (std::vector<double>{0, bound + 2}));
+    EXPECT_EQ(unfilled, kMaxFilledGapFrames + 1);
+
+    // After a jump, filling goes on from the real sample past it; the
+    // frames of every long gap add up, fractional ends truncated as for
+    // filled gaps.
+    const RecordedSample s1e6 = sampleAt(1e6, 0), s1e6p3 = sampleAt(1e6 + 3, 30);
+    const std::vector<Key> keys =
+        keysOf({sampleAt(5), s1e6, s1e6p3, sampleAt(3e6 + 0.5)}, &unfilled);
+    ASSERT_EQ(timesOf(keys), (std::vector<double>{5, 1e6, 1e6 + 1, 1e6 + 2, 1e6 + 3, 3e6 + 0.5}));
+    expectSameSample(keys[1].sample, s1e6);
+    EXPECT_NEAR(keys[2].sample.rotateY, 10.0, 1e-9);
+    EXPECT_EQ(unfilled, (1000000 - 5 - 1) + (2000000 - 3 - 1));
+
+    // A jump no count can hold returns at once with a saturated count.
+    EXPECT_EQ(keysOf({sampleAt(0), sampleAt(1e300), sampleAt(1e300)}, &unfilled).size(), 3u);
+    EXPECT_EQ(unfilled, 2147483647);
 }
 
 TEST(TakeKeys, SkippedFrameCountTruncatesAndSaturates) {

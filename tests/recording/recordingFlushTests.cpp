@@ -6,7 +6,11 @@
 #include <maya/MTime.h>
 #include <maya/MTypeId.h>
 
+#include "recording/keyTimeline.h"
+
+#include <cfloat>
 #include <cmath>
+#include <limits>
 #include <string>
 
 namespace nodetest {
@@ -296,6 +300,68 @@ TEST_F(RecordingTest, KeysOfAFailedCurveDoNotReachThePreviousJointsCurve) {
         reported += line.find("Error creating animation curves") != std::string::npos ? 1 : 0;
     }
     EXPECT_EQ(reported, 1);
+}
+
+std::vector<std::string> warningLines() {
+    std::vector<std::string> warnings;
+    for (const std::string& line : mayahost::infoLines()) {
+        if (line.rfind("Warning: ", 0) == 0) warnings.push_back(line);
+    }
+    return warnings;
+}
+
+TEST_F(RecordingTest, LongGapsAreKeyedAtTheirEndsWithOneWarningPerFlush) {
+    startTake();
+    recordAt(10, 10.0f, 0.0f);
+    recordAt(11, 11.0f, 0.0f);
+    recordAt(5000, 50.0f, 0.0f);
+    recordAt(5002, 52.0f, 0.0f);
+    recordAt(9000.5, 90.0f, 0.0f);
+    endTake();
+
+    for (const auto& made : mayahost::animCurves()) {
+        ASSERT_EQ(keyTimes(made), (std::vector<double>{10, 11, 5000, 5001, 5002, 9000.5}))
+            << made.name;
+    }
+    EXPECT_NEAR(keyValues(curve("zemoriCharacter0_Skeleton_root_tx"))[3], 51.0, 1e-4);
+    // One line for all 162 curves, with the frames of one joint's timeline:
+    // 4988 before 5000 and 3997 before 9000.5.
+    EXPECT_EQ(warningLines(), (std::vector<std::string>{
+                                  "Warning: Recording: 8985 skipped frames left unfilled; a gap "
+                                  "of more than 600 frames is keyed at its ends only"}));
+
+    // A take whose gaps are all filled warns of nothing.
+    startTake();
+    recordAt(1, 1.0f, 0.0f);
+    recordAt(1 + kMaxFilledGapFrames + 1, 2.0f, 0.0f);
+    endTake();
+    EXPECT_EQ(curve("zemoriCharacter0_Skeleton_root_tx").keys.size(),
+              static_cast<std::size_t>(kMaxFilledGapFrames) + 2);
+    EXPECT_EQ(warningLines().size(), 1u);
+}
+
+TEST_F(RecordingTest, TranslationsBeyondFloatRangeAreClampedOnOutputsAndKeys) {
+    std::array<OsvJointPose, kJointCount> joints = restPose(0.0f);
+    joints[0].translation[0] = 3e38f;  // 3e40 centimetres
+    joints[0].translation[1] = -std::numeric_limits<float>::infinity();
+    joints[0].translation[2] = std::numeric_limits<float>::quiet_NaN();
+    startTake();
+    handle(frameData(1, 0.0, joints));
+    mayahost::setDouble(mDevice.object, "time", 1.0);
+    ASSERT_EQ(mayahost::evaluate(mDevice.object, "outputTranslations"), MS::kSuccess);
+
+    float root[3];
+    ASSERT_EQ(mayahost::getFloat3Element(mDevice.object, "outputTranslations", 0, root),
+              MS::kSuccess);
+    EXPECT_EQ(root[0], FLT_MAX);
+    EXPECT_EQ(root[1], -FLT_MAX);
+    EXPECT_TRUE(std::isnan(root[2]));
+    endTake();
+    EXPECT_EQ(keyValues(curve("zemoriCharacter0_Skeleton_root_tx")),
+              (std::vector<double>{FLT_MAX}));
+    EXPECT_EQ(keyValues(curve("zemoriCharacter0_Skeleton_root_ty")),
+              (std::vector<double>{-FLT_MAX}));
+    EXPECT_TRUE(std::isnan(keyValues(curve("zemoriCharacter0_Skeleton_root_tz")).at(0)));
 }
 
 }  // namespace

@@ -1,4 +1,10 @@
 // The real Windows Sockets calls behind the platform interface.
+
+// MSVC marks gethostbyname deprecated (C4996, an error under /W4 /WX). It
+// stays: its replacement, getaddrinfo, sorts the addresses by destination
+// address selection (RFC 6724), so the panel's list could change order.
+#define _WINSOCK_DEPRECATED_NO_WARNINGS
+
 #include "platform/sockets.h"
 
 #include <winsock2.h>
@@ -125,9 +131,12 @@ std::vector<std::string> hostIPv4Addresses(const char* name) {
         return addresses;
     }
     for (char** entry = host->h_addr_list; *entry != nullptr; ++entry) {
-        in_addr address;
-        address.s_addr = *reinterpret_cast<const u_long*>(*entry);
-        addresses.emplace_back(::inet_ntoa(address));
+        // inet_ntop writes the same dotted decimal as the deprecated
+        // inet_ntoa, into a buffer of ours instead of a shared one.
+        char text[INET_ADDRSTRLEN];
+        if (::inet_ntop(AF_INET, *entry, text, sizeof text) != nullptr) {
+            addresses.emplace_back(text);
+        }
     }
     return addresses;
 }
