@@ -78,4 +78,10 @@ std::vector<std::string> hostIPv4Addresses(const char* hostName);
 // sendto 127.0.0.1:port from a socket of the caller's; returns bytes sent or -1.
 int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length);
 
+// Called by closeSocket on the closing thread, with the handle, before the
+// system close; nullptr (the default) for none. Lets a test hold one closer
+// there until another one has come in.
+using CloseHook = void (*)(SocketHandle socket);
+void setCloseHook(CloseHook hook);
+
 }  // namespace platform

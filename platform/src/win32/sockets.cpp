@@ -1,6 +1,8 @@
 // The real Windows Sockets calls behind the platform interface.
 #include "platform/sockets.h"
 
+#include "../closeHook.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -64,6 +66,7 @@ std::uint16_t boundPort(SocketHandle socket) {
 }
 
 int closeSocket(SocketHandle socket) {
+    runCloseHook(socket);
     return ::closesocket(toSocket(socket)) == 0 ? 0 : -1;
 }
 
