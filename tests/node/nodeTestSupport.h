@@ -85,10 +85,8 @@ inline Datagram skeletonDefinition(float offset) {
     return bytes;
 }
 
-// A frame whose every joint is moved by `shift` centimetres along X from the
-// rest pose of offset 0 and turned about Z by `degrees`.
-inline Datagram frameData(int frameNumber, double timestamp, float shift, float degrees) {
-    auto joints = restPose(shift, degrees);
+inline Datagram frameData(int frameNumber, double timestamp,
+                          const std::array<OsvJointPose, kJointCount>& joints) {
     OsvFrameData frame{};
     frame.senderId = 7;
     frame.sequence = static_cast<uint32_t>(frameNumber);
@@ -101,6 +99,12 @@ inline Datagram frameData(int frameNumber, double timestamp, float shift, float 
         OsvEncodeFrameData(&frame, bytes.data(), static_cast<int32_t>(bytes.size()));
     bytes.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
     return bytes;
+}
+
+// A frame whose every joint is moved by `shift` centimetres along X from the
+// rest pose of offset 0 and turned about Z by `degrees`.
+inline Datagram frameData(int frameNumber, double timestamp, float shift, float degrees) {
+    return frameData(frameNumber, timestamp, restPose(shift, degrees));
 }
 
 // A UDP socket of the test's own that sends to ports on 127.0.0.1.
