@@ -52,7 +52,7 @@ zemori_require() {
   if [ "$(id -u)" != 0 ]; then
     if ! command -v sudo >/dev/null; then
       echo "$me: these Debian packages are missing: $missing" >&2
-      echo "$me: install them as root, then run $me again:" >&2
+      echo "$me: install them as root, then run $0 again:" >&2
       echo "  apt-get update && apt-get install -y --no-install-recommends $missing" >&2
       exit 1
     fi
