@@ -1,6 +1,9 @@
 // Any bytes, any length: the five decoding functions must agree with each
-// other, never read outside the input, and a decoded datagram must encode
-// back to exactly the bytes it came from.
+// other, never read outside the input, write exactly the outputs they are
+// given, and a decoded datagram must encode back to exactly the bytes it
+// came from, and only into room enough for it. Each input is checked as it
+// is and with its CRC repaired.
+#include "checksumRepair.h"
 #include "ostrevo/ostrevo.h"
 
 #include <climits>
@@ -18,27 +21,123 @@ void check(bool condition) {
     }
 }
 
-std::vector<OsvJointPose> gatherPoses(std::int32_t count, const float* const (&a)[7]) {
-    std::vector<OsvJointPose> poses(static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i) {
+// Bitwise, so that NaN values compare too.
+template <typename T>
+bool same(const T& a, const T& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The output at `bit` of a decode: null when the bit is set in `omit`.
+template <typename T>
+T* unless(std::uint64_t omit, int bit, T* output) {
+    return ((omit >> bit) & 1u) != 0 ? nullptr : output;
+}
+
+struct Outputs {
+    std::uint64_t senderId = 0;
+    std::uint32_t sequence = 0;
+    std::int32_t jointCount = -1;
+    std::uint64_t skeletonId = 0;
+    std::uint64_t definitionTime = 0;
+    std::int32_t frameNumber = 0;
+    float latency = 0;
+    double timestamp = 0;
+    const std::int32_t* status = nullptr;
+    const float* a[7] = {};
+};
+
+bool decodeDefinition(std::int32_t length, const char* bytes, Outputs& o, std::uint64_t omit) {
+    return ConvertBytesToSkeletonDefinition(
+        length, bytes, unless(omit, 0, &o.senderId), unless(omit, 1, &o.sequence),
+        unless(omit, 2, &o.jointCount), unless(omit, 3, &o.skeletonId),
+        unless(omit, 4, &o.definitionTime), unless(omit, 5, &o.a[0]), unless(omit, 6, &o.a[1]),
+        unless(omit, 7, &o.a[2]), unless(omit, 8, &o.a[3]), unless(omit, 9, &o.a[4]),
+        unless(omit, 10, &o.a[5]), unless(omit, 11, &o.a[6]));
+}
+
+bool decodeFrame(std::int32_t length, const char* bytes, Outputs& o, std::uint64_t omit) {
+    return ConvertBytesToFrameData(
+        length, bytes, unless(omit, 0, &o.senderId), unless(omit, 1, &o.sequence),
+        unless(omit, 12, &o.frameNumber), unless(omit, 13, &o.latency),
+        unless(omit, 14, &o.timestamp), unless(omit, 2, &o.jointCount), unless(omit, 15, &o.status),
+        unless(omit, 5, &o.a[0]), unless(omit, 6, &o.a[1]), unless(omit, 7, &o.a[2]),
+        unless(omit, 8, &o.a[3]), unless(omit, 9, &o.a[4]), unless(omit, 10, &o.a[5]),
+        unless(omit, 11, &o.a[6]));
+}
+
+// A decode with the outputs that the sender id's bits pick left null gives
+// the full decode's values in the others and leaves those null alone.
+void checkPartialDecode(bool (*decode)(std::int32_t, const char*, Outputs&, std::uint64_t),
+                        std::int32_t length, const char* bytes, const Outputs& full) {
+    const std::uint64_t omit = full.senderId;
+    Outputs part;
+    const Outputs untouched;
+    check(decode(length, bytes, part, omit));
+    const auto agrees = [&](int bit, const auto& got, const auto& whole, const auto& initial) {
+        check(same(got, ((omit >> bit) & 1u) != 0 ? initial : whole));
+    };
+    agrees(0, part.senderId, full.senderId, untouched.senderId);
+    agrees(1, part.sequence, full.sequence, untouched.sequence);
+    agrees(2, part.jointCount, full.jointCount, untouched.jointCount);
+    agrees(3, part.skeletonId, full.skeletonId, untouched.skeletonId);
+    agrees(4, part.definitionTime, full.definitionTime, untouched.definitionTime);
+    for (int c = 0; c < 7; ++c) {
+        agrees(5 + c, part.a[c], full.a[c], untouched.a[c]);
+    }
+    agrees(12, part.frameNumber, full.frameNumber, untouched.frameNumber);
+    agrees(13, part.latency, full.latency, untouched.latency);
+    agrees(14, part.timestamp, full.timestamp, untouched.timestamp);
+    agrees(15, part.status, full.status, untouched.status);
+}
+
+std::vector<OsvJointPose> gatherPoses(const Outputs& o) {
+    std::vector<OsvJointPose> poses(static_cast<std::size_t>(o.jointCount));
+    for (std::int32_t i = 0; i < o.jointCount; ++i) {
         for (int c = 0; c < 4; ++c) {
-            poses[i].rotation[c] = a[c][i];
+            poses[i].rotation[c] = o.a[c][i];
         }
         for (int c = 0; c < 3; ++c) {
-            poses[i].translation[c] = a[4 + c][i];
+            poses[i].translation[c] = o.a[4 + c][i];
         }
     }
     return poses;
 }
 
-void checkReencodes(const std::uint8_t* data, std::int32_t encoded, const char* again) {
-    check(encoded > 0);
-    check(std::memcmp(again, data, static_cast<std::size_t>(encoded)) == 0);
+OsvSkeletonDefinition definitionOf(const Outputs& d, const OsvJointPose* poses) {
+    return {d.senderId, d.sequence, d.skeletonId, d.definitionTime, d.jointCount, poses};
 }
 
-}  // namespace
+OsvFrameData frameOf(const Outputs& f, const OsvJointPose* poses) {
+    return {f.senderId,  f.sequence,   f.frameNumber, f.latency,
+            f.timestamp, f.jointCount, f.status,      poses};
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+// One kind's converter accepts exactly what its test accepts; what it
+// decodes survives a partial decode and encodes back to the input's bytes,
+// and not at all into room one byte short of them.
+template <typename Datagram>
+void checkKind(bool accepted, bool (*decode)(std::int32_t, const char*, Outputs&, std::uint64_t),
+               Datagram (*make)(const Outputs&, const OsvJointPose*),
+               std::int32_t (*encode)(const Datagram*, char*, std::int32_t),
+               const std::uint8_t* data, std::int32_t length) {
+    const char* bytes = reinterpret_cast<const char*>(data);
+    Outputs o;
+    check(decode(length, bytes, o, 0) == accepted);
+    if (!accepted) {
+        return;
+    }
+    check(o.jointCount >= 0 && o.jointCount <= OSV_MAX_JOINTS);
+    checkPartialDecode(decode, length, bytes, o);
+    const auto poses = gatherPoses(o);
+    const Datagram datagram = make(o, poses.data());
+    static char again[OSV_MAX_DATAGRAM_BYTES];
+    const std::int32_t total = encode(&datagram, again, sizeof again);
+    check(total > 0 && total <= length);
+    check(std::memcmp(again, data, static_cast<std::size_t>(total)) == 0);
+    check(encode(&datagram, again, total - 1) == -1);
+}
+
+void checkDecoders(const std::uint8_t* data, std::size_t size) {
     const auto length = static_cast<std::int32_t>(size > INT32_MAX ? INT32_MAX : size);
     const char* bytes = reinterpret_cast<const char*>(data);
 
@@ -47,40 +146,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool frame = IsFrameDataBytes(length, bytes);
     check(!(skeleton && frame));
     check(osv == (skeleton || frame));
+    checkKind(skeleton, decodeDefinition, definitionOf, OsvEncodeSkeletonDefinition, data, length);
+    checkKind(frame, decodeFrame, frameOf, OsvEncodeFrameData, data, length);
+}
 
-    std::uint64_t u64a = 0;
-    std::uint64_t u64b = 0;
-    std::uint64_t u64c = 0;
-    std::uint32_t u32 = 0;
-    std::int32_t count = -1;
-    std::int32_t number = 0;
-    float latency = 0;
-    double timestamp = 0;
-    const std::int32_t* status = nullptr;
-    const float* a[7] = {};
-    static char again[OSV_MAX_DATAGRAM_BYTES];
+}  // namespace
 
-    const bool definitionDecoded =
-        ConvertBytesToSkeletonDefinition(length, bytes, &u64a, &u32, &count, &u64b, &u64c, &a[0],
-                                         &a[1], &a[2], &a[3], &a[4], &a[5], &a[6]);
-    check(definitionDecoded == skeleton);
-    if (definitionDecoded) {
-        check(count >= 0 && count <= OSV_MAX_JOINTS);
-        const auto poses = gatherPoses(count, a);
-        const OsvSkeletonDefinition d{u64a, u32, u64b, u64c, count, poses.data()};
-        checkReencodes(data, OsvEncodeSkeletonDefinition(&d, again, sizeof again), again);
-    }
-
-    count = -1;
-    const bool frameDecoded =
-        ConvertBytesToFrameData(length, bytes, &u64a, &u32, &number, &latency, &timestamp, &count,
-                                &status, &a[0], &a[1], &a[2], &a[3], &a[4], &a[5], &a[6]);
-    check(frameDecoded == frame);
-    if (frameDecoded) {
-        check(count >= 0 && count <= OSV_MAX_JOINTS);
-        const auto poses = gatherPoses(count, a);
-        const OsvFrameData f{u64a, u32, number, latency, timestamp, count, status, poses.data()};
-        checkReencodes(data, OsvEncodeFrameData(&f, again, sizeof again), again);
-    }
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    asIsAndRepaired(data, size, checkDecoders);
     return 0;
 }

@@ -1,6 +1,8 @@
 // The store as the receiving thread drives it: each input lands in a reused
 // 4096-byte receive buffer (stale bytes of earlier inputs stay behind it) and
-// is classified and decoded through the real library.
+// is classified and decoded through the real library. Each input is fed as it
+// is and with its CRC repaired.
+#include "checksumRepair.h"
 #include "intake/linkedFormatLibrary.h"
 #include "intake/motionDataStore.h"
 #include "ostrevo/ostrevo.h"
@@ -23,9 +25,7 @@ MotionDataStore& store() {
 
 char gReceiveBuffer[OSV_MAX_DATAGRAM_BYTES];
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+void feed(const std::uint8_t* data, std::size_t size) {
     MotionDataStore& s = store();
     std::memcpy(gReceiveBuffer, data, std::min(size, sizeof gReceiveBuffer));
 
@@ -45,5 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    asIsAndRepaired(data, size, feed);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <maya/MFnNumericData.h>
 #include <maya/MPlug.h>
 
+#include <atomic>
 #include <thread>
 
 namespace nodetest {
@@ -148,16 +149,58 @@ TEST_F(NodeTest, DestroyingANeverLiveNodeLeavesOtherSocketsOpen) {
     EXPECT_EQ(platform::socketStartupCount(), startups - 1);
 }
 
-TEST_F(NodeTest, ConcurrentClosesReleaseTheSocketOnce) {
+// Holds the first platform close of one handle until a second close of it
+// has come in, or the second closer has returned without one: two node
+// closes then overlap for certain, not only when the scheduler allows.
+class CloseRendezvous {
+public:
+    explicit CloseRendezvous(platform::SocketHandle watched) {
+        sWatched = watched;
+        sCloses = 0;
+        sSecondReturned = false;
+        platform::setCloseHook(&hold);
+    }
+    ~CloseRendezvous() { platform::setCloseHook(nullptr); }
+    CloseRendezvous(const CloseRendezvous&) = delete;
+    CloseRendezvous& operator=(const CloseRendezvous&) = delete;
+
+    static int closes() { return sCloses.load(); }
+    static void secondReturned() { sSecondReturned = true; }
+
+private:
+    static void hold(platform::SocketHandle socket) {
+        if (socket != sWatched.load() || sCloses.fetch_add(1) > 0) {
+            return;
+        }
+        waitUntil([] { return sCloses.load() > 1 || sSecondReturned.load(); }, 2000ms);
+    }
+
+    static inline std::atomic<platform::SocketHandle> sWatched{0};
+    static inline std::atomic<int> sCloses{0};
+    static inline std::atomic<bool> sSecondReturned{false};
+};
+
+TEST_F(NodeTest, OverlappingClosesReleaseTheSocketAndCleanUpOnce) {
     const DeviceNode device = createDeviceNode();
     ASSERT_NE(goLive(device), 0);
+    // A startup of the test's own keeps the count above zero, where a second
+    // cleanup would still show.
+    ASSERT_EQ(platform::socketStartup(), 0);
     const int startups = platform::socketStartupCount();
-    std::thread other([&] { device.node->closeSocket(); });
-    device.node->closeSocket();
-    other.join();
+    {
+        CloseRendezvous rendezvous(device.node->socketHandle());
+        std::thread first([&] { device.node->closeSocket(); });
+        const bool firstHeld = waitUntil([] { return CloseRendezvous::closes() > 0; });
+        device.node->closeSocket();
+        CloseRendezvous::secondReturned();
+        first.join();
+        ASSERT_TRUE(firstHeld) << "the first close never reached the system close";
+        EXPECT_EQ(CloseRendezvous::closes(), 1) << "the socket was released more than once";
+    }
     device.node->closeSocket();
     EXPECT_EQ(device.node->socketHandle(), 0u);
     EXPECT_EQ(platform::socketStartupCount(), startups - 1);
+    platform::socketCleanup();
 }
 
 TEST_F(NodeTest, DeletingANodeRightAfterCreationEndsItsThread) {

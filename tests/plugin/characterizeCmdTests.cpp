@@ -2,12 +2,19 @@
 
 #include "hostTest.h"
 
+#include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 #include <maya/MObject.h>
+#include <maya/MPxNode.h>
 #include <mayahost/host.h>
+// A test is no plug-in: the version data stay the module's own.
+#define MNoVersionString
+#include <maya/MFnPlugin.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <string>
 
@@ -68,6 +75,35 @@ TEST_F(CharacterizeCommand, RejectsNamesThatAreNotDeviceNodes) {
     EXPECT_EQ(run("ZemoriDidCharacterize noSuchNode"), MS::kFailure);
     EXPECT_NE(lastError().find(kTypeError), std::string::npos) << lastError();
     EXPECT_FALSE(node.isCharacterized());
+}
+
+// A node type of another plug-in, as large as a device node: a command that
+// took it for one would write into its zeroed bytes, not past them.
+class OtherPluginNode : public MPxNode {
+public:
+    static void* creator() { return new OtherPluginNode; }
+    static MStatus initialize() { return MS::kSuccess; }
+    std::array<unsigned char, sizeof(ZemoriDeviceNode)> bytes{};
+};
+
+TEST_F(CharacterizeCommand, RejectsANodeOfAnotherPluginsType) {
+    MObject otherPlugin = mayahost::createPluginObject("otherVendorNodes", ".");
+    ASSERT_TRUE(MFnPlugin(otherPlugin, "Other vendor", "2.0", "Any")
+                    .registerNode("otherVendorNode", MTypeId(0x7F0F1), OtherPluginNode::creator,
+                                  OtherPluginNode::initialize, MPxNode::kDependNode));
+    std::string otherName;
+    const MObject other = mayahost::createNode("otherVendorNode", &otherName);
+    ASSERT_FALSE(other.isNull());
+    const auto* otherNode = dynamic_cast<OtherPluginNode*>(MFnDependencyNode(other).userNode());
+    ASSERT_NE(otherNode, nullptr);
+    ZemoriDeviceNode& device = createDeviceNode(0);
+
+    EXPECT_EQ(run("ZemoriDidCharacterize " + otherName), MS::kFailure);
+    EXPECT_NE(lastError().find(kTypeError), std::string::npos) << lastError();
+    EXPECT_EQ(std::count(otherNode->bytes.begin(), otherNode->bytes.end(), 0),
+              static_cast<std::ptrdiff_t>(otherNode->bytes.size()))
+        << "the command wrote into a node of another type";
+    EXPECT_FALSE(device.isCharacterized());
 }
 
 TEST_F(CharacterizeCommand, IsAHeapObjectThatIsNotUndoable) {

@@ -1,22 +1,83 @@
 #include "node/nodeTestSupport.h"
 
 #include <maya/MAnimControl.h>
+#include <maya/MEulerRotation.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MPxNode.h>
+#include <maya/MQuaternion.h>
 #include <maya/MTime.h>
 #include <maya/MTypeId.h>
 
 #include "recording/keyTimeline.h"
 
+#include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace nodetest {
 namespace {
 
 const char* const kSuffixes[] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
+
+// A joint's six channels in the suffixes' order: translation in centimetres,
+// then XYZ rotation in degrees.
+using Channels = std::array<double, 6>;
+
+// A frame in which no two channels of a joint are equal, with the channels
+// each joint's curves should hold once it is recorded: rotations as sent,
+// the root's translation as sent, the others' as the definition of offset 0
+// (i, 2i, -i) has them.
+struct DistinctPose {
+    std::array<OsvJointPose, kJointCount> joints{};
+    std::array<Channels, kJointCount> channels{};
+};
+
+DistinctPose distinctPose(double base) {
+    DistinctPose pose;
+    const double toRadians = 3.141592653589793 / 180.0;
+    for (int i = 0; i < kJointCount; ++i) {
+        const double rx = 10.0 + base + i;
+        const double ry = -30.0 - i;
+        const double rz = 60.0 + base + i;
+        const MQuaternion q =
+            MEulerRotation(rx * toRadians, ry * toRadians, rz * toRadians, MEulerRotation::kXYZ)
+                .asQuaternion();
+        pose.joints[i].rotation[0] = static_cast<float>(q.x);
+        pose.joints[i].rotation[1] = static_cast<float>(q.y);
+        pose.joints[i].rotation[2] = static_cast<float>(q.z);
+        pose.joints[i].rotation[3] = static_cast<float>(q.w);
+        const double t[3] = {3.0 + base, 5.0, -7.0};
+        for (int c = 0; c < 3; ++c) {
+            pose.joints[i].translation[c] = static_cast<float>(t[c] / 100.0);
+        }
+        pose.channels[i] = i == 0 ? Channels{t[0], t[1], t[2], rx, ry, rz}
+                                  : Channels{1.0 * i, 2.0 * i, -1.0 * i, rx, ry, rz};
+    }
+    return pose;
+}
+
+// Each of the six curves of every joint, after the flush, has a key at `time`
+// holding its own channel's value.
+void expectCurvesHoldPose(double time, const DistinctPose& pose) {
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        for (int k = 0; k < 6; ++k) {
+            const std::string name =
+                std::string("zemoriCharacter0_Skeleton_") + kJointTable[joint].name + kSuffixes[k];
+            bool exists = false;
+            const mayahost::CurveInfo curve = mayahost::animCurve(name, &exists);
+            ASSERT_TRUE(exists) << name;
+            const auto key = std::find_if(curve.keys.begin(), curve.keys.end(), [&](const auto& k) {
+                return k.time.as(MTime::uiUnit()) == time;
+            });
+            ASSERT_NE(key, curve.keys.end()) << name << " has no key at " << time;
+            EXPECT_NEAR(key->value, pose.channels[joint][k], 1e-3) << name;
+        }
+    }
+}
 
 class RecordingTest : public NodeTest {
 protected:
@@ -36,7 +97,11 @@ protected:
     // One recorded evaluation at `time`: the root stands at X = shift and
     // every joint is turned about Z by `degrees`.
     void recordAt(double time, float shift, float degrees) {
-        handle(frameData(1, 0.0, shift, degrees));
+        record(time, frameData(1, 0.0, shift, degrees));
+    }
+
+    void record(double time, Datagram frame) {
+        handle(std::move(frame));
         mayahost::setDouble(mDevice.object, "time", time);
         mayahost::evaluate(mDevice.object, "outputTranslations");
     }
@@ -119,6 +184,17 @@ TEST_F(RecordingTest, FlushTriggerTable) {
             EXPECT_TRUE(mDevice.node->recordBuffer(0).empty());
         }
     }
+}
+
+TEST_F(RecordingTest, EachCurveHoldsItsOwnChannel) {
+    const DistinctPose first = distinctPose(0.0);
+    const DistinctPose second = distinctPose(20.0);
+    startTake();
+    record(4.0, frameData(1, 0.0, first.joints));
+    record(5.0, frameData(2, 0.0, second.joints));
+    endTake();
+    expectCurvesHoldPose(4.0, first);
+    expectCurvesHoldPose(5.0, second);
 }
 
 TEST_F(RecordingTest, SkippedFramesAreKeyedBetweenTheSamples) {

@@ -98,4 +98,10 @@ int bindAnyAddressReusing(SocketHandle socket, std::uint16_t port);
 // sendto 127.0.0.1:port from a socket of the caller's; returns bytes sent or -1.
 int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length);
 
+// Called by closeSocket on the closing thread, with the handle, before the
+// system close; nullptr (the default) for none. Lets a test hold one closer
+// there until another one has come in.
+using CloseHook = void (*)(SocketHandle socket);
+void setCloseHook(CloseHook hook);
+
 }  // namespace platform

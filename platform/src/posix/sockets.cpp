@@ -2,6 +2,7 @@
 // plus one so that 0 stays free to mean "no socket".
 #include "platform/sockets.h"
 
+#include "../closeHook.h"
 #include "socketErrors.h"
 
 #include <arpa/inet.h>
@@ -115,6 +116,7 @@ std::uint16_t boundPort(SocketHandle socket) {
 int closeSocket(SocketHandle socket) {
     const int fd = descriptorOf(socket);
     if (fd < 0) return -1;
+    runCloseHook(socket);
     // A plain close leaves a recvfrom blocked in another thread waiting; the
     // shutdown wakes it. Unconnected UDP answers ENOTCONN but shuts down all the same.
     ::shutdown(fd, SHUT_RDWR);

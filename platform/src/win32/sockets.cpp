@@ -7,6 +7,8 @@
 
 #include "platform/sockets.h"
 
+#include "../closeHook.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -77,6 +79,7 @@ std::uint16_t boundPort(SocketHandle socket) {
 }
 
 int closeSocket(SocketHandle socket) {
+    runCloseHook(socket);
     return ::closesocket(toSocket(socket)) == 0 ? 0 : -1;
 }
 
