@@ -77,8 +77,7 @@ void store(unsigned char* p, T value) {
 }
 
 // The check value of a datagram of that version over `size` bytes.
-inline std::uint32_t checksum(std::uint16_t version, const unsigned char* bytes,
-                              std::size_t size) {
+inline std::uint32_t checksum(std::uint16_t version, const unsigned char* bytes, std::size_t size) {
     return version == kVersionCrc32 ? crc32(bytes, size) : crc32c(bytes, size);
 }
 
