@@ -7,6 +7,7 @@
 #include "node/zemoriDeviceNode.h"
 #include "ostrevo/ostrevo.h"
 #include "platform/sockets.h"
+#include "tests/support/zemoriPanel.h"
 
 #include <gtest/gtest.h>
 
@@ -145,6 +146,7 @@ protected:
                                       &ZemoriDeviceNode::creator, &ZemoriDeviceNode::initialize,
                                       MPxNode::kThreadedDeviceNode),
                   MS::kSuccess);
+        zemoritest::loadUiScripts(true);
     }
 
     void TearDown() override {
@@ -159,6 +161,7 @@ protected:
         EXPECT_EQ(status, MS::kSuccess);
         created.node = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(created.object).userNode());
         EXPECT_NE(created.node, nullptr);
+        zemoritest::openPanel(created.name);
         return created;
     }
 

@@ -3,6 +3,7 @@
 #include "node/zemoriDeviceNode.h"
 
 #include <mayahost/host.h>
+#include <mayahost/ui.h>
 #include <maya/MAnimControl.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
@@ -92,11 +93,16 @@ RecorderStatus HeadlessRecorder::status() const {
     return s;
 }
 
+// The status line of the node's panel, as the UI scripts show it.
+std::string HeadlessRecorder::panelStatus() const {
+    return mayahost::control("zemoriStatus" + std::to_string(mOptions.deviceId)).label;
+}
+
 bool HeadlessRecorder::portFailed(std::string& error) {
-    const mayahost::PanelState panel = mayahost::panelState(mOptions.deviceId);
-    if (panel.status != kPortInUse && mayahost::getBool(mNode, "live")) return false;
-    error = "port " + std::to_string(mOptions.port) + " is in use (the node says: \"" +
-            panel.status + "\")";
+    const std::string status = panelStatus();
+    if (status != kPortInUse && mayahost::getBool(mNode, "live")) return false;
+    error =
+        "port " + std::to_string(mOptions.port) + " is in use (the node says: \"" + status + "\")";
     return true;
 }
 
@@ -128,6 +134,8 @@ bool HeadlessRecorder::start(std::string& error) {
     };
     mayahost::setThreadDataObserver(observer);
 
+    // As Maya does for a module: its scripts folder on the script path.
+    mayahost::setScriptPath({mOptions.modulePrefix + "/ZemoriMayaPlugin/scripts"});
     if (!mayahost::loadPlugin(path)) {
         error = "the plug-in " + path + " does not load";
         for (const std::string& line : mayahost::errorLines()) error += "\n  " + line;
@@ -148,6 +156,12 @@ bool HeadlessRecorder::start(std::string& error) {
         error = "cannot set up the device node";
         return false;
     }
+    // The node's panel, which shows what the node reports.
+    if (!mayahost::runMel("zemoriOpenPanel " + mNodeName)) {
+        error = "cannot open the device's panel";
+        for (const std::string& line : mayahost::errorLines()) error += "\n  " + line;
+        return false;
+    }
     // The first evaluation while live opens the socket.
     mayahost::evaluate(mNode, kOutput);
     mayahost::processIdleEvents();
@@ -161,7 +175,7 @@ bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::strin
         mayahost::processIdleEvents();
         if (mayahost::isDirty(mNode, kOutput)) mayahost::evaluate(mNode, kOutput);
         if (portFailed(error)) return false;
-        if (mayahost::panelState(mOptions.deviceId).status == kDefinitionReceived) return true;
+        if (panelStatus() == kDefinitionReceived) return true;
         if (stop.load()) {
             error = "interrupted before a skeleton definition arrived";
             return false;

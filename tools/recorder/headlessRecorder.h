@@ -74,6 +74,7 @@ public:
 
 private:
     bool takeOnePose(const Arrival& arrival, std::string& error);
+    std::string panelStatus() const;
     bool portFailed(std::string& error);
     void goOffline();
 
