@@ -302,8 +302,10 @@ void connect(const PlugRef& source, const PlugRef& destination, bool force) {
     if (isTimeOutput(source)) {
         // The host pushes the current time into time inputs on every change.
         destination.node->timeInputs.push_back(destination.attribute);
+        writePlug(destination, readPlug(source));
     }
-    writePlug(destination, readPlug(source));
+    // Other destinations pull their source when read, as Maya evaluates
+    // lazily: connecting computes nothing.
 }
 
 std::vector<double> readPlug(const PlugRef& plug) {
