@@ -3,6 +3,7 @@
 #pragma once
 
 #include "hostFixture.h"
+#include "tests/support/melRun.h"
 
 #include <mayahost/ui.h>
 
@@ -11,13 +12,7 @@
 class MelTest : public HostTest {
 protected:
     // The value of the text's last statement; fails the test when it fails.
-    static std::string run(const std::string& text) {
-        std::string result;
-        EXPECT_TRUE(mayahost::runMel(text, &result))
-            << text << "\n"
-            << ::testing::PrintToString(mayahost::errorLines());
-        return result;
-    }
+    static std::string run(const std::string& text) { return zemoritest::mel(text); }
     // The one error line a failing text gives.
     static std::string failure(const std::string& text) {
         const std::size_t before = mayahost::errorLines().size();

@@ -179,4 +179,44 @@ TEST_F(MelScene, ParentingKeepsLocalValuesAndRefusesCycles) {
     expectPosition("tip", 5, 0, 0);
 }
 
+TEST_F(MelScene, NodesByNameTypeAndSelection) {
+    EXPECT_EQ(run("createNode joint -n arm"), "arm");
+    EXPECT_EQ(run("createNode joint -n arm"), "arm1") << "a taken name is counted up";
+    EXPECT_EQ(run("createNode joint -n arm -shared"), "arm") << "-shared finds the node";
+    EXPECT_EQ(
+        run("createNode transform -n group -skipSelect; stringArrayToString(`ls -sl`, \" \")"),
+        "arm1")
+        << "the last node made without -skipSelect stays selected";
+    EXPECT_EQ(run("select -r arm; select -add group; stringArrayToString(`ls -selection`, \" \")"),
+              "arm group");
+    EXPECT_EQ(run("stringArrayToString(`ls \"arm*\" \"gr*p\"`, \" \")"), "arm arm1 group");
+    EXPECT_EQ(run("size(`ls -type joint \"*1\"`)"), "1");
+    EXPECT_EQ(run("nodeType group"), "transform");
+    EXPECT_EQ(failure("nodeType ghost"), "nodeType: no object matches name: ghost");
+    EXPECT_EQ(failure("rename arm \"1bad\""), "rename: '1bad' is not a valid name.");
+    EXPECT_EQ(failure("createNode joint -parent time1"),
+              "createNode: time1 is not a transform or joint.");
+    // joint: a chain under the selection, orientation, rotation order, queries.
+    run("select -clear; joint -n j1 -p 1 0 0; joint -n j2 -p 1 2 0 -orientation 0 0 90 "
+        "-rotationOrder zyx");
+    EXPECT_EQ(run("stringArrayToString(`getAttr j2.translate`, \" \")"), "0 2 0");
+    EXPECT_EQ(run("stringArrayToString(`getAttr j2.jointOrient`, \" \")"), "0 0 90");
+    EXPECT_EQ(run("getAttr j2.rotateOrder"), "5");
+    EXPECT_EQ(run("stringArrayToString(`joint -q -position j2`, \" \")"), "1 2 0");
+    EXPECT_EQ(run("joint -q -exists j2") + run("joint -q -exists group"), "10");
+    run("joint -e -n knee -p 3 0 0 j2");
+    expectPosition("knee", 3, 0, 0);
+    EXPECT_EQ(failure("joint -rotationOrder abc"), "Invalid rotation order: abc");
+    EXPECT_EQ(failure("joint -e -p 0 0 0 group"), "joint: group is not a joint.");
+    // -position is a world position also under a turned parent; joint
+    // orient turns what lies below the joint.
+    run("select -r knee; joint -n toe -p 3 1 0");
+    expectPosition("toe", 3, 1, 0);
+    EXPECT_EQ(run("float $t[] = `getAttr toe.translate`;"
+                  "($t[0] - 1) * ($t[0] - 1) + $t[1] * $t[1] + $t[2] * $t[2] < 1e-9"),
+              "1");
+    run("setAttr knee.jointOrient 0 0 0");
+    expectPosition("toe", 4, 0, 0);
+}
+
 }  // namespace

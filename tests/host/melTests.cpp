@@ -156,4 +156,48 @@ TEST_F(Mel, ProceduresAreFoundOnTheScriptPathAndFilesNameTheirErrors) {
               "Cannot find file \"noSuchFile.mel\" for source statement.");
 }
 
+TEST_F(Mel, NumbersWordsAndStringsAsTheLexerReadsThem) {
+    EXPECT_EQ(run("1e3 + .5 + 2.5e-1"), "1000.75");
+    EXPECT_EQ(run("0.1 + 0.2"), "0.3") << "floats print without noise digits";
+    EXPECT_EQ(run("1.0 * 4"), "4") << "nor trailing zeros";
+    EXPECT_EQ(run("size(\"a;b}c\")"), "5") << "separators inside quotes belong to the text";
+    EXPECT_EQ(run("string $s = \"line\\\ncontinued\"; $s"), "linecontinued");
+    run("global proc string words(string $a, string $b, string $c) { return $a + \"|\" + $b + "
+        "\"|\" + $c; }");
+    EXPECT_EQ(run("words node.attr[3] -1 |root|child"), "node.attr[3]|-1||root|child")
+        << "bare words run to the next blank; -1 is a number";
+    EXPECT_EQ(run("words -flagLike \"quoted word\" ..;"), "-flagLike|quoted word|..");
+    EXPECT_EQ(failure("print 1 @ 2"), "line 1: Syntax error near '@'") << "not a bare word";
+    EXPECT_EQ(failure("int $x = 1 \\ 2;"), "line 1: Syntax error: unexpected '\\'");
+    EXPECT_EQ(failure("/* never closed"), "line 1: Syntax error: unterminated comment");
+    EXPECT_EQ(failure("$ = 3"), "line 1: Syntax error: '$' without a variable name");
+}
+
+TEST_F(Mel, ArraysAndTypesAcrossProcedures) {
+    run("global proc float[] halves(int $v[]) { float $r[]; int $i;"
+        "  for ($i = 0; $i < size($v); $i++) $r[$i] = $v[$i] / 2.0; return $r; }"
+        "global proc int total(float $v[]) { int $t = 0; float $x; for ($x in $v) $t += $x;"
+        "  return $t; }");
+    EXPECT_EQ(run("float $h[] = halves({3, 5}); $h[0] + $h[1]"), "4");
+    EXPECT_EQ(run("total(halves({4, 6, 9}))"), "9") << "float to int on +=: 2, then 5, then 9";
+    EXPECT_EQ(run("total({1, 2})"), "3") << "an int array literal passed as float[]";
+    EXPECT_EQ(failure("total(3)"),
+              "Invalid argument 1 on call to total: expected float[], got int.");
+    EXPECT_EQ(failure("string $s[] = {\"a\"}; int $n = $s;"),
+              "Cannot convert data of type string[] to type int.");
+    EXPECT_EQ(failure("int $n = 3; $n[0] = 1;"), "\"$n\" is not an array.");
+    EXPECT_EQ(failure("int $a[]; $a[-1] = 1;"), "Array index out of range: -1.");
+    EXPECT_EQ(failure("int $a[] = {{1}, 2};"), "Arrays cannot hold arrays.");
+    EXPECT_EQ(run("string $mixed[] = {1, \"b\", 2.5}; $mixed[0] + $mixed[2]"), "12.5");
+    EXPECT_EQ(failure("int $i = \"seven\";"),
+              "Cannot convert data of type string to type int: \"seven\".");
+    EXPECT_EQ(failure("global proc int noValue() { return; } noValue()"),
+              "Procedure noValue must return a value.");
+    // A procedure defined again replaces the old one.
+    run("global proc int version() { return 1; }");
+    run("global proc int version() { return 2; }");
+    EXPECT_EQ(run("version()"), "2");
+    EXPECT_EQ(failure("global proc loop() { loop; } loop"), "Stack overflow in call to loop.");
+}
+
 }  // namespace

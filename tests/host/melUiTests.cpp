@@ -109,4 +109,38 @@ TEST_F(MelUi, CommandErrors) {
               "textScrollList: no item 'missing'.");
 }
 
+TEST_F(MelUi, DefaultParentsNamesAndQueries) {
+    EXPECT_EQ(run("window"), "window1");
+    EXPECT_EQ(run("columnLayout"), "window1|columnLayout1");
+    EXPECT_EQ(run("button"), "window1|columnLayout1|button1");
+    EXPECT_EQ(run("button"), "window1|columnLayout1|button2");
+    EXPECT_EQ(run("button -q -label button2"), "button2") << "a label defaults to the name";
+    EXPECT_EQ(run("rowLayout -numberOfColumns 2 row"), "window1|columnLayout1|row");
+    EXPECT_EQ(run("setParent -q"), "window1|columnLayout1|row");
+    EXPECT_EQ(run("setParent columnLayout1"), "window1|columnLayout1");
+    EXPECT_EQ(run("setParent columnLayout1"), "") << "no change, no name";
+    run("text -parent row inRow");
+    EXPECT_EQ(run("stringArrayToString(`rowLayout -q -childArray row`, \" \")"), "inRow");
+    EXPECT_EQ(run("text -q -fullPathName inRow"), "window1|columnLayout1|row|inRow");
+    EXPECT_EQ(run("text -q -parent inRow"), "window1|columnLayout1|row");
+    EXPECT_EQ(run("button -q -enable button1") + run("window -q -visible window1"), "10");
+    EXPECT_EQ(run("size(`window -q -widthHeight window1`)"), "0");
+    run("window -e -widthHeight 300 200 window1");
+    EXPECT_EQ(run("int $wh[] = `window -q -widthHeight window1`; $wh[0] + \"x\" + $wh[1]"),
+              "300x200");
+    EXPECT_EQ(run("setParent -topLevel; setParent -q"), "");
+    EXPECT_EQ(failure("text orphan"), "text: no window or layout to put it in.");
+    run("window w2; columnLayout inner; setParent ..; setParent -q");
+    EXPECT_EQ(run("setParent -q"), "w2") << "up one level from the layout";
+    run("deleteUI -layout inner");
+    EXPECT_EQ(run("setParent -q"), "w2");
+    EXPECT_EQ(failure("deleteUI -window inner2"), "deleteUI: object 'inner2' not found.");
+    EXPECT_EQ(failure("deleteUI -layout w2"), "deleteUI: object 'w2' is a window.");
+    EXPECT_EQ(failure("window window1"), "Object's name 'window1' is not unique.");
+    EXPECT_EQ(failure("button -query -label -command button1"),
+              "button: a query needs exactly one flag.");
+    EXPECT_EQ(failure("button -q -e -label button1"), "button: query and edit cannot be combined.");
+    EXPECT_EQ(failure("button -label a -label b"), "button: flag '-label' can only be used once.");
+}
+
 }  // namespace

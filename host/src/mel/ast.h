@@ -11,6 +11,7 @@ namespace mayahost {
 namespace mel {
 
 struct Node;
+struct Unit;
 using NodePtr = std::shared_ptr<Node>;
 
 struct Node {
@@ -64,6 +65,7 @@ struct Procedure {
     std::vector<Parameter> parameters;
     NodePtr body;
     std::string file;
+    const Unit* unit = nullptr;  // the text that defines it (its local procs)
 };
 using ProcedurePtr = std::shared_ptr<Procedure>;
 

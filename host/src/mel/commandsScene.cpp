@@ -277,8 +277,8 @@ Value jointCommand(const Invocation& call) {
     if (flags.has("position")) {
         std::vector<double> p = triple("position");
         if (!flags.has("relative") && parent) {
-            const auto origin = worldPosition(parent);
-            for (int k = 0; k < 3; ++k) p[k] -= origin[k];
+            const auto local = toLocal(parent, {p[0], p[1], p[2]});
+            p.assign(local.begin(), local.end());
         }
         writePlug({joint, type.find("translate"), -1}, p);
     }

@@ -82,12 +82,14 @@ void addScriptCommands(Interpreter& mel) {
         throw MelError("size: the argument must be an array or a string.");
     });
     mel.addCommand("stringArrayToString", [](const Invocation& call) {
-        if (call.args.size() != 2 || call.args[0].type != Type::kStringArray) {
+        // Its parameter is string[]: other arrays convert as for any procedure.
+        if (call.args.size() != 2 || !isArray(call.args[0].type)) {
             throw MelError("stringArrayToString: a string array and a separator are needed.");
         }
+        const Value strings = convert(call.args[0], Type::kStringArray);
         std::string out;
-        for (std::size_t k = 0; k < call.args[0].items.size(); ++k) {
-            out += (k > 0 ? call.args[1].asString() : "") + call.args[0].items[k].s;
+        for (std::size_t k = 0; k < strings.items.size(); ++k) {
+            out += (k > 0 ? call.args[1].asString() : "") + strings.items[k].s;
         }
         return Value::ofString(out);
     });

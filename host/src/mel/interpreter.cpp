@@ -128,8 +128,11 @@ std::string Interpreter::findScript(const std::string& name) const {
 }
 
 Value Interpreter::runUnit(const std::shared_ptr<Unit>& unit) {
-    mUnits.push_back(unit);
+    // Texts that define procedures stay for their bodies; the many command
+    // texts that only call go when done.
+    if (!unit->procedures.empty()) mUnits.push_back(unit);
     for (const ProcedurePtr& proc : unit->procedures) {
+        proc->unit = unit.get();
         if (proc->global) mProcedures[proc->name] = proc;
     }
     Frame frame;
@@ -182,12 +185,7 @@ Value Interpreter::callProcedure(const Procedure& proc, std::vector<Value> args)
     if (mDepth >= kMaxDepth) throw MelError("Stack overflow in call to " + proc.name + ".");
     Frame frame;
     frame.procedure = &proc;
-    frame.unit = mFrames.empty() ? nullptr : mFrames.back().unit;
-    for (const auto& unit : mUnits) {
-        for (const ProcedurePtr& p : unit->procedures) {
-            if (p.get() == &proc) frame.unit = unit.get();
-        }
-    }
+    frame.unit = proc.unit;
     frame.scopes.emplace_back();
     for (std::size_t k = 0; k < args.size(); ++k) {
         const Parameter& p = proc.parameters[k];

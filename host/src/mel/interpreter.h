@@ -71,7 +71,7 @@ private:
     std::map<std::string, ProcedurePtr> mProcedures;
     std::map<std::string, VariablePtr> mGlobals;
     std::deque<Frame> mFrames;                  // references to a frame outlive calls
-    std::vector<std::shared_ptr<Unit>> mUnits;  // keep procedure bodies alive
+    std::vector<std::shared_ptr<Unit>> mUnits;  // texts defining procedures
     int mDepth = 0;
 
     Value runUnit(const std::shared_ptr<Unit>& unit);

@@ -387,6 +387,17 @@ std::array<double, 3> worldPosition(const std::shared_ptr<NodeData>& node) {
     return {m[3], m[7], m[11]};
 }
 
+std::array<double, 3> toLocal(const std::shared_ptr<NodeData>& node,
+                              const std::array<double, 3>& world) {
+    double m[16];
+    worldMatrix(node, m, 0);
+    // Rigid: the inverse is the transposed rotation after the translation.
+    const double d[3] = {world[0] - m[3], world[1] - m[7], world[2] - m[11]};
+    std::array<double, 3> local{};
+    for (int i = 0; i < 3; ++i) local[i] = m[i] * d[0] + m[4 + i] * d[1] + m[8 + i] * d[2];
+    return local;
+}
+
 std::vector<std::weak_ptr<NodeData>>& selection() {
     return state().selection;
 }

@@ -55,6 +55,10 @@ std::shared_ptr<detail::NodeData> parentOf(const detail::NodeData& child);
 bool isDag(const detail::NodeData& node);
 
 std::array<double, 3> worldPosition(const std::shared_ptr<detail::NodeData>& node);
+// A world position in the local space of the node (its parent's space plus
+// its own transform): where a child at that position sits.
+std::array<double, 3> toLocal(const std::shared_ptr<detail::NodeData>& node,
+                              const std::array<double, 3>& world);
 
 // Selection, for joint chains.
 std::vector<std::weak_ptr<detail::NodeData>>& selection();
