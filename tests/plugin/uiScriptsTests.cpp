@@ -47,6 +47,7 @@ TEST_F(UiScripts, DevicesGetFreeIdsAndPortsAndTheirPanelsFollowTheNodes) {
     EXPECT_EQ(mayahost::windows(), (std::vector<std::string>{"zemoriPanel0", "zemoriPanel1"}));
     EXPECT_EQ(mayahost::control("zemoriPanel1").label, "Zemori Device 1");
     EXPECT_EQ(mayahost::control("zemoriPort1").value, 12352);
+    EXPECT_EQ(mayahost::control("zemoriDeviceId1").label, "1");
     // A freed id is the next one given.
     ASSERT_TRUE(mayahost::setInt(first, "deviceId", 7));
     EXPECT_EQ(mayahost::getInt(pressShelfButton(), "deviceId"), 0);
