@@ -1,8 +1,7 @@
-// Running commands: plug-in commands, the built-in UI procedures and MEL's
-// error; the idle queue; MGlobal, MPxCommand and MArgList.
+// Running commands through the MEL runner; the idle queue; MGlobal,
+// MPxCommand and MArgList.
 #include "hostState.h"
-
-#include <mayahost/melParser.h>
+#include "mel/interpreter.h"
 
 #include <maya/MArgList.h>
 #include <maya/MGlobal.h>
@@ -10,12 +9,10 @@
 #include <maya/MSelectionList.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 
-using mayahost::MelArgument;
-using mayahost::MelCall;
 using mayahost::detail::Access;
+using mayahost::mel::Value;
 
 namespace mayahost {
 namespace detail {
@@ -31,103 +28,10 @@ CommandResult& lastResult() {
     return result;
 }
 
-enum class Param { kInt, kString };
-
-struct BuiltIn {
-    const char* name;
-    std::vector<Param> params;
-};
-
-const std::vector<BuiltIn>& builtIns() {
-    static const std::vector<BuiltIn> table = {
-        {"displayMessage", {Param::kString, Param::kInt}},
-        {"enableBindButton", {Param::kInt, Param::kInt}},
-        {"updateLiveCheckbox", {Param::kInt, Param::kInt}},
-        {"displayAvailableIPs", {Param::kString, Param::kInt}},
-        {"cleanUpUI", {}},
-        {"createZemoriShelf", {}},
-        {"error", {Param::kString}},
-    };
-    return table;
-}
-
-int intOf(const MelArgument& a) {
-    return static_cast<int>(std::strtod(a.text.c_str(), nullptr));
-}
-
-MStatus runBuiltIn(const BuiltIn& proc, const MelCall& call) {
-    if (call.arguments.size() != proc.params.size()) {
-        recordError("Wrong number of arguments on call to " + call.procedure + ".");
-        return MStatus::kFailure;
-    }
-    for (std::size_t k = 0; k < proc.params.size(); ++k) {
-        if (proc.params[k] == Param::kInt && call.arguments[k].kind == MelArgument::Kind::kString) {
-            recordError("Invalid argument " + std::to_string(k + 1) + " on call to " +
-                        call.procedure + ": \"" + call.arguments[k].text + "\" is not a number.");
-            return MStatus::kFailure;
-        }
-    }
-    const auto& a = call.arguments;
-    const std::string name = call.procedure;
-    if (name == "error") {
-        recordError(a[0].text);
-        return MStatus::kFailure;
-    }
-    Records& r = host().records;
-    std::lock_guard<std::mutex> lock(r.mutex);
-    if (name == "displayMessage") {
-        auto& panel = r.panels[intOf(a[1])];
-        panel.exists = true;
-        panel.status = a[0].text;
-        ++panel.statusUpdates;
-    } else if (name == "enableBindButton") {
-        auto& panel = r.panels[intOf(a[0])];
-        panel.exists = true;
-        panel.bind = intOf(a[1]) != 0;
-    } else if (name == "updateLiveCheckbox") {
-        auto& panel = r.panels[intOf(a[0])];
-        panel.exists = true;
-        panel.live = intOf(a[1]) != 0;
-    } else if (name == "displayAvailableIPs") {
-        auto& panel = r.panels[intOf(a[1])];
-        panel.exists = true;
-        panel.ipList = a[0].text;
-        ++panel.ipUpdates;
-    } else if (name == "cleanUpUI") {
-        ++r.cleanUps;
-    } else if (name == "createZemoriShelf") {
-        ++r.shelves;
-    }
-    return MStatus::kSuccess;
-}
-
-MStatus runCall(const MelCall& call) {
-    Host& h = host();
-    auto command = h.commands.find(call.procedure);
-    if (command != h.commands.end()) {
-        void* created = command->second.creator != nullptr ? command->second.creator() : nullptr;
-        if (created == nullptr) return MStatus::kFailure;
-        auto* object = static_cast<MPxCommand*>(created);
-        MArgList args;
-        for (const MelArgument& a : call.arguments) Access::args(args).push_back(a.text);
-        MStatus status = object->doIt(args);
-        delete object;
-        return status;
-    }
-    for (const BuiltIn& proc : builtIns()) {
-        if (call.procedure == proc.name) return runBuiltIn(proc, call);
-    }
-    recordError("Cannot find procedure \"" + call.procedure + "\".");
-    return MStatus::kFailure;
-}
-
 }  // namespace
 
 bool isBuiltInProcedure(const std::string& name) {
-    for (const BuiltIn& proc : builtIns()) {
-        if (name == proc.name) return true;
-    }
-    return false;
+    return mel::interpreter().isCommand(name);
 }
 
 void recordError(const std::string& line) {
@@ -144,24 +48,17 @@ void recordInfo(const std::string& line) {
     if (r.echo) std::cout << line << std::endl;
 }
 
-MStatus runCommand(const std::string& text) {
+MStatus runCommand(const std::string& text, Value* result) {
     {
         Records& r = host().records;
         std::lock_guard<std::mutex> lock(r.mutex);
         r.commands.push_back(text);
     }
-    std::vector<MelCall> calls;
-    std::string error;
-    if (!parseMel(text, calls, &error)) {
-        recordError(error);
-        return MStatus::kFailure;
-    }
-    lastResult() = CommandResult();
-    for (const MelCall& call : calls) {
-        MStatus status = runCall(call);
-        if (!status) return status;
-    }
-    return MStatus::kSuccess;
+    return mel::interpreter().run(text, result) ? MStatus::kSuccess : MStatus::kFailure;
+}
+
+MStatus runCommand(const std::string& text) {
+    return runCommand(text, nullptr);
 }
 
 void setCommandResult(const std::string& text, double number) {
@@ -196,6 +93,25 @@ std::string numberText(double value) {
     return buffer;
 }
 
+// Runs the text; the value of its last statement goes to `out` converted.
+template <class T, class Convert>
+MStatus runWithResult(const MString& command, T& out, Convert convert) {
+    const std::string& text = Access::text(command);
+    if (!mayahost::detail::graphEditAllowed("MGlobal::executeCommand", "\"" + text + "\"")) {
+        return MStatus::kFailure;
+    }
+    Value value;
+    MStatus status = mayahost::detail::runCommand(text, &value);
+    if (status) {
+        try {
+            out = convert(value);
+        } catch (const mayahost::mel::MelError&) {
+            return MStatus::kInvalidParameter;
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 MAYAHOST_NS_OPEN
@@ -210,16 +126,23 @@ MStatus MGlobal::sourceFile(const MString& fileName) {
     const std::string& name = Access::text(fileName);
     if (!mayahost::detail::graphEditAllowed("MGlobal::sourceFile", name)) return MStatus::kFailure;
     if (name.empty()) return MStatus::kInvalidParameter;
-    for (const std::string& folder : h.scriptPath) {
-        std::string path = folder.empty() ? name : folder + "/" + name;
-        std::ifstream file(path);
-        if (!file) continue;
+    auto& mel = mayahost::mel::interpreter();
+    const std::string path = mel.findScript(name);
+    if (path.empty()) {
+        mayahost::detail::recordError("Cannot find file \"" + name + "\" for source statement.");
+        return MStatus::kNotFound;
+    }
+    {
         std::lock_guard<std::mutex> lock(h.records.mutex);
         h.records.sourced.push_back(path);
-        return MStatus::kSuccess;
     }
-    mayahost::detail::recordError("Cannot find file \"" + name + "\" for source statement.");
-    return MStatus::kNotFound;
+    try {
+        mel.sourcePath(path);
+    } catch (const mayahost::mel::MelError& error) {
+        if (error.what()[0] != '\0') mayahost::detail::recordError(error.what());
+        return MStatus::kFailure;
+    }
+    return MStatus::kSuccess;
 }
 
 MStatus MGlobal::executeCommandOnIdle(const MString& command, bool) {
@@ -234,21 +157,16 @@ MStatus MGlobal::executeCommand(const MString& command, bool, bool) {
 }
 
 MStatus MGlobal::executeCommand(const MString& command, int& result, bool, bool) {
-    MStatus status = runImmediately(command);
-    if (status) result = static_cast<int>(mayahost::detail::commandResultNumber());
-    return status;
+    return runWithResult(command, result, [](const Value& v) { return v.asInt(); });
 }
 
 MStatus MGlobal::executeCommand(const MString& command, double& result, bool, bool) {
-    MStatus status = runImmediately(command);
-    if (status) result = mayahost::detail::commandResultNumber();
-    return status;
+    return runWithResult(command, result, [](const Value& v) { return v.asFloat(); });
 }
 
 MStatus MGlobal::executeCommand(const MString& command, MString& result, bool, bool) {
-    MStatus status = runImmediately(command);
-    if (status) result = mayahost::detail::commandResultText().c_str();
-    return status;
+    return runWithResult(command, result,
+                         [](const Value& v) { return MString(v.asString().c_str()); });
 }
 
 void MGlobal::displayInfo(const MString& theMessage) {
@@ -316,11 +234,9 @@ unsigned int MArgList::length(MStatus* ReturnStatus) const {
 }
 
 int MArgList::asInt(unsigned int index, MStatus* ReturnStatus) const {
-    MelArgument::Kind kind = MelArgument::Kind::kString;
-    std::vector<MelCall> calls;
-    bool number = index < mArgs.size() && mayahost::parseMel("x " + mArgs[index], calls) &&
-                  calls.size() == 1 && calls[0].arguments.size() == 1 &&
-                  (kind = calls[0].arguments[0].kind) == MelArgument::Kind::kInt;
+    mayahost::mel::Type kind = mayahost::mel::Type::kString;
+    const bool number = index < mArgs.size() && mayahost::mel::numberText(mArgs[index], &kind) &&
+                        kind == mayahost::mel::Type::kInt;
     if (ReturnStatus != nullptr) {
         *ReturnStatus = number ? MStatus::kSuccess : MStatus::kInvalidParameter;
     }
@@ -328,10 +244,7 @@ int MArgList::asInt(unsigned int index, MStatus* ReturnStatus) const {
 }
 
 double MArgList::asDouble(unsigned int index, MStatus* ReturnStatus) const {
-    std::vector<MelCall> calls;
-    bool number = index < mArgs.size() && mayahost::parseMel("x " + mArgs[index], calls) &&
-                  calls.size() == 1 && calls[0].arguments.size() == 1 &&
-                  calls[0].arguments[0].kind != MelArgument::Kind::kString;
+    const bool number = index < mArgs.size() && mayahost::mel::numberText(mArgs[index], nullptr);
     if (ReturnStatus != nullptr) {
         *ReturnStatus = number ? MStatus::kSuccess : MStatus::kInvalidParameter;
     }

@@ -1,5 +1,7 @@
 // The host's own interface for tests and tools, and the built-in node types.
 #include "hostState.h"
+#include "mel/interpreter.h"
+#include "mel/scene.h"
 
 #include <mayahost/host.h>
 
@@ -20,24 +22,7 @@ namespace mayahost {
 namespace detail {
 
 void registerBuiltInTypes(Host& h) {
-    auto transform = std::make_shared<NodeType>();
-    transform->name = "transform";
-    transform->builtIn = true;
-    transform->fnType = MFn::kTransform;
-    transform->kind = MPxNode::kTransformNode;
-    for (const char* name :
-         {"translateX", "translateY", "translateZ", "rotateX", "rotateY", "rotateZ"}) {
-        auto attribute = std::make_shared<AttributeData>();
-        attribute->name = name;
-        attribute->shortName =
-            std::string(name[0] == 't' ? "t" : "r") + name[std::strlen(name) - 1];
-        attribute->shortName.back() = static_cast<char>(attribute->shortName.back() - 'A' + 'a');
-        attribute->numericType = MFnNumericData::kDouble;
-        attribute->keyable = true;
-        attribute->added = true;
-        transform->attributes.push_back(attribute);
-    }
-    h.types[transform->name] = transform;
+    mel::registerDagTypes(h);
     static const MFn::Type kCurveFn[] = {
         MFn::kAnimCurveTimeToAngular,     MFn::kAnimCurveTimeToDistance,
         MFn::kAnimCurveTimeToTime,        MFn::kAnimCurveTimeToUnitless,
@@ -127,9 +112,6 @@ void reset() {
         h.records.infos.clear();
         h.records.commands.clear();
         h.records.sourced.clear();
-        h.records.panels.clear();
-        h.records.shelves = 0;
-        h.records.cleanUps = 0;
         h.records.echo = echo;
     }
     {
@@ -145,6 +127,7 @@ void reset() {
     h.currentTime = 0.0;
     h.playing.store(false);
     h.graceMilliseconds.store(2000);
+    mel::interpreter().clear();
 }
 
 MObject createNode(const std::string& typeName, std::string* name, MStatus* status) {
@@ -334,22 +317,6 @@ void setResourcePath(const std::vector<std::string>& folders) {
     detail::host().resourcePath = folders;
 }
 
-PanelState panelState(int deviceId) {
-    auto& r = detail::host().records;
-    std::lock_guard<std::mutex> lock(r.mutex);
-    PanelState state;
-    auto it = r.panels.find(deviceId);
-    if (it == r.panels.end()) return state;
-    state.exists = it->second.exists;
-    state.status = it->second.status;
-    state.bindButtonEnabled = it->second.bind;
-    state.liveChecked = it->second.live;
-    state.ipList = it->second.ipList;
-    state.statusUpdates = it->second.statusUpdates;
-    state.ipListUpdates = it->second.ipUpdates;
-    return state;
-}
-
 #define MAYAHOST_RECORD_READER(function, field)    \
     std::vector<std::string> function() {          \
         auto& r = detail::host().records;          \
@@ -361,18 +328,6 @@ MAYAHOST_RECORD_READER(infoLines, infos)
 MAYAHOST_RECORD_READER(commandLog, commands)
 MAYAHOST_RECORD_READER(sourcedScripts, sourced)
 #undef MAYAHOST_RECORD_READER
-
-int shelfCreations() {
-    auto& r = detail::host().records;
-    std::lock_guard<std::mutex> lock(r.mutex);
-    return r.shelves;
-}
-
-int uiCleanUps() {
-    auto& r = detail::host().records;
-    std::lock_guard<std::mutex> lock(r.mutex);
-    return r.cleanUps;
-}
 
 void setEchoToConsole(bool echo) {
     auto& r = detail::host().records;

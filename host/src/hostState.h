@@ -1,5 +1,5 @@
 // The host's internal state: node types, nodes and their values, the idle
-// queue, the command table and the records the UI procedures keep. Private
+// queue, the command table and the records of errors, lines and commands. Private
 // to the host library.
 #pragma once
 
@@ -34,6 +34,9 @@
 #include <vector>
 
 namespace mayahost {
+namespace mel {
+struct Value;
+}
 namespace detail {
 
 struct ObjectData : std::enable_shared_from_this<ObjectData> {
@@ -173,18 +176,6 @@ struct Records {
     std::vector<std::string> infos;
     std::vector<std::string> commands;
     std::vector<std::string> sourced;
-    struct Panel {
-        bool exists = false;
-        std::string status;
-        bool bind = false;
-        bool live = false;
-        std::string ipList;
-        int statusUpdates = 0;
-        int ipUpdates = 0;
-    };
-    std::map<int, Panel> panels;
-    int shelves = 0;
-    int cleanUps = 0;
     bool echo = false;
 };
 
@@ -343,17 +334,16 @@ const char* curveTypeName(int curveType);
 // Queues a task for idle processing and wakes a thread waiting for one (any thread).
 void queueIdleTask(IdleTask task);
 
-// Commands (commands.cpp, mel.cpp).
+// Commands (commands.cpp, mel/).
 MStatus runCommand(const std::string& text);
+// Also gives the value of the text's last statement.
+MStatus runCommand(const std::string& text, mel::Value* result);
 bool isBuiltInProcedure(const std::string& name);
 void setCommandResult(const std::string& text, double number);
 const std::string& commandResultText();
 double commandResultNumber();
 void recordError(const std::string& line);
 void recordInfo(const std::string& line);
-
-// Resources (stringResources.cpp).
-void loadResourceFile(const std::string& name, const std::string& pluginFolder);
 
 // Plug-in objects (plugin.cpp).
 std::shared_ptr<PluginData> pluginData(const MObject& object);

@@ -1,5 +1,6 @@
 // MFnPlugin registrations and scene messages.
 #include "hostState.h"
+#include "mel/interpreter.h"
 
 #include <mayahost/host.h>
 
@@ -222,7 +223,14 @@ MStatus MFnPlugin::registerUIStrings(MInitializeFunction registerMStringResource
         MStatus registered = registerMStringResources();
         if (!registered) return registered;
     }
-    mayahost::detail::loadResourceFile(name, plugin->loadPath);
+    // Then the MEL procedure, found as any procedure is (<name>.mel on the
+    // script path); missing, it fails the call as in Maya.
+    try {
+        mayahost::mel::interpreter().call(name, {});
+    } catch (const mayahost::mel::MelError& error) {
+        if (error.what()[0] != '\0') mayahost::detail::recordError(error.what());
+        return MStatus::kFailure;
+    }
     return MStatus::kSuccess;
 }
 

@@ -6,6 +6,7 @@
 #include "tools/lib/takeComparison.h"
 #include "tools/recorder/headlessRecorder.h"
 
+#include "tests/e2e/e2eSupport.h"
 #include "tests/tools/mayaAsciiReader.h"
 
 #include "platform/sockets.h"
@@ -18,28 +19,6 @@
 namespace ztools {
 namespace {
 
-const BvhMotion& source() {
-    static const BvhMotion motion = [] {
-        BvhMotion m;
-        std::string error;
-        EXPECT_TRUE(readBvhFile(std::string(ZEMORI_DATA_DIR) + "/131_01.bvh", m, error)) << error;
-        return m;
-    }();
-    return motion;
-}
-
-// A port nobody holds right now: the node binds it itself, so the test can
-// only ask the system for a free one and hand it on.
-int freePort() {
-    platform::socketStartup();
-    const platform::SocketHandle s = platform::openUdpSocket();
-    platform::bindAnyAddress(s, 0);
-    const int port = platform::boundPort(s);
-    platform::closeSocket(s);
-    platform::socketCleanup();
-    return port;
-}
-
 struct StreamRun {
     RecordedTake take;
     std::vector<int> received;
@@ -51,9 +30,10 @@ struct StreamRun {
 
 // Streams `seconds` of the take at `fps` while recording it.
 StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns = false,
-                          double recordSeconds = 0.0) {
+                          double recordSeconds = 0.0, bool throughUi = false) {
     StreamRun run;
     RecorderOptions options;
+    options.ui = throughUi;
     options.modulePrefix = ZEMORI_E2E_PREFIX;
     options.port = freePort();
     options.progress = false;
@@ -70,20 +50,12 @@ StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns
     send.fps = fps;
     send.dropEvery = dropEvery;
     send.flipSigns = flipSigns;
-    CaptureTake take;
-    EXPECT_TRUE(takeFromBvh(source(), fps, kCmuUnitCm, seconds, take, error)) << error;
+    TakeSender sender(send, seconds);
     std::atomic<bool> stop{false};
-    std::thread sender([&] {
-        std::string sendError;
-        auto destination = UdpDestination::open("127.0.0.1", send.port, sendError);
-        if (!destination) return;
-        RealTimePacer pacer;
-        streamTake(take, send, *destination, &pacer, nullptr, &stop, run.sent, sendError);
-    });
     const bool ok = recorder.waitForSkeleton(stop, error) && recorder.characterize(stop, error) &&
                     recorder.record(stop, nullptr, error) && recorder.finish(run.take, error);
-    stop.store(true);
     sender.join();
+    run.sent = sender.stats();
     EXPECT_TRUE(ok) << error;
     run.received = recorder.receivedFrames();
     run.counts = recorder.counts();
@@ -94,9 +66,7 @@ StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns
 
 class StreamRecord : public ::testing::TestWithParam<int> {};
 
-TEST_P(StreamRecord, RecordedTakeReproducesTheSourceFrameByFrame) {
-    const int fps = GetParam();
-    const StreamRun run = streamAndRecord(fps, 2.5, 0);
+void expectFrameByFrame(const StreamRun& run, int fps) {
     ASSERT_EQ(run.take.curves.size(), 162u);
     EXPECT_EQ(run.senderRate, fps);
     EXPECT_EQ(run.take.fps, fps);
@@ -121,6 +91,16 @@ TEST_P(StreamRecord, RecordedTakeReproducesTheSourceFrameByFrame) {
     EXPECT_LT(c.maxPositionCm, 0.01);
     EXPECT_LT(c.maxRootCm, 0.01);
     EXPECT_LT(c.maxRotationDeg, 0.01);
+}
+
+TEST_P(StreamRecord, RecordedTakeReproducesTheSourceFrameByFrame) {
+    expectFrameByFrame(streamAndRecord(GetParam(), 2.5, 0), GetParam());
+}
+
+// zemori-record --ui: the shelf button, the panel's port field, Live, Bind
+// and Recording, as a user works them.
+TEST(StreamRecord, ThroughTheShelfAndPanelTheTakeIsTheSame) {
+    expectFrameByFrame(streamAndRecord(50, 2.5, 0, false, 0.0, true), 50);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, StreamRecord, ::testing::Values(30, 50, 60),

@@ -4,6 +4,7 @@
 #include <platform/dynamicLibrary.h>
 
 #include <maya/MGlobal.h>
+#include <mayahost/ui.h>
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,27 @@ namespace {
 class PluginTest : public HostTest {
 protected:
     const std::string mPath = HOST_TEST_PLUGIN_PATH;
+    const std::string mScripts = ::testing::TempDir() + "hostPluginScripts";
+
+    // The plug-in's strings procedure, and cleanUpUI in a file of its own
+    // name, found as Maya finds procedures.
+    void SetUp() override {
+        HostTest::SetUp();
+        std::filesystem::create_directories(mScripts);
+        std::ofstream(mScripts + "/HostTestPluginStrings.mel")
+            << "global proc HostTestPluginStrings() {\n"
+               "    loadPluginLanguageResources(\"HostTestPlugin\", \"HostTestPlugin.pres.mel\");\n"
+               "}\n";
+        std::ofstream(mScripts + "/cleanUpUI.mel")
+            << "global int $gCleanUps = 0;\n"
+               "global proc cleanUpUI() { global int $gCleanUps; $gCleanUps++; }\n";
+        mayahost::setScriptPath({mScripts});
+    }
+    static int cleanUps() {
+        std::string count = "0";
+        mayahost::runMel("global int $gCleanUps; $gCleanUps", &count);
+        return std::stoi(count);
+    }
 
     // The module's folder as an absolute path with forward slashes.
     std::string folder() const {
@@ -34,14 +56,23 @@ TEST_F(PluginTest, LoadCallsInitializeAndKeepsTheLoadPath) {
     EXPECT_FALSE(mayahost::createNode("hostTestDevice").isNull());
 }
 
-TEST_F(PluginTest, UIStringsComeFromTheResourceNextToThePlugin) {
-    std::string resource = folder() + "/HostTestPluginStrings.res";
-    { std::ofstream(resource, std::ios::binary) << "GREETING\tServus\n"; }
+TEST_F(PluginTest, UIStringsProcedureRunsAfterTheFunctionAndMayLocalize) {
+    // A localized session: the resource path holds the language's files.
+    const std::string resources = mScripts + "/de_DE";
+    std::filesystem::create_directories(resources);
+    std::ofstream(resources + "/HostTestPlugin.pres.mel")
+        << "setPluginResource(\"HostTestPlugin\", \"GREETING\", \"Servus\");\n";
+    mayahost::setResourcePath({resources});
     ASSERT_TRUE(mayahost::loadPlugin(mPath));
-    std::remove(resource.c_str());
     MString result;
     ASSERT_TRUE(MGlobal::executeCommand("hostTestLoadPath", result));
     EXPECT_EQ(std::string(result.asChar()), folder() + "|Servus");
+}
+
+TEST_F(PluginTest, MissingUIStringsProcedureFailsTheLoad) {
+    std::filesystem::remove(mScripts + "/HostTestPluginStrings.mel");
+    EXPECT_FALSE(mayahost::loadPlugin(mPath));
+    EXPECT_EQ(mayahost::errorLines().front(), "Cannot find procedure \"HostTestPluginStrings\".");
 }
 
 TEST_F(PluginTest, UnloadRemovesRegistrationsAndFailsWhileNodesExist) {
@@ -76,12 +107,12 @@ TEST_F(PluginTest, NewSceneFiresTheBeforeNewCallback) {
     ASSERT_TRUE(mayahost::loadPlugin(mPath));
     mayahost::createNode("hostTestDevice");
     mayahost::newScene();
-    EXPECT_EQ(mayahost::uiCleanUps(), 1);
+    EXPECT_EQ(cleanUps(), 1);
     EXPECT_TRUE(mayahost::nodeNames().empty());
     ASSERT_TRUE(mayahost::unloadPlugin(mPath));
     // Unloading removed the callback.
     mayahost::newScene();
-    EXPECT_EQ(mayahost::uiCleanUps(), 1);
+    EXPECT_EQ(cleanUps(), 1);
 }
 
 TEST_F(PluginTest, MissingModulesAndEntryPointsFail) {

@@ -1,12 +1,15 @@
 // MString, MStatus reporting and the string resource table.
 #include "hostFixture.h"
 
+#include <mayahost/ui.h>
+
 #include <maya/MStatus.h>
 #include <maya/MString.h>
 #include <maya/MStringResource.h>
 #include <maya/MStringResourceId.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -105,43 +108,67 @@ MStatus registerTwo() {
     return MStringResource::registerString(MStringResourceId("TestModule", "FAREWELL", "Bye"));
 }
 
-TEST_F(StringResources, ResourceFilesReplaceDefaults) {
-    std::string folder = ::testing::TempDir();
-    {
-        std::ofstream file(folder + "/TestStrings.res", std::ios::binary);
-        file << "# localized texts\n"
-             << "@module\tTestModule\n"
-             << "GREETING\tHallo\\tWelt\\n\\\\ \xC3\xBC\r\n"
-             << "\n"
-             << "malformed line without tab\n";
-    }
-    mayahost::setResourcePath({folder});
+// registerUIStrings runs the function, then the MEL procedure, found on the
+// script path by its name; the procedure may load a localized file.
+TEST_F(StringResources, UIStringsProcedureRegistersAndLocalizes) {
+    const std::string folder = ::testing::TempDir() + "stringsPlugin";
+    std::filesystem::create_directories(folder + "/de_DE");
+    std::ofstream(folder + "/TestStrings.mel", std::ios::binary)
+        << "global proc TestStrings() {\n"
+           "    registerPluginResource(\"TestModule\", \"kTitle\", \"Title\");\n"
+           "    loadPluginLanguageResources(\"TestModule\", \"TestModule.pres.mel\");\n"
+           "}\n";
+    std::ofstream(folder + "/de_DE/TestModule.pres.mel", std::ios::binary)
+        << "setPluginResource(\"TestModule\", \"GREETING\", \"Hallo\\tWelt\\n\\\\ \xC3\xBC\");\n"
+           "setPluginResource(\"TestModule\", \"kTitle\", \"Titel\");\n";
+    mayahost::setScriptPath({folder});
     MObject plugin = mayahost::createPluginObject("stringsPlugin", "/nonexistent");
     MFnPlugin fn(plugin);
+
+    // An English session: the defaults, for C++ and MEL alike.
     ASSERT_TRUE(fn.registerUIStrings(registerTwo, "TestStrings"));
     MStatus status;
-    MString greeting =
-        MStringResource::getString(MStringResourceId("TestModule", "GREETING", "x"), status);
+    const MStringResourceId greeting("TestModule", "GREETING", "x");
+    EXPECT_EQ(std::string(MStringResource::getString(greeting, status).asChar()), "Hello");
+    std::string title;
+    ASSERT_TRUE(mayahost::runMel("getPluginResource(\"TestModule\", \"kTitle\")", &title));
+    EXPECT_EQ(title, "Title");
+
+    // A localized one.
+    mayahost::setResourcePath({folder + "/de_DE"});
+    ASSERT_TRUE(fn.registerUIStrings(registerTwo, "TestStrings"));
+    EXPECT_EQ(std::string(MStringResource::getString(greeting, status).asChar()),
+              "Hallo\tWelt\n\\ \xC3\xBC");
     EXPECT_TRUE(status);
-    EXPECT_EQ(std::string(greeting.asChar()), "Hallo\tWelt\n\\ \xC3\xBC");
     EXPECT_EQ(std::string(MStringResource::getString(
                               MStringResourceId("TestModule", "FAREWELL", "x"), status)
                               .asChar()),
               "Bye");
-    std::remove((folder + "/TestStrings.res").c_str());
+    ASSERT_TRUE(mayahost::runMel("getPluginResource \"TestModule\" \"kTitle\"", &title));
+    EXPECT_EQ(title, "Titel");
+    EXPECT_FALSE(mayahost::runMel("getPluginResource \"TestModule\" \"kNever\""));
+    EXPECT_EQ(mayahost::errorLines().back(),
+              "Plug-in resource lookup failed, resource (\"TestModule\",\"kNever\") is not "
+              "registered");
 }
 
-TEST_F(StringResources, FailingRegistrationFunctionStopsRegisterUIStrings) {
+TEST_F(StringResources, FailingRegistrationFunctionOrMissingProcedureFails) {
+    const std::string folder = ::testing::TempDir() + "stringsPluginEmpty";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/Empty.mel") << "global proc Empty() {}\n";
+    mayahost::setScriptPath({folder});
     MObject plugin = mayahost::createPluginObject("stringsPlugin", "/nonexistent");
     MFnPlugin fn(plugin);
-    EXPECT_FALSE(fn.registerUIStrings([] { return MStatus(MS::kFailure); }, "Missing"));
+    EXPECT_FALSE(fn.registerUIStrings([] { return MStatus(MS::kFailure); }, "Empty"));
     mayahost::failRegistration("Blocked");
     EXPECT_FALSE(fn.registerUIStrings(registerTwo, "Blocked"));
     MStatus status;
     MStringResource::getString(MStringResourceId("TestModule", "GREETING", "x"), status);
     EXPECT_EQ(status, MS::kNotFound);
-    // A missing resource file is no failure: the defaults hold.
-    EXPECT_TRUE(fn.registerUIStrings(registerTwo, "Missing"));
+    // No procedure of that name: the call fails, as in Maya.
+    EXPECT_FALSE(fn.registerUIStrings(registerTwo, "Missing"));
+    EXPECT_EQ(mayahost::errorLines().back(), "Cannot find procedure \"Missing\".");
+    EXPECT_TRUE(fn.registerUIStrings(registerTwo, "Empty"));
 }
 
 }  // namespace

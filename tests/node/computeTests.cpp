@@ -48,7 +48,7 @@ TEST_F(ComputeTest, NotLiveFillsOutputsFromTheStoreAndPostsAddresses) {
     }
     EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 4.0f, 1e-4);
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::panelState(0).ipListUpdates, 1);
+    EXPECT_EQ(zemoritest::panelState(0).ipListUpdates, 1);
 }
 
 TEST_F(ComputeTest, RecordsOneSamplePerJointOnlyWhileRecordingAndPlaying) {
@@ -194,7 +194,7 @@ TEST_F(ComputeTest, PlugsThatAreNotOutputsAreLeftAlone) {
     mayahost::setBool(device.object, "live", true);
     mayahost::setDouble(device.object, "time", 2.0);
     mayahost::processIdleEvents();
-    const int ipLists = mayahost::panelState(0).ipListUpdates;
+    const int ipLists = zemoritest::panelState(0).ipListUpdates;
 
     EXPECT_EQ(mayahost::evaluate(device.object, "extraOutput"), MS::kUnknownParameter);
     // No flush, no socket, no IP list.
@@ -202,7 +202,7 @@ TEST_F(ComputeTest, PlugsThatAreNotOutputsAreLeftAlone) {
     EXPECT_TRUE(mayahost::animCurves().empty());
     EXPECT_EQ(device.node->socketHandle(), 0u);
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::panelState(0).ipListUpdates, ipLists);
+    EXPECT_EQ(zemoritest::panelState(0).ipListUpdates, ipLists);
     EXPECT_TRUE(mayahost::isDirty(device.object, "outputTranslations"));
 }
 

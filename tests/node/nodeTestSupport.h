@@ -8,6 +8,7 @@
 #include "ostrevo/ostrevo.h"
 #include "platform/sockets.h"
 #include "plugin/idleWorkCmd.h"
+#include "tests/support/zemoriPanel.h"
 
 #include <gtest/gtest.h>
 
@@ -148,6 +149,7 @@ protected:
                   MS::kSuccess);
         ASSERT_EQ(plugin.registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator),
                   MS::kSuccess);
+        zemoritest::loadUiScripts(true);
     }
 
     void TearDown() override {
@@ -162,6 +164,7 @@ protected:
         EXPECT_EQ(status, MS::kSuccess);
         created.node = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(created.object).userNode());
         EXPECT_NE(created.node, nullptr);
+        zemoritest::openPanel(created.name);
         return created;
     }
 

@@ -54,14 +54,14 @@ TEST_F(ReceiverTest, DefaultPortOpensAndShowsTheAwaitingMessage) {
     EXPECT_EQ(platform::boundPort(device.node->socketHandle()), 12351);
 
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::panelState(0).status, "Awaiting Skeleton Definition");
-    EXPECT_EQ(mayahost::panelState(0).statusUpdates, 1);
+    EXPECT_EQ(zemoritest::panelState(0).status, "Awaiting Skeleton Definition");
+    EXPECT_EQ(zemoritest::panelState(0).statusUpdates, 1);
 
     // Later live evaluations do not repeat it.
     mayahost::setDouble(device.object, "time", 1.0);
     mayahost::evaluate(device.object, "outputTranslations");
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::panelState(0).statusUpdates, 1);
+    EXPECT_EQ(zemoritest::panelState(0).statusUpdates, 1);
 }
 
 TEST_F(ReceiverTest, PortInUseReportsTurnsLiveOffAndLeavesNoSocket) {
@@ -97,8 +97,8 @@ TEST_F(ReceiverTest, PortInUseReportsTurnsLiveOffAndLeavesNoSocket) {
     EXPECT_LT(checkbox, log.size());
     const std::string portInUse =
         "Port in Use. Socket Initialization failed. Try using a different port.";
-    EXPECT_EQ(mayahost::panelState(0).status, portInUse);
-    EXPECT_FALSE(mayahost::panelState(0).liveChecked);
+    EXPECT_EQ(zemoritest::panelState(0).status, portInUse);
+    EXPECT_FALSE(zemoritest::panelState(0).liveChecked);
     const std::vector<std::string> errors = mayahost::errorLines();
     ASSERT_FALSE(errors.empty());
     EXPECT_NE(errors.back().find(portInUse), std::string::npos);
@@ -132,8 +132,8 @@ TEST_F(ReceiverTest, FramesApplyOnlyAfterADefinitionAndBinding) {
     deliver(device, port, skeletonDefinition(0.0f));
     EXPECT_FALSE(device.node->isAwaitingSkeletonDefinition());
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::panelState(0).status, "Data received. Press Bind to Character button");
-    EXPECT_TRUE(mayahost::panelState(0).bindButtonEnabled);
+    EXPECT_EQ(zemoritest::panelState(0).status, "Data received. Press Bind to Character button");
+    EXPECT_TRUE(zemoritest::panelState(0).bindButtonEnabled);
 
     // Frames before binding push the definition's rest pose.
     deliver(device, port, frameData(2, 0.02, 3.0f, 30.0f));
@@ -188,7 +188,7 @@ TEST_F(ReceiverTest, ChangedDefinitionRevokesBindingAndTheSameOneResumesFrames) 
     deliver(device, port, skeletonDefinition(0.0f));
     device.node->setCharacterized(true);
     mayahost::processIdleEvents();
-    const int messages = mayahost::panelState(0).statusUpdates;
+    const int messages = zemoritest::panelState(0).statusUpdates;
 
     // After a silence, the same definition: no message, binding kept.
     setNowMs(7000);
@@ -196,7 +196,7 @@ TEST_F(ReceiverTest, ChangedDefinitionRevokesBindingAndTheSameOneResumesFrames) 
     mayahost::processIdleEvents();
     EXPECT_FALSE(device.node->isAwaitingSkeletonDefinition());
     EXPECT_TRUE(device.node->isCharacterized());
-    EXPECT_EQ(mayahost::panelState(0).statusUpdates, messages);
+    EXPECT_EQ(zemoritest::panelState(0).statusUpdates, messages);
     deliver(device, port, frameData(1, 0.0, 2.0f, 0.0f));
     EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 2.0f, 1e-4);
 
@@ -204,15 +204,15 @@ TEST_F(ReceiverTest, ChangedDefinitionRevokesBindingAndTheSameOneResumesFrames) 
     deliver(device, port, skeletonDefinition(9.0f));
     mayahost::processIdleEvents();
     EXPECT_TRUE(device.node->isCharacterized());
-    EXPECT_EQ(mayahost::panelState(0).statusUpdates, messages);
+    EXPECT_EQ(zemoritest::panelState(0).statusUpdates, messages);
 
     // After a silence, a changed definition revokes the binding.
     setNowMs(9000);
     deliver(device, port, skeletonDefinition(1.0f));
     mayahost::processIdleEvents();
     EXPECT_FALSE(device.node->isCharacterized());
-    EXPECT_TRUE(mayahost::panelState(0).bindButtonEnabled);
-    EXPECT_EQ(mayahost::panelState(0).statusUpdates, messages + 1);
+    EXPECT_TRUE(zemoritest::panelState(0).bindButtonEnabled);
+    EXPECT_EQ(zemoritest::panelState(0).statusUpdates, messages + 1);
     deliver(device, port, frameData(2, 0.02, 6.0f, 0.0f));
     EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 1.0f, 1e-4);
 }
@@ -256,7 +256,7 @@ TEST_F(ReceiverTest, NoFreePoseBufferDropsTheDatagramUnlookedAt) {
     ASSERT_TRUE(popAll(device));
     deliver(device, port, Datagram(16, 'b'));
     EXPECT_TRUE(device.node->isAwaitingSkeletonDefinition());
-    EXPECT_EQ(mayahost::panelState(0).bindButtonEnabled, false);
+    EXPECT_EQ(zemoritest::panelState(0).bindButtonEnabled, false);
 }
 
 TEST_F(ReceiverTest, OversizedDatagramIsDroppedAndReceivingGoesOn) {

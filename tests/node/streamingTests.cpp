@@ -83,14 +83,14 @@ TEST_F(NodeTest, LiveStreamDrivesTheOutputsAndSettlesTheFrameRate) {
     const int startupsWhileLive = platform::socketStartupCount();
     mayahost::setBool(device.object, "live", false);
     mayahost::processIdleEvents();  // evaluations the stream had scheduled
-    const int ipLists = mayahost::panelState(0).ipListUpdates;
+    const int ipLists = zemoritest::panelState(0).ipListUpdates;
     for (int i = 1; i <= 3; ++i) {
         mayahost::setDouble(device.object, "time", i);
         EXPECT_EQ(mayahost::evaluate(device.object, "outputTranslations"), MS::kSuccess);
         EXPECT_EQ(device.node->socketHandle(), 0u);
     }
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::panelState(0).ipListUpdates, ipLists + 3);
+    EXPECT_EQ(zemoritest::panelState(0).ipListUpdates, ipLists + 3);
     EXPECT_EQ(platform::socketStartupCount(), startupsWhileLive - 1);
     EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 3.0f, 1e-4);
     EXPECT_NEAR(outputElement(device, "outputRotations", 0)[2], 30.0f, 1e-3);

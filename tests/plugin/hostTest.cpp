@@ -3,6 +3,7 @@
 #include "plugin/idleWorkCmd.h"
 #include "plugin/messageTable.h"
 #include "plugin/zemoriDidCharacterizeCmd.h"
+#include "tests/support/zemoriPanel.h"
 
 #include <maya/MFnDependencyNode.h>
 // A test is no plug-in: the version data stay the module's own.
@@ -13,6 +14,7 @@
 
 void HostTest::SetUp() {
     mayahost::reset();
+    zemoritest::loadUiScripts(false);
     MObject pluginObject = mayahost::createPluginObject("zemoriTests", ".");
     MFnPlugin plugin(pluginObject, "Corvane Corporation", "1.0.1", "Any");
     ASSERT_TRUE(plugin.registerUIStrings(registerMessageStrings, "ZemoriMayaInitStrings"));
@@ -33,6 +35,7 @@ ZemoriDeviceNode& HostTest::createDeviceNode(int deviceId, MObject* object, std:
     const MObject node = mayahost::createNode("ZemoriDeviceNode", name, &status);
     EXPECT_TRUE(status);
     EXPECT_TRUE(mayahost::setInt(node, "deviceId", deviceId));
+    zemoritest::openPanel(mayahost::nodeName(node));
     if (object != nullptr) *object = node;
     MPxNode* user = MFnDependencyNode(node).userNode();
     return *static_cast<ZemoriDeviceNode*>(user);

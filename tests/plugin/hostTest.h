@@ -17,7 +17,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A new device node with the given device id; its MObject in `object`.
+    // A new device node with the given device id and its panel open; its
+    // MObject in `object`.
     ZemoriDeviceNode& createDeviceNode(int deviceId, MObject* object = nullptr,
                                        std::string* name = nullptr);
 };

@@ -1,6 +1,5 @@
 # Lays out the plug-in module twice for the module tests: as installed, and
-# as installed with the motion-format library missing; and a script folder
-# holding stand-ins for the three MEL scripts the plug-in sources.
+# as installed with the motion-format library missing.
 #   cmake -DBUILD_DIR=... -DPREFIX=... [-DCONFIG=...] -P installModule.cmake
 set(config_args)
 if(CONFIG)
@@ -17,7 +16,3 @@ foreach(prefix ${PREFIX} ${PREFIX}-nolib)
   endif()
 endforeach()
 file(REMOVE_RECURSE ${PREFIX}-nolib/Ostrevo)
-file(REMOVE_RECURSE ${PREFIX}-scripts)
-foreach(script SkeletonHelpers UIManagement UICallbacks)
-  file(WRITE ${PREFIX}-scripts/${script}.mel "// stand-in for the module tests\n")
-endforeach()

@@ -1,6 +1,7 @@
 // Localized texts from the host's string resource, from lookup to console
 // and panel.
 #include "hostTest.h"
+#include "tests/support/zemoriPanel.h"
 #include "plugin/messageTable.h"
 #include "plugin/uiBridge.h"
 #include "recording/unfilledGaps.h"
@@ -20,35 +21,38 @@ namespace {
 
 class LocalizedMessages : public HostTest {
 protected:
-    // Writes ZemoriMayaInitStrings.res into a folder of its own and registers
-    // the table again as a plug-in loaded from that folder.
+    // Writes the localized resource file (MEL) into a language folder on the
+    // resource path and registers the table again, as a localized session
+    // loading the plug-in does.
     void localize(const std::string& resource) {
         const std::filesystem::path folder =
-            std::filesystem::path(ZEMORI_TEST_SCRATCH) / "localized";
+            std::filesystem::path(ZEMORI_TEST_SCRATCH) / "localized" / "fr_FR";
         std::filesystem::create_directories(folder);
-        std::ofstream(folder / "ZemoriMayaInitStrings.res", std::ios::binary) << resource;
-        MObject pluginObject = mayahost::createPluginObject("localized", folder.string());
+        std::ofstream(folder / "ZemoriMayaPlugin.pres.mel", std::ios::binary) << resource;
+        mayahost::setResourcePath({folder.generic_string()});
+        MObject pluginObject = mayahost::createPluginObject("localized", ".");
         MFnPlugin plugin(pluginObject);
-        ASSERT_TRUE(plugin.registerUIStrings(registerMessageStrings, "ZemoriMayaInitStrings"));
+        ASSERT_TRUE(plugin.registerUIStrings(registerMessageStrings, "ZemoriMayaInitStrings"))
+            << ::testing::PrintToString(mayahost::errorLines());
     }
 };
 
 TEST_F(LocalizedMessages, ResourceTextsTakePrecedenceOverEveryDefault) {
     localize(
-        "# French\n"
-        "@module\tZemoriMayaPlugin\n"
-        "YOUR_IP\tVos adresses IP :\n"
-        "INIT_SOCKET\tOuverture du port% d\\n\n"
-        "REG_STRINGS_ERROR\tchaînes non enregistrées\n"
-        "@module\tSomeOtherPlugin\n"
-        "AWAITING_SKEL_DEF\tpas pour nous\n");
+        "// French\n"
+        "setPluginResource(\"ZemoriMayaPlugin\", \"YOUR_IP\", \"Vos adresses IP :\");\n"
+        "setPluginResource(\"ZemoriMayaPlugin\", \"INIT_SOCKET\", \"Ouverture du port% d\\n\");\n"
+        "setPluginResource(\"ZemoriMayaPlugin\", \"kLiveLabel\", \"En direct\");\n"
+        "catchQuiet(setPluginResource(\"ZemoriMayaPlugin\", \"REG_STRINGS_ERROR\", \"non\"));\n");
 
     EXPECT_EQ(str(lookupMessage(msg::kYourIp)), "Vos adresses IP :");
     EXPECT_EQ(str(lookupMessage("YOUR_IP", "given")), "Vos adresses IP :");
-    EXPECT_EQ(str(lookupMessage(msg::kRegStringsError)), "chaînes non enregistrées")
-        << "a localized text serves also a key that is never registered";
-    EXPECT_EQ(str(lookupMessage(msg::kAwaitingSkelDef)), "Awaiting Skeleton Definition")
-        << "another module's text does not apply";
+    EXPECT_EQ(str(lookupMessage(msg::kRegStringsError)), "failed to register localized UI strings")
+        << "a key never registered cannot be localized";
+    EXPECT_EQ(str(lookupMessage(msg::kAwaitingSkelDef)), "Awaiting Skeleton Definition");
+    // The scripts' own texts come from the same table.
+    createDeviceNode(3);
+    EXPECT_EQ(mayahost::control("zemoriLive3").label, "En direct");
 
     testing::internal::CaptureStdout();
     const MString format = lookupMessage(msg::kInitSocket);
@@ -58,15 +62,15 @@ TEST_F(LocalizedMessages, ResourceTextsTakePrecedenceOverEveryDefault) {
 
 TEST_F(LocalizedMessages, LocalizedTextsWithQuotesReachThePanelIntact) {
     localize(
-        "@module\tZemoriMayaPlugin\nAWAITING_SKEL_DEF\tEn attente d'une \"définition\" \\\\ "
-        "squelette\n");
+        "setPluginResource(\"ZemoriMayaPlugin\", \"AWAITING_SKEL_DEF\",\n"
+        "                  \"En attente d'une \\\"définition\\\" \\\\ squelette\");\n");
     const std::string expected = "En attente d'une \"définition\" \\ squelette";
     ASSERT_EQ(str(lookupMessage(msg::kAwaitingSkelDef)), expected);
 
     ZemoriDeviceNode& node = createDeviceNode(7);
     postDisplayMessage(node, lookupMessage(msg::kAwaitingSkelDef));
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::panelState(7).status, expected);
+    EXPECT_EQ(zemoritest::panelState(7).status, expected);
     EXPECT_TRUE(mayahost::errorLines().empty());
 }
 

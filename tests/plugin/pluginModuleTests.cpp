@@ -15,6 +15,7 @@
 #include <maya/MStringResource.h>
 #include <maya/MStringResourceId.h>
 #include <mayahost/host.h>
+#include <mayahost/ui.h>
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,7 @@ namespace {
 
 const std::string kInstalled = ZEMORI_INSTALL_TEST_DIR;
 const std::string kWithoutLibrary = kInstalled + "-nolib";
-const std::string kScripts = kInstalled + "-scripts";
+const std::string kScripts = kInstalled + "/ZemoriMayaPlugin/scripts";
 
 std::string modulePath(const std::string& prefix) {
     return prefix + "/ZemoriMayaPlugin/plug-ins/" + ZEMORI_MODULE_FILE;
@@ -98,6 +99,11 @@ void finishDeletions() {
     }
 }
 
+int zemoriShelves() {
+    const std::vector<std::string> shelves = mayahost::shelves();
+    return static_cast<int>(std::count(shelves.begin(), shelves.end(), "Zemori"));
+}
+
 class PluginModule : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -156,12 +162,12 @@ TEST_F(PluginModule, LoadsScriptsFirstThenRegistersAndQueuesTheShelf) {
 
     // The shelf comes only once the host is idle, after loading, and the
     // library reported nothing.
-    EXPECT_EQ(mayahost::shelfCreations(), 0);
+    EXPECT_EQ(zemoriShelves(), 0);
     EXPECT_EQ(occurrences(mayahost::commandLog(), "createZemoriShelf"), 0);
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::shelfCreations(), 1);
+    EXPECT_EQ(zemoriShelves(), 1);
     EXPECT_EQ(mayahost::commandLog(), std::vector<std::string>{"createZemoriShelf"});
-    EXPECT_TRUE(mayahost::errorLines().empty());
+    EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
 
     // The message table is the host's now.
     MStatus lookup;
@@ -184,7 +190,7 @@ TEST_F(PluginModule, RegistersTheCommandBeforeTheNodeType) {
     EXPECT_TRUE(startsWith(reported[1], "failed to registerNode ZemoriDeviceNode"));
     EXPECT_FALSE(nodeTypeRegistered());
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::shelfCreations(), 1);
+    EXPECT_EQ(zemoriShelves(), 1);
 
     // No node of ours can exist without the type: the library is released.
     EXPECT_EQ(unload(), MS::kFailure) << "the command was never ours to deregister";
@@ -202,7 +208,7 @@ TEST_F(PluginModule, TakenCommandNameIsReportedAndLoadingGoesOn) {
     EXPECT_TRUE(nodeTypeRegistered());
     EXPECT_TRUE(formatLibraryMapped());
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::shelfCreations(), 1);
+    EXPECT_EQ(zemoriShelves(), 1);
 }
 
 TEST_F(PluginModule, FailingStringRegistrationStopsTheLoad) {
@@ -219,8 +225,7 @@ TEST_F(PluginModule, FailingStringRegistrationStopsTheLoad) {
     EXPECT_FALSE(formatLibraryMapped());
     mayahost::newScene();
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::shelfCreations(), 0);
-    EXPECT_EQ(mayahost::uiCleanUps(), 0);
+    EXPECT_EQ(zemoriShelves(), 0);
     const std::vector<std::string> log = mayahost::commandLog();
     EXPECT_EQ(occurrences(log, "createZemoriShelf"), 0);
     EXPECT_EQ(occurrences(log, "cleanUpUI"), 0);
@@ -229,20 +234,22 @@ TEST_F(PluginModule, FailingStringRegistrationStopsTheLoad) {
 TEST_F(PluginModule, NewSceneQueuesTheCleanUpOnceEachWhileLoaded) {
     ASSERT_EQ(load(), MS::kSuccess);
     mayahost::processIdleEvents();
+    ASSERT_TRUE(mayahost::pressButton("zemoriCreateDeviceButton"));
+    ASSERT_EQ(mayahost::windows(), std::vector<std::string>{"zemoriPanel0"});
     mayahost::newScene();
-    EXPECT_EQ(mayahost::uiCleanUps(), 0) << "queued, not run during File > New";
+    EXPECT_EQ(occurrences(mayahost::commandLog(), "cleanUpUI"), 0);
+    EXPECT_EQ(mayahost::windows().size(), 1u) << "queued, not run during File > New";
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::uiCleanUps(), 1);
+    EXPECT_TRUE(mayahost::windows().empty());
     mayahost::newScene();
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::uiCleanUps(), 2);
     EXPECT_EQ(occurrences(mayahost::commandLog(), "cleanUpUI"), 2);
 
     ASSERT_EQ(unload(), MS::kSuccess);
     mayahost::newScene();
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::uiCleanUps(), 2);
     EXPECT_EQ(occurrences(mayahost::commandLog(), "cleanUpUI"), 2);
+    EXPECT_TRUE(mayahost::errorLines().empty());
 }
 
 TEST_F(PluginModule, UnloadRemovesEverythingAndReleasesTheLibrary) {

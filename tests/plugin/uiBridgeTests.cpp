@@ -1,6 +1,7 @@
 #include "plugin/uiBridge.h"
 
 #include "hostTest.h"
+#include "tests/support/zemoriPanel.h"
 #include "plugin/ipListSource.h"
 #include "plugin/messageTable.h"
 #include "platform/sockets.h"
@@ -144,7 +145,7 @@ TEST_F(UiBridge, PostAvailableIPsQueuesTheListForTheNodesPanel) {
     ASSERT_GT(log.size(), before);
     EXPECT_EQ(log[before],
               "displayAvailableIPs \"Your local IPs:\t\t\t192.168.1.20\t\t\t10.0.0.5\"4");
-    EXPECT_EQ(mayahost::panelState(4).ipList, "Your local IPs:\t\t\t192.168.1.20\t\t\t10.0.0.5");
+    EXPECT_EQ(zemoritest::panelState(4).ipList, "Your local IPs:\t\t\t192.168.1.20\t\t\t10.0.0.5");
 }
 
 TEST_F(UiBridge, QueuedCommandsRunOnlyAtIdleInTheOrderQueued) {
@@ -156,7 +157,8 @@ TEST_F(UiBridge, QueuedCommandsRunOnlyAtIdleInTheOrderQueued) {
     postEnableBindButton(node, true);
     postError("boom");
     EXPECT_EQ(mayahost::commandLog().size(), before);
-    EXPECT_EQ(mayahost::panelState(0).status, "");
+    EXPECT_EQ(zemoritest::panelState(0).statusUpdates, 0);
+    EXPECT_FALSE(zemoritest::panelState(0).bindButtonEnabled);
 
     mayahost::processIdleEvents();
     const std::vector<std::string> log = mayahost::commandLog();
@@ -164,8 +166,8 @@ TEST_F(UiBridge, QueuedCommandsRunOnlyAtIdleInTheOrderQueued) {
     EXPECT_EQ(log[before], "displayMessage \"Awaiting Skeleton Definition\"0");
     EXPECT_EQ(log[before + 1], "enableBindButton 0 1");
     EXPECT_EQ(log[before + 2], "error \"boom\"");
-    EXPECT_EQ(mayahost::panelState(0).status, "Awaiting Skeleton Definition");
-    EXPECT_TRUE(mayahost::panelState(0).bindButtonEnabled);
+    EXPECT_EQ(zemoritest::panelState(0).status, "Awaiting Skeleton Definition");
+    EXPECT_TRUE(zemoritest::panelState(0).bindButtonEnabled);
     ASSERT_FALSE(mayahost::errorLines().empty());
     EXPECT_NE(mayahost::errorLines().back().find("boom"), std::string::npos);
 }
@@ -175,11 +177,11 @@ TEST_F(UiBridge, EscapedTextsReachTheScriptsUnchanged) {
     const std::string tricky = "quote \" and backslash \\ end";
     postDisplayMessage(node, tricky.c_str());
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::panelState(5).status, tricky);
+    EXPECT_EQ(zemoritest::panelState(5).status, tricky);
     const MString kanji(L"\u8868\\\u30BD\"");
     postDisplayMessage(node, kanji);
     mayahost::processIdleEvents();
-    EXPECT_EQ(mayahost::panelState(5).status, str(kanji));
+    EXPECT_EQ(zemoritest::panelState(5).status, str(kanji));
 }
 
 TEST_F(UiBridge, DeviceIdIsReadAfreshForEveryCommand) {
@@ -206,8 +208,8 @@ TEST_F(UiBridge, ReceivingThreadQueuesForTheMainThread) {
     receiving.join();
     EXPECT_EQ(mayahost::commandLog().size(), before) << "nothing runs on the calling thread";
     mayahost::processIdleEvents();
-    EXPECT_TRUE(mayahost::panelState(6).bindButtonEnabled);
-    EXPECT_EQ(mayahost::panelState(6).status, "Data received. Press Bind to Character button");
+    EXPECT_TRUE(zemoritest::panelState(6).bindButtonEnabled);
+    EXPECT_EQ(zemoritest::panelState(6).status, "Data received. Press Bind to Character button");
 }
 
 TEST_F(UiBridge, SetLiveCheckboxSetsLiveThenRunsTheCommandAtOnce) {
@@ -224,7 +226,7 @@ TEST_F(UiBridge, SetLiveCheckboxSetsLiveThenRunsTheCommandAtOnce) {
     ASSERT_EQ(log.size(), before + 1) << "run without idle processing";
     EXPECT_EQ(log.back(), "updateLiveCheckbox 2 0");
     EXPECT_EQ(mayahost::idleQueueLength(), queued);
-    EXPECT_FALSE(mayahost::panelState(2).liveChecked);
+    EXPECT_FALSE(zemoritest::panelState(2).liveChecked);
 }
 
 TEST_F(UiBridge, PortInUseOrderShowsTheCheckboxFirst) {

@@ -39,14 +39,26 @@ TEST(RecorderOptions, ReadsEveryOption) {
     EXPECT_EQ(o.comparePath, "s.bvh");
     EXPECT_DOUBLE_EQ(o.unitCm, 2.54);
     EXPECT_FALSE(o.progress);
+    EXPECT_FALSE(o.ui);
+    ASSERT_EQ(parseRecorderOptions({"--ui", "--port", "4001"}, "/b", o, error),
+              RecorderParse::kRun);
+    EXPECT_TRUE(o.ui);
+    EXPECT_EQ(o.port, 4001);
     EXPECT_EQ(parseRecorderOptions({"--help"}, "/b", o, error), RecorderParse::kHelp);
 }
 
 TEST(RecorderOptions, RefusesBadValues) {
-    const std::vector<std::vector<std::string>> bad = {
-        {"--port", "0"},      {"--port", "65536"}, {"--port"},          {"--device-id", "-1"},
-        {"--duration", "0"},  {"--duration", "x"}, {"--unit-cm", "-2"}, {"--ma", ""},
-        {"--record-forever"}, {"take.bvh"}};
+    const std::vector<std::vector<std::string>> bad = {{"--port", "0"},
+                                                       {"--port", "65536"},
+                                                       {"--port"},
+                                                       {"--device-id", "-1"},
+                                                       {"--duration", "0"},
+                                                       {"--duration", "x"},
+                                                       {"--unit-cm", "-2"},
+                                                       {"--ma", ""},
+                                                       {"--record-forever"},
+                                                       {"take.bvh"},
+                                                       {"--ui", "--device-id", "2"}};
     for (const auto& args : bad) {
         RecorderOptions o;
         std::string error;

@@ -26,10 +26,11 @@ bool parsePositive(const std::string& s, double& out) {
 const char* recorderUsage() {
     return "usage: zemori-record [--module PREFIX] [--port P] [--device-id N] [--duration S]\n"
            "                     [--ma take.ma] [--bvh take.bvh] [--compare source.bvh]\n"
-           "                     [--unit-cm U] [--quiet]\n"
+           "                     [--unit-cm U] [--ui] [--quiet]\n"
            "Loads the installed plug-in into the embedded host, receives a capture stream on\n"
            "port P (default 12351), records it until the stream ends, S seconds have been\n"
-           "recorded or Ctrl-C, and writes the take (by default take.ma and take.bvh).\n";
+           "recorded or Ctrl-C, and writes the take (by default take.ma and take.bvh).\n"
+           "With --ui it works the plug-in's shelf and panel as a user would.\n";
 }
 
 std::string pluginPath(const std::string& prefix) {
@@ -45,6 +46,7 @@ RecorderParse parseRecorderOptions(const std::vector<std::string>& args,
                                    const std::string& defaultPrefix, RecorderOptions& out,
                                    std::string& error) {
     out = RecorderOptions{};
+    bool deviceIdGiven = false;
     out.modulePrefix = defaultPrefix;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -61,6 +63,10 @@ RecorderParse parseRecorderOptions(const std::vector<std::string>& args,
         if (a == "--help" || a == "-h") return RecorderParse::kHelp;
         if (a == "--quiet") {
             out.progress = false;
+            continue;
+        }
+        if (a == "--ui") {
+            out.ui = true;
             continue;
         }
         if (a != "--module" && a != "--port" && a != "--device-id" && a != "--duration" &&
@@ -88,6 +94,7 @@ RecorderParse parseRecorderOptions(const std::vector<std::string>& args,
                 return RecorderParse::kError;
             }
             out.deviceId = int(n);
+            deviceIdGiven = true;
         } else if (a == "--duration") {
             if (!parsePositive(v, out.durationSeconds)) {
                 error = "--duration takes a positive number of seconds, not '" + v + "'";
@@ -105,6 +112,10 @@ RecorderParse parseRecorderOptions(const std::vector<std::string>& args,
         } else {
             out.comparePath = v;
         }
+    }
+    if (out.ui && deviceIdGiven) {
+        error = "--device-id does not go with --ui: the shelf gives the device its id";
+        return RecorderParse::kError;
     }
     if (out.maPath.empty() && out.bvhPath.empty()) {
         out.maPath = "take.ma";

@@ -21,6 +21,10 @@ struct RecorderOptions {
     double streamEndSeconds = 1.0;  // silence after frames: the take ends
     int settleFrames = 10;          // frames seen before recording starts
     bool progress = true;
+    // Through the module's shelf and panel, as a user would: the shelf
+    // button makes the device (and gives it its id), the panel's port field,
+    // check boxes and bind button drive it.
+    bool ui = false;
 };
 
 enum class RecorderParse { kRun, kHelp, kError };

@@ -3,6 +3,7 @@
 #include "node/zemoriDeviceNode.h"
 
 #include <mayahost/host.h>
+#include <mayahost/ui.h>
 #include <maya/MAnimControl.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
@@ -92,16 +93,28 @@ RecorderStatus HeadlessRecorder::status() const {
     return s;
 }
 
+// The status line of the node's panel, as the UI scripts show it.
+std::string HeadlessRecorder::panelStatus() const {
+    return mayahost::control("zemoriStatus" + std::to_string(mOptions.deviceId)).label;
+}
+
 bool HeadlessRecorder::portFailed(std::string& error) {
-    const mayahost::PanelState panel = mayahost::panelState(mOptions.deviceId);
-    if (panel.status != kPortInUse && mayahost::getBool(mNode, "live")) return false;
-    error = "port " + std::to_string(mOptions.port) + " is in use (the node says: \"" +
-            panel.status + "\")";
+    const std::string status = panelStatus();
+    if (status != kPortInUse && mayahost::getBool(mNode, "live")) return false;
+    error =
+        "port " + std::to_string(mOptions.port) + " is in use (the node says: \"" + status + "\")";
     return true;
 }
 
+bool HeadlessRecorder::setRecording(bool on) {
+    return mOptions.ui ? mayahost::setCheckBox(control("zemoriRecording"), on)
+                       : bool(mayahost::setBool(mNode, "recording", on));
+}
+
 void HeadlessRecorder::goOffline() {
-    mayahost::setBool(mNode, "live", false);
+    if (!mOptions.ui || !mayahost::setCheckBox(control("zemoriLive"), false)) {
+        mayahost::setBool(mNode, "live", false);
+    }
     letThreadBegin();
     mayahost::processIdleEvents();
     mayahost::evaluate(mNode, kOutput);  // closes the socket
@@ -128,30 +141,77 @@ bool HeadlessRecorder::start(std::string& error) {
     };
     mayahost::setThreadDataObserver(observer);
 
+    // As Maya does for a module: its scripts folder on the script path.
+    mayahost::setScriptPath({mOptions.modulePrefix + "/ZemoriMayaPlugin/scripts"});
     if (!mayahost::loadPlugin(path)) {
         error = "the plug-in " + path + " does not load";
         for (const std::string& line : mayahost::errorLines()) error += "\n  " + line;
         return false;
     }
-    MStatus status;
-    mNode = mayahost::createNode("ZemoriDeviceNode", &mNodeName, &status);
-    if (!status || mNode.isNull()) {
+    if (!(mOptions.ui ? createThroughShelf(error) : createDirectly(error))) return false;
+    // The first evaluation while live opens the socket.
+    mayahost::evaluate(mNode, kOutput);
+    mayahost::processIdleEvents();
+    return !portFailed(error);
+}
+
+std::string HeadlessRecorder::control(const char* prefix) const {
+    return prefix + std::to_string(mOptions.deviceId);
+}
+
+bool HeadlessRecorder::adoptNode(std::string& error) {
+    mNode = mayahost::findNode(mNodeName);
+    if (mNode.isNull()) {
         error = "cannot create a ZemoriDeviceNode";
+        for (const std::string& line : mayahost::errorLines()) error += "\n  " + line;
         return false;
     }
     mDevice = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(mNode).userNode());
     mObserved.store(mDevice);
     letThreadBegin();
+    return true;
+}
+
+bool HeadlessRecorder::createDirectly(std::string& error) {
+    MStatus status;
+    mayahost::createNode("ZemoriDeviceNode", &mNodeName, &status);
+    if (!status || !adoptNode(error)) return false;
     if (!mayahost::setInt(mNode, "inputPort", mOptions.port) ||
         !mayahost::setInt(mNode, "deviceId", mOptions.deviceId) ||
         !mayahost::connectTime(mNode, "time") || !mayahost::setBool(mNode, "live", true)) {
         error = "cannot set up the device node";
         return false;
     }
-    // The first evaluation while live opens the socket.
-    mayahost::evaluate(mNode, kOutput);
-    mayahost::processIdleEvents();
-    return !portFailed(error);
+    // The node's panel, which shows what the node reports.
+    if (!mayahost::runMel("zemoriOpenPanel " + mNodeName)) {
+        error = "cannot open the device's panel";
+        for (const std::string& line : mayahost::errorLines()) error += "\n  " + line;
+        return false;
+    }
+    return true;
+}
+
+// As a user: the shelf button makes the device and its panel; the port goes
+// into the panel's field, then Live is ticked. Binding connects the time.
+bool HeadlessRecorder::createThroughShelf(std::string& error) {
+    mayahost::processIdleEvents();  // the shelf is made once loading is over
+    if (!mayahost::pressButton("zemoriCreateDeviceButton") ||
+        !mayahost::runMel("string $nodes[] = `ls -type ZemoriDeviceNode`; $nodes[0]", &mNodeName) ||
+        !adoptNode(error)) {
+        if (error.empty()) error = "the Zemori shelf button did not make a device";
+        return false;
+    }
+    mOptions.deviceId = mayahost::getInt(mNode, "deviceId");
+    if (!mayahost::typeInt(control("zemoriPort"), mOptions.port) ||
+        mayahost::getInt(mNode, "inputPort") != mOptions.port) {
+        error = "the panel did not take port " + std::to_string(mOptions.port);
+        return false;
+    }
+    if (!mayahost::setCheckBox(control("zemoriLive"), true)) {
+        error = "cannot tick Live";
+        return false;
+    }
+    return true;
 }
 
 bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::string& error) {
@@ -161,7 +221,7 @@ bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::strin
         mayahost::processIdleEvents();
         if (mayahost::isDirty(mNode, kOutput)) mayahost::evaluate(mNode, kOutput);
         if (portFailed(error)) return false;
-        if (mayahost::panelState(mOptions.deviceId).status == kDefinitionReceived) return true;
+        if (panelStatus() == kDefinitionReceived) return true;
         if (stop.load()) {
             error = "interrupted before a skeleton definition arrived";
             return false;
@@ -185,10 +245,12 @@ bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::strin
 }
 
 bool HeadlessRecorder::characterize(const std::atomic<bool>& stop, std::string& error) {
-    const MStatus status =
-        MGlobal::executeCommand(MString(("ZemoriDidCharacterize " + mNodeName).c_str()));
-    if (!status) {
-        error = "ZemoriDidCharacterize " + mNodeName + " failed";
+    const bool bound = mOptions.ui ? mayahost::pressButton(control("zemoriBind"))
+                                   : bool(MGlobal::executeCommand(
+                                         MString(("ZemoriDidCharacterize " + mNodeName).c_str())));
+    if (!bound) {
+        error = mOptions.ui ? "pressing Bind to Character failed"
+                            : "ZemoriDidCharacterize " + mNodeName + " failed";
         return false;
     }
     // Let a few frames through so that the node detects the sender's rate.
@@ -253,7 +315,7 @@ bool HeadlessRecorder::takeOnePose(const Arrival& arrival, std::string& error) {
 
 bool HeadlessRecorder::record(const std::atomic<bool>& stop, const StatusCallback& onStatus,
                               std::string& error) {
-    if (!mayahost::setBool(mNode, "recording", true)) {
+    if (!setRecording(true)) {
         error = "cannot switch recording on";
         return false;
     }
@@ -284,7 +346,7 @@ bool HeadlessRecorder::record(const std::atomic<bool>& stop, const StatusCallbac
 
 bool HeadlessRecorder::finish(RecordedTake& take, std::string& error) {
     MAnimControl::stop();
-    mayahost::setBool(mNode, "recording", false);
+    setRecording(false);
     // Any evaluation now hands the take over (playback stopped, recording
     // off); the plug-in writes the curves at idle time.
     setTime(mLastTime + 0.5);

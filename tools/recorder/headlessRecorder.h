@@ -74,6 +74,13 @@ public:
 
 private:
     bool takeOnePose(const Arrival& arrival, std::string& error);
+    std::string panelStatus() const;
+    // A control of the node's panel: prefix and device id.
+    std::string control(const char* prefix) const;
+    bool adoptNode(std::string& error);
+    bool createDirectly(std::string& error);
+    bool createThroughShelf(std::string& error);
+    bool setRecording(bool on);
     bool portFailed(std::string& error);
     void goOffline();
 

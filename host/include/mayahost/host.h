@@ -1,7 +1,7 @@
 // The embedded host's own interface, for tests and tools: what a user or the
 // host application does around the API (create and delete nodes, set and
-// read attributes, run idle processing, play back, load plug-ins) and what
-// the UI scripts would show. None of it is part of the plug-in API.
+// read attributes, run idle processing, play back, load plug-ins). None of
+// it is part of the plug-in API; the widget model is in mayahost/ui.h.
 //
 // Everything here runs on the main thread (the thread that calls it), except
 // where a comment says otherwise.
@@ -102,33 +102,25 @@ std::size_t idleQueueLength();
 // idle passes rather than polling.
 bool waitForIdleWork(std::chrono::milliseconds timeout);
 
-// --- Scripts, resources, UI records ---
+// --- Scripts, resources, records ---
 
-// Folders searched, in order, by MGlobal::sourceFile.
+// MAYA_SCRIPT_PATH: folders searched, in order, by MGlobal::sourceFile, the
+// MEL `source` command and the lookup of undefined procedures.
 void setScriptPath(const std::vector<std::string>& folders);
-// Folders searched for <name>.res after the plug-in's own folder.
+// MAYA_PLUG_IN_RESOURCE_PATH of a localized session: folders searched by
+// loadPluginLanguageResources. Empty (the default), the session is English
+// and nothing is loaded. The widget model is in mayahost/ui.h.
 void setResourcePath(const std::vector<std::string>& folders);
 
-struct PanelState {
-    bool exists = false;  // some UI procedure addressed this id
-    std::string status;   // last displayMessage text
-    bool bindButtonEnabled = false;
-    bool liveChecked = false;
-    std::string ipList;     // last displayAvailableIPs text
-    int statusUpdates = 0;  // displayMessage calls
-    int ipListUpdates = 0;  // displayAvailableIPs calls
-};
-PanelState panelState(int deviceId);
 // Error lines: MGlobal::displayError, MPxCommand::displayError, MEL error,
-// and failures of commands (unknown procedure, bad arguments, parse errors).
+// and failures of MEL (unknown procedure or flag, bad arguments, syntax
+// errors naming file and line).
 std::vector<std::string> errorLines();
 std::vector<std::string> infoLines();
 // Every command text run, in order, immediate and idle.
 std::vector<std::string> commandLog();
-// Script files sourced, as full paths.
+// Script files sourced by MGlobal::sourceFile or MEL's source, as paths.
 std::vector<std::string> sourcedScripts();
-int shelfCreations();
-int uiCleanUps();
 // Also print error and info lines to std::cerr / std::cout (default off).
 void setEchoToConsole(bool echo);
 

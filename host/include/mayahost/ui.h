@@ -1,0 +1,51 @@
+// The embedded host's widget model, for tests and tools: read the windows,
+// layouts and controls that MEL scripts built, and act on them as a user
+// would. Main thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mayahost {
+
+struct ControlState {
+    bool exists = false;
+    std::string type;   // the command that made it: "window", "button", ...
+    std::string path;   // full path, "window1|columnLayout1|button1"
+    std::string label;  // label of text, button, checkBox, shelfButton; window title
+    bool enabled = false;
+    bool visible = false;               // windows: shown with showWindow
+    int value = 0;                      // intField value; checkBox 0 or 1
+    std::string text;                   // textField text
+    std::vector<std::string> items;     // textScrollList items
+    std::vector<std::string> children;  // short names of a layout's or window's children
+};
+
+// A control by short name or full path; exists false when there is none.
+ControlState control(const std::string& name);
+// Short names of the open windows, in creation order.
+std::vector<std::string> windows();
+// The main window's shelf area (MEL's $gShelfTopLevel) and its shelves.
+std::string shelfArea();
+std::vector<std::string> shelves();
+
+// User actions. Each runs the control's command as Maya would, at global
+// scope; false (and the error line the command gave) when the command
+// fails, and false without running anything when the control does not
+// exist, is of another kind, or is disabled.
+bool pressButton(const std::string& name);  // button or shelfButton
+// Sets the check box and runs -changeCommand, then -onCommand/-offCommand.
+bool setCheckBox(const std::string& name, bool checked);
+// Types the text and commits it: -changeCommand runs.
+bool typeText(const std::string& name, const std::string& text);
+// Enters a value in an intField: -changeCommand runs.
+bool typeInt(const std::string& name, int value);
+
+// Runs MEL as the Script Editor does; false with an error line on failure.
+bool runMel(const std::string& text, std::string* result = nullptr);
+
+// World-space position of a transform or joint, after pulling connected
+// inputs; false when there is no such node.
+bool worldPosition(const std::string& node, double position[3]);
+
+}  // namespace mayahost

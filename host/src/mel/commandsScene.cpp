@@ -1,0 +1,379 @@
+// Scene commands: nodes, attributes, connections, joints and the DAG.
+#include "mel/flags.h"
+#include "mel/interpreter.h"
+#include "mel/scene.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace mayahost {
+namespace mel {
+
+using detail::NodeData;
+
+namespace {
+
+using A = Arg;
+
+std::shared_ptr<NodeData> existingNode(const std::string& command, const Value& name) {
+    auto node = findNode(name.asString());
+    if (!node) throw MelError(command + ": no object matches name: " + name.asString());
+    return node;
+}
+
+std::shared_ptr<NodeData> existingDagNode(const std::string& command, const Value& name) {
+    auto node = existingNode(command, name);
+    if (!isDag(*node))
+        throw MelError(command + ": " + node->name + " is not a transform or joint.");
+    return node;
+}
+
+// Maya's name pattern: '*' matches any run of characters.
+bool matches(const std::string& pattern, const std::string& name) {
+    std::size_t p = 0;
+    std::size_t n = 0;
+    std::size_t star = std::string::npos;
+    std::size_t mark = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            mark = n;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            n = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+Value valueOf(const PlugRef& plug, const std::vector<double>& values) {
+    if (values.size() == 3) {
+        Value array = Value::emptyArray(Type::kFloatArray);
+        for (double v : values) array.items.push_back(Value::ofFloat(v));
+        return array;
+    }
+    const auto type = plug.attribute->numericType;
+    if (type == MFnNumericData::kFloat || type == MFnNumericData::kDouble) {
+        return Value::ofFloat(values[0]);
+    }
+    return Value::ofInt(static_cast<int>(values[0]));
+}
+
+int rotationOrder(const std::string& name) {
+    static const char* const kOrders[] = {"xyz", "yzx", "zxy", "xzy", "yxz", "zyx"};
+    for (int k = 0; k < 6; ++k) {
+        if (name == kOrders[k]) return k;
+    }
+    throw MelError("Invalid rotation order: " + name);
+}
+
+std::shared_ptr<NodeData> firstSelectedDag() {
+    for (const auto& weak : selection()) {
+        auto node = weak.lock();
+        if (node && node->alive.load() && isDag(*node)) return node;
+    }
+    return nullptr;
+}
+
+void select(const std::shared_ptr<NodeData>& node) {
+    selection().assign(1, node);
+}
+
+Value createNodeCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"name", "n", {A::kString}, "C"},
+                                             {"parent", "p", {A::kString}, "C"},
+                                             {"shared", "s", {}, "C"},
+                                             {"skipSelect", "ss", {}, "C"}};
+    Flags flags(call, kFlags, false);
+    flags.needObjects(1);
+    const std::string type = flags.objects[0].asString();
+    if (flags.has("shared") && flags.has("name")) {
+        if (auto node = detail::findNodeByName(flags.text("name")))
+            return Value::ofString(node->name);
+    }
+    std::shared_ptr<NodeData> parent;
+    if (flags.has("parent")) parent = existingDagNode(call.name, flags.args("parent")[0]);
+    MStatus status;
+    auto node = detail::createNodeOfType(type, &status);
+    if (!node) {
+        throw MelError(status == MStatus::kInvalidParameter
+                           ? "Unknown object type: " + type
+                           : "createNode: could not create " + type);
+    }
+    if (flags.has("name")) node->name = detail::uniqueName(flags.text("name"), node.get());
+    if (parent) {
+        if (!isDag(*node)) throw MelError("createNode: " + type + " cannot have a parent.");
+        setParent(*node, parent);
+    }
+    if (!flags.has("skipSelect")) select(node);
+    return Value::ofString(node->name);
+}
+
+Value setAttrCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"type", "typ", {A::kString}, "C"}};
+    Flags flags(call, kFlags, false);
+    if (flags.objects.size() < 2) throw MelError("setAttr: a plug and a value are needed.");
+    const PlugRef plug = resolvePlug(flags.objects[0].asString());
+    if (incoming(plug, nullptr) || !plug.attribute->root()->writable) {
+        throw MelError("setAttr: The attribute '" + plug.text() +
+                       "' is locked or connected and cannot be modified.");
+    }
+    std::vector<double> values;
+    for (std::size_t k = 1; k < flags.objects.size(); ++k) {
+        const Value& v = flags.objects[k];
+        bool ok = v.isNumber();
+        double number = ok ? v.asFloat() : 0.0;
+        if (!ok && v.type == Type::kString) number = boolOf(v, &ok) ? 1.0 : 0.0;
+        if (!ok) throw MelError("setAttr: '" + v.asString() + "' is not a number.");
+        values.push_back(number);
+    }
+    const std::size_t wanted = plug.attribute->isTriple() ? 3 : 1;
+    if (values.size() != wanted) {
+        throw MelError("setAttr: '" + plug.text() + "' takes " + std::to_string(wanted) +
+                       (wanted == 1 ? " value." : " values."));
+    }
+    writePlug(plug, values);
+    return Value();
+}
+
+Value connectAttrCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"force", "f", {}, "C"}};
+    Flags flags(call, kFlags, false);
+    flags.needObjects(2);
+    const PlugRef source = resolvePlug(flags.objects[0].asString());
+    const PlugRef destination = resolvePlug(flags.objects[1].asString());
+    connect(source, destination, flags.has("force"));
+    return Value::ofString("Connected " + source.text() + " to " + destination.text() + ".");
+}
+
+Value listConnectionsCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"source", "s", {A::kBool}, "C"},
+                                             {"destination", "d", {A::kBool}, "C"},
+                                             {"plugs", "p", {A::kBool}, "C"},
+                                             {"connections", "c", {A::kBool}, "C"},
+                                             {"type", "t", {A::kString}, "C"}};
+    Flags flags(call, kFlags, false);
+    flags.needObjects(1);
+    const std::string object = flags.objects[0].asString();
+    std::shared_ptr<NodeData> node;
+    PlugRef plug;
+    if (object.find('.') != std::string::npos) {
+        plug = resolvePlug(object);
+    } else {
+        node = existingNode(call.name, flags.objects[0]);
+    }
+    auto flag = [&](const char* name, bool fallback) {
+        return flags.has(name) ? flags.integer(name) != 0 : fallback;
+    };
+    const bool sources = flag("source", true);
+    const bool destinations = flag("destination", true);
+    const bool plugs = flag("plugs", false);
+    const bool pairs = flag("connections", false);
+    std::vector<std::string> out;
+    auto mine = [&](const PlugRef& p) {
+        if (node) return p.node == node;
+        return p.node == plug.node && p.index == plug.index &&
+               (p.attribute == plug.attribute || p.attribute->root() == plug.attribute);
+    };
+    for (const Connection& c : connections()) {
+        const PlugRef s = c.source();
+        const PlugRef d = c.destination();
+        for (int side = 0; side < 2; ++side) {
+            const PlugRef& own = side == 0 ? d : s;
+            const PlugRef& other = side == 0 ? s : d;
+            if (!(side == 0 ? sources : destinations) || !mine(own)) continue;
+            if (flags.has("type") && other.node->type->name != flags.text("type")) continue;
+            if (pairs) out.push_back(own.text());
+            out.push_back(plugs ? other.text() : other.node->name);
+        }
+    }
+    return Value::ofStrings(out);
+}
+
+Value lsCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"type", "typ", {A::kString}, "CM"},
+                                             {"selection", "sl", {}, "C"}};
+    Flags flags(call, kFlags, false);
+    std::vector<std::shared_ptr<NodeData>> candidates;
+    if (flags.has("selection")) {
+        for (const auto& weak : selection()) {
+            if (auto n = weak.lock()) {
+                if (n->alive.load()) candidates.push_back(n);
+            }
+        }
+    } else {
+        candidates = detail::host().nodes;
+    }
+    std::vector<std::string> out;
+    for (const auto& n : candidates) {
+        bool typeOk = !flags.has("type");
+        for (const FlagUse* use : flags.all("type"))
+            typeOk = typeOk || n->type->name == use->args[0].s;
+        bool nameOk = flags.objects.empty();
+        for (const Value& pattern : flags.objects)
+            nameOk = nameOk || matches(pattern.asString(), n->name);
+        if (typeOk && nameOk) out.push_back(n->name);
+    }
+    return Value::ofStrings(out);
+}
+
+Value jointCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {
+        {"position", "p", {A::kFloat, A::kFloat, A::kFloat}, "CQE"},
+        {"name", "n", {A::kString}, "CQE"},
+        {"orientation", "o", {A::kFloat, A::kFloat, A::kFloat}, "CQE"},
+        {"radius", "rad", {A::kFloat}, "CQE"},
+        {"absolute", "a", {}, "CQE"},
+        {"relative", "r", {}, "CQE"},
+        {"rotationOrder", "roo", {A::kString}, "CQE"},
+        {"exists", "ex", {}, "Q"}};
+    Flags flags(call, kFlags, true);
+    std::shared_ptr<NodeData> joint;
+    std::shared_ptr<NodeData> parent;
+    if (flags.query) {
+        flags.needObjects(1);
+        const std::string name = flags.queried()->name;
+        if (name == "exists") {
+            auto node = findNode(flags.objects[0].asString());
+            return Value::ofInt(node && node->type->name == "joint" ? 1 : 0);
+        }
+        joint = existingNode(call.name, flags.objects[0]);
+        if (name == "name") return Value::ofString(joint->name);
+        if (name != "position") throw MelError("joint: querying -" + name + " is not supported.");
+        const auto p = worldPosition(joint);
+        Value array = Value::emptyArray(Type::kFloatArray);
+        for (double v : p) array.items.push_back(Value::ofFloat(v));
+        return array;
+    }
+    if (flags.edit) {
+        flags.needObjects(1);
+        joint = existingNode(call.name, flags.objects[0]);
+        if (joint->type->name != "joint")
+            throw MelError("joint: " + joint->name + " is not a joint.");
+        parent = parentOf(*joint);
+        if (flags.has("name")) joint->name = detail::uniqueName(flags.text("name"), joint.get());
+    } else {
+        flags.needObjects(0);
+        parent = firstSelectedDag();
+        MStatus status;
+        joint = detail::createNodeOfType("joint", &status);
+        if (!joint) throw MelError("joint: could not create a joint.");
+        joint->name =
+            detail::uniqueName(flags.has("name") ? flags.text("name") : "joint1", joint.get());
+        if (parent) setParent(*joint, parent);
+        select(joint);
+    }
+    auto triple = [&](const char* flag) {
+        const auto& a = flags.args(flag);
+        return std::vector<double>{a[0].asFloat(), a[1].asFloat(), a[2].asFloat()};
+    };
+    const auto& type = *joint->type;
+    if (flags.has("position")) {
+        std::vector<double> p = triple("position");
+        if (!flags.has("relative") && parent) {
+            const auto local = toLocal(parent, {p[0], p[1], p[2]});
+            p.assign(local.begin(), local.end());
+        }
+        writePlug({joint, type.find("translate"), -1}, p);
+    }
+    if (flags.has("orientation"))
+        writePlug({joint, type.find("jointOrient"), -1}, triple("orientation"));
+    if (flags.has("rotationOrder")) {
+        writePlug({joint, type.find("rotateOrder"), -1},
+                  {static_cast<double>(rotationOrder(flags.text("rotationOrder")))});
+    }
+    return Value::ofString(joint->name);
+}
+
+Value parentCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {
+        {"world", "w", {}, "C"}, {"relative", "r", {}, "C"}, {"absolute", "a", {}, "C"}};
+    Flags flags(call, kFlags, false);
+    const bool world = flags.has("world");
+    if (flags.objects.size() < (world ? 1u : 2u)) throw MelError("parent: too few objects.");
+    if (!world && !flags.has("relative")) {
+        // Keeping world transforms would need the inverse of the parent's
+        // matrix; the scripts parent fresh joints, where -relative is exact.
+        throw MelError("parent: only -relative and -world are modelled by this host.");
+    }
+    std::shared_ptr<NodeData> parent;
+    std::size_t children = flags.objects.size();
+    if (!world) parent = existingDagNode(call.name, flags.objects[--children]);
+    std::vector<std::string> names;
+    for (std::size_t k = 0; k < children; ++k) {
+        auto child = existingDagNode(call.name, flags.objects[k]);
+        setParent(*child, parent);
+        names.push_back(child->name);
+    }
+    return Value::ofStrings(names);
+}
+
+Value renameCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags;
+    Flags flags(call, kFlags, false);
+    flags.needObjects(2);
+    auto node = existingNode(call.name, flags.objects[0]);
+    const std::string wanted = flags.objects[1].asString();
+    if (wanted.empty() ||
+        !(std::isalpha(static_cast<unsigned char>(wanted[0])) || wanted[0] == '_')) {
+        throw MelError("rename: '" + wanted + "' is not a valid name.");
+    }
+    node->name = detail::uniqueName(wanted, node.get());
+    return Value::ofString(node->name);
+}
+
+}  // namespace
+
+void addSceneCommands(Interpreter& mel) {
+    mel.addCommand("createNode", createNodeCommand);
+    mel.addCommand("objExists", [](const Invocation& call) {
+        if (call.args.size() != 1) throw MelError("objExists: wrong number of arguments.");
+        const std::string name = call.args[0].asString();
+        if (name.find('.') == std::string::npos) return Value::ofInt(findNode(name) ? 1 : 0);
+        try {
+            resolvePlug(name);
+            return Value::ofInt(1);
+        } catch (const MelError&) {
+            return Value::ofInt(0);
+        }
+    });
+    mel.addCommand("setAttr", setAttrCommand);
+    mel.addCommand("getAttr", [](const Invocation& call) {
+        static const std::vector<Flag> kFlags;
+        Flags flags(call, kFlags, false);
+        flags.needObjects(1);
+        const PlugRef plug = resolvePlug(flags.objects[0].asString());
+        return valueOf(plug, readPlug(plug));
+    });
+    mel.addCommand("connectAttr", connectAttrCommand);
+    mel.addCommand("listConnections", listConnectionsCommand);
+    mel.addCommand("ls", lsCommand);
+    mel.addCommand("joint", jointCommand);
+    mel.addCommand("parent", parentCommand);
+    mel.addCommand("rename", renameCommand);
+    mel.addCommand("nodeType", [](const Invocation& call) {
+        static const std::vector<Flag> kFlags;
+        Flags flags(call, kFlags, false);
+        flags.needObjects(1);
+        return Value::ofString(existingNode(call.name, flags.objects[0])->type->name);
+    });
+    mel.addCommand("select", [](const Invocation& call) {
+        static const std::vector<Flag> kFlags = {
+            {"clear", "cl", {}, "C"}, {"replace", "r", {}, "C"}, {"add", "add", {}, "C"}};
+        Flags flags(call, kFlags, false);
+        if (!flags.has("add")) selection().clear();
+        for (const Value& object : flags.objects) {
+            selection().push_back(existingNode(call.name, object));
+        }
+        return Value();
+    });
+}
+
+}  // namespace mel
+}  // namespace mayahost

@@ -1,0 +1,102 @@
+// The MEL runner: procedures, variables, commands, the script path.
+#pragma once
+
+#include "mel/ast.h"
+#include "mel/value.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace mayahost {
+namespace mel {
+
+struct Invocation {
+    std::string name;
+    std::vector<Value> args;
+};
+using Command = std::function<Value(const Invocation&)>;
+
+struct Variable {
+    Type type;
+    Value value;
+};
+using VariablePtr = std::shared_ptr<Variable>;
+
+class Interpreter {
+public:
+    Interpreter();
+
+    // Runs a text at global scope; a failure records one error line. The
+    // value of the last statement goes to *result.
+    bool run(const std::string& text, Value* result = nullptr);
+    // As run, but throws MelError instead of recording it.
+    Value evaluate(const std::string& text, const std::string& file = std::string());
+    // Interprets a file by path (throws).
+    void sourcePath(const std::string& path);
+    // <name> (".mel" added when it has no suffix) along the script path, or
+    // as given when it is a path that exists; "" when not found.
+    std::string findScript(const std::string& name) const;
+
+    void addCommand(const std::string& name, Command command);
+    bool isCommand(const std::string& name) const;
+    bool isProcedure(const std::string& name) const;
+    // A command, plug-in command or procedure, sourcing <name>.mel first
+    // when nothing of that name is known.
+    Value call(const std::string& name, std::vector<Value> args);
+
+    // The global of that name, declared with `type` when new.
+    Variable& global(const std::string& name, Type type);
+
+    // Forgets procedures, globals, widgets, connections and parents (the
+    // host's reset).
+    void clear();
+
+private:
+    struct Scope {
+        std::map<std::string, VariablePtr> variables;
+    };
+    struct Frame {
+        std::vector<Scope> scopes;
+        const Unit* unit = nullptr;
+        const Procedure* procedure = nullptr;
+        Value returned;
+    };
+    enum class Flow { kNormal, kBreak, kContinue, kReturn };
+
+    std::map<std::string, Command> mCommands;
+    std::map<std::string, ProcedurePtr> mProcedures;
+    std::map<std::string, VariablePtr> mGlobals;
+    std::deque<Frame> mFrames;                  // references to a frame outlive calls
+    std::vector<std::shared_ptr<Unit>> mUnits;  // texts defining procedures
+    int mDepth = 0;
+
+    Value runUnit(const std::shared_ptr<Unit>& unit);
+    Value callProcedure(const Procedure& proc, std::vector<Value> args);
+    const Procedure* findProcedure(const std::string& name) const;
+
+    Flow exec(const Node& node, Value* last = nullptr);
+    Flow execBlock(const std::vector<NodePtr>& statements, Value* last);
+    void declare(const Node& node);
+    Value eval(const Node& node);
+    Value evalCommand(const Node& node);
+    Value evalBinary(const std::string& op, const Value& a, const Value& b);
+    Value assign(const Node& target, const Value& value);
+    VariablePtr lookup(const std::string& name) const;
+    VariablePtr& declareLocal(const std::string& name, Type type);
+};
+
+// The one runner of the host, created with every built-in command.
+Interpreter& interpreter();
+
+// Built-in commands by theme.
+void addScriptCommands(Interpreter& mel);
+void addSceneCommands(Interpreter& mel);
+void addUiCommands(Interpreter& mel);
+void addResourceCommands(Interpreter& mel);
+
+}  // namespace mel
+}  // namespace mayahost

@@ -1,0 +1,72 @@
+// What the scene commands add to the graph: connections between plugs,
+// DAG parents of transforms and joints, the time node, world positions.
+#pragma once
+
+#include "hostState.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace mayahost {
+namespace mel {
+
+struct PlugRef {
+    std::shared_ptr<detail::NodeData> node;
+    const detail::AttributeData* attribute = nullptr;
+    int index = -1;  // element of an array attribute
+
+    std::string text() const;
+    bool operator==(const PlugRef& other) const;
+};
+
+// "node.attr", "node.attr[3]" or "node.attr[3].child"; throws MelError.
+PlugRef resolvePlug(const std::string& text);
+// The node of that name (the last part of a path); nullptr when none. The
+// time node "time1" is made on first use.
+std::shared_ptr<detail::NodeData> findNode(const std::string& name);
+
+struct Connection {
+    std::weak_ptr<detail::NodeData> sourceNode;
+    const detail::AttributeData* sourceAttribute;
+    int sourceIndex;
+    std::weak_ptr<detail::NodeData> destinationNode;
+    const detail::AttributeData* destinationAttribute;
+    int destinationIndex;
+
+    PlugRef source() const;
+    PlugRef destination() const;
+};
+
+// Connections whose nodes both still exist.
+std::vector<Connection> connections();
+void connect(const PlugRef& source, const PlugRef& destination, bool force);
+// The connection into this plug (or into its parent triple), if any.
+bool incoming(const PlugRef& destination, Connection* found);
+
+// Values, after pulling connected inputs: one number, or three for a triple.
+std::vector<double> readPlug(const PlugRef& plug);
+void writePlug(const PlugRef& plug, const std::vector<double>& values);
+
+// DAG parents of transforms and joints.
+void setParent(detail::NodeData& child, const std::shared_ptr<detail::NodeData>& parent);
+std::shared_ptr<detail::NodeData> parentOf(const detail::NodeData& child);
+bool isDag(const detail::NodeData& node);
+
+std::array<double, 3> worldPosition(const std::shared_ptr<detail::NodeData>& node);
+// A world position in the local space of the node (its parent's space plus
+// its own transform): where a child at that position sits.
+std::array<double, 3> toLocal(const std::shared_ptr<detail::NodeData>& node,
+                              const std::array<double, 3>& world);
+
+// Selection, for joint chains.
+std::vector<std::weak_ptr<detail::NodeData>>& selection();
+
+// Forgets connections, parents and the selection.
+void clearScene();
+// The transform, joint and time node types.
+void registerDagTypes(detail::Host& host);
+
+}  // namespace mel
+}  // namespace mayahost

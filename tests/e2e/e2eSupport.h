@@ -1,0 +1,83 @@
+// What the end-to-end tests share: the bundled take, a free UDP port, and
+// a sender streaming the take in real time on a thread of its own.
+#pragma once
+
+#include "tools/lib/bvhFile.h"
+#include "tools/lib/captureSender.h"
+#include "tools/lib/captureTake.h"
+#include "tools/lib/udpDestination.h"
+
+#include "platform/sockets.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace ztools {
+
+inline const BvhMotion& source() {
+    static const BvhMotion motion = [] {
+        BvhMotion m;
+        std::string error;
+        EXPECT_TRUE(readBvhFile(std::string(ZEMORI_DATA_DIR) + "/131_01.bvh", m, error)) << error;
+        return m;
+    }();
+    return motion;
+}
+
+// A port nobody holds right now: the node binds it itself, so the test can
+// only ask the system for a free one and hand it on.
+inline int freePort() {
+    platform::socketStartup();
+    const platform::SocketHandle s = platform::openUdpSocket();
+    platform::bindAnyAddress(s, 0);
+    const int port = platform::boundPort(s);
+    platform::closeSocket(s);
+    platform::socketCleanup();
+    return port;
+}
+
+// Streams `seconds` of the take to 127.0.0.1 from construction until it is
+// done or stopped; the destructor stops and joins.
+class TakeSender {
+public:
+    TakeSender(const SenderOptions& options, double seconds) : mOptions(options) {
+        std::string error;
+        EXPECT_TRUE(takeFromBvh(source(), options.fps, kCmuUnitCm, seconds, mTake, error)) << error;
+        mThread = std::thread([this] {
+            std::string sendError;
+            auto destination = UdpDestination::open("127.0.0.1", mOptions.port, sendError);
+            if (destination) {
+                RealTimePacer pacer;
+                streamTake(mTake, mOptions, *destination, &pacer, nullptr, &mStop, mStats,
+                           sendError);
+            }
+            mDone.store(true);
+        });
+    }
+    ~TakeSender() { join(); }
+    TakeSender(const TakeSender&) = delete;
+    TakeSender& operator=(const TakeSender&) = delete;
+
+    void join() {
+        mStop.store(true);
+        if (mThread.joinable()) mThread.join();
+    }
+    bool done() const { return mDone.load(); }
+    const std::atomic<bool>& stopFlag() const { return mStop; }
+    // Valid once done (or joined).
+    const SendStats& stats() const { return mStats; }
+    const CaptureTake& take() const { return mTake; }
+
+private:
+    SenderOptions mOptions;
+    CaptureTake mTake;
+    SendStats mStats;
+    std::atomic<bool> mStop{false};
+    std::atomic<bool> mDone{false};
+    std::thread mThread;
+};
+
+}  // namespace ztools

@@ -1,0 +1,138 @@
+// The module's MEL scripts on their own: devices from the shelf, the panel's
+// controls and the node's attributes, the procedures the plug-in calls, and
+// binding, with the node type and command registered straight from the test.
+#include "hostTest.h"
+#include "tests/support/melRun.h"
+#include "tests/support/zemoriPanel.h"
+
+#include <maya/MGlobal.h>
+#include <maya/MObject.h>
+#include <mayahost/host.h>
+#include <mayahost/ui.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using zemoritest::mel;
+
+class UiScripts : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        ASSERT_TRUE(MGlobal::executeCommand("createZemoriShelf"));
+    }
+    static MObject pressShelfButton() {
+        const std::size_t before = mayahost::nodeNames().size();
+        EXPECT_TRUE(mayahost::pressButton("zemoriCreateDeviceButton"));
+        const std::vector<std::string> names = mayahost::nodeNames();
+        EXPECT_EQ(names.size(), before + 1);
+        return mayahost::findNode(names.back());
+    }
+};
+
+TEST_F(UiScripts, DevicesGetFreeIdsAndPortsAndTheirPanelsFollowTheNodes) {
+    // Loading again leaves one shelf.
+    ASSERT_TRUE(MGlobal::executeCommand("createZemoriShelf"));
+    EXPECT_EQ(mayahost::shelves(), std::vector<std::string>{"Zemori"});
+
+    const MObject first = pressShelfButton();
+    const MObject second = pressShelfButton();
+    EXPECT_EQ(mayahost::getInt(first, "deviceId"), 0);
+    EXPECT_EQ(mayahost::getInt(second, "deviceId"), 1);
+    EXPECT_EQ(mayahost::getInt(first, "inputPort"), 12351);
+    EXPECT_EQ(mayahost::getInt(second, "inputPort"), 12352);
+    EXPECT_EQ(mayahost::windows(), (std::vector<std::string>{"zemoriPanel0", "zemoriPanel1"}));
+    EXPECT_EQ(mayahost::control("zemoriPanel1").label, "Zemori Device 1");
+    EXPECT_EQ(mayahost::control("zemoriPort1").value, 12352);
+    EXPECT_EQ(mayahost::control("zemoriDeviceId1").label, "1");
+    // A freed id is the next one given.
+    ASSERT_TRUE(mayahost::setInt(first, "deviceId", 7));
+    EXPECT_EQ(mayahost::getInt(pressShelfButton(), "deviceId"), 0);
+
+    // The port field: a port another device uses is refused and the field
+    // goes back; a free one is taken.
+    ASSERT_TRUE(mayahost::typeInt("zemoriPort1", 12351));
+    EXPECT_EQ(mayahost::getInt(second, "inputPort"), 12352);
+    EXPECT_EQ(mayahost::control("zemoriPort1").value, 12352);
+    EXPECT_EQ(mayahost::infoLines().back(),
+              "Warning: Another Zemori device already uses port 12351");
+    ASSERT_TRUE(mayahost::typeInt("zemoriPort1", 40000));
+    EXPECT_EQ(mayahost::getInt(second, "inputPort"), 40000);
+
+    // The check boxes set the attributes.
+    ASSERT_TRUE(mayahost::setCheckBox("zemoriRecording1", true));
+    EXPECT_TRUE(mayahost::getBool(second, "recording"));
+    ASSERT_TRUE(mayahost::setCheckBox("zemoriRecording1", false));
+    EXPECT_FALSE(mayahost::getBool(second, "recording"));
+
+    // The plug-in's procedures reach the panel of their id only.
+    ASSERT_TRUE(MGlobal::executeCommand("displayMessage \"Awaiting Skeleton Definition\"1"));
+    ASSERT_TRUE(MGlobal::executeCommand("enableBindButton 1 1"));
+    ASSERT_TRUE(MGlobal::executeCommand("updateLiveCheckbox 1 1"));
+    EXPECT_EQ(zemoritest::panelState(1).status, "Awaiting Skeleton Definition");
+    EXPECT_TRUE(zemoritest::panelState(1).bindButtonEnabled);
+    EXPECT_TRUE(zemoritest::panelState(1).liveChecked);
+    EXPECT_FALSE(mayahost::getBool(second, "live")) << "the box follows the node, not the reverse";
+    EXPECT_FALSE(zemoritest::panelState(0).bindButtonEnabled);
+    // Ids without a panel are no error.
+    ASSERT_TRUE(MGlobal::executeCommand("displayMessage \"x\"42; enableBindButton 42 1"));
+    ASSERT_TRUE(MGlobal::executeCommand(
+        "displayAvailableIPs \"An error occurred while trying to find your IP address\"1"));
+    EXPECT_EQ(mayahost::control("zemoriIpHeading1").label,
+              "An error occurred while trying to find your IP address");
+    EXPECT_TRUE(mayahost::control("zemoriIps1").items.empty());
+    ASSERT_TRUE(MGlobal::executeCommand(
+        "displayAvailableIPs \"Your local IPs:\t\t\t10.0.0.5\t\t\t10.1.1.1\"1"));
+    EXPECT_EQ(mayahost::control("zemoriIps1").items,
+              (std::vector<std::string>{"10.0.0.5", "10.1.1.1"}));
+
+    // Before a new scene every panel closes.
+    ASSERT_TRUE(MGlobal::executeCommand("cleanUpUI"));
+    EXPECT_TRUE(mayahost::windows().empty());
+    EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
+}
+
+TEST_F(UiScripts, BindingBuildsOrReusesTheSkeletonAndCharacterizes) {
+    MObject object;
+    std::string name;
+    ZemoriDeviceNode& node = createDeviceNode(3, &object, &name);
+    ASSERT_FALSE(node.isCharacterized());
+    mel("zemoriBindSkeleton " + name);
+    EXPECT_TRUE(node.isCharacterized());
+    EXPECT_EQ(mel("size(`ls -type joint \"zemoriCharacter3_Skeleton_*\"`)"), "27");
+    // Hierarchy and drivers, for a joint deep in the chain.
+    const std::string hand = "zemoriCharacter3_Skeleton_l_hand";
+    EXPECT_EQ(mel("string $p[] = `listConnections -plugs true " + hand + ".translate`; $p[0]"),
+              name + ".outputTranslations[14]");
+    EXPECT_EQ(mel("string $p[] = `listConnections -plugs true " + hand + ".rotate`; $p[0]"),
+              name + ".outputRotations[14]");
+    EXPECT_EQ(mel("string $p[] = `listConnections -plugs true " + name + ".time`; $p[0]"),
+              "time1.outTime");
+    EXPECT_EQ(mel("getAttr " + hand + ".rotateOrder"), "0");
+    EXPECT_EQ(mel("stringArrayToString(`getAttr " + hand + ".jointOrient`, \" \")"), "0 0 0");
+
+    // Binding again reuses the joints, even when a user changed them.
+    mel("setAttr zemoriCharacter3_Skeleton_head.rotateOrder 4; "
+        "setAttr zemoriCharacter3_Skeleton_head.jointOrient 10 0 0");
+    mel("zemoriBind " + name);
+    EXPECT_EQ(mel("size(`ls -type joint`)"), "27");
+    EXPECT_EQ(mel("getAttr zemoriCharacter3_Skeleton_head.rotateOrder"), "0");
+    EXPECT_EQ(mel("getAttr zemoriCharacter3_Skeleton_head.jointOrientX"), "0");
+    EXPECT_EQ(zemoritest::panelState(3).status, "Streaming to skeleton zemoriCharacter3_Skeleton");
+    EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
+
+    // A node of a joint's name that is no joint stops the binding.
+    createDeviceNode(4, nullptr, &name);
+    mel("createNode transform -n zemoriCharacter4_Skeleton_neck_1");
+    EXPECT_FALSE(mayahost::runMel("zemoriBindSkeleton " + name));
+    EXPECT_EQ(mayahost::errorLines().back(),
+              "Cannot build the skeleton: a node that is not a joint is named "
+              "zemoriCharacter4_Skeleton_neck_1");
+    EXPECT_FALSE(mayahost::runMel("zemoriBindSkeleton time1"));
+    EXPECT_EQ(mayahost::errorLines().back(), "Not a Zemori device node: time1");
+}
+
+}  // namespace
