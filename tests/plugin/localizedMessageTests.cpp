@@ -75,15 +75,18 @@ TEST_F(LocalizedMessages, LocalizedTextsWithQuotesReachThePanelIntact) {
 }
 
 TEST_F(LocalizedMessages, AFormatWhoseConversionsDifferIsReplacedByTheDefault) {
-    localize(
-        "@module\tZemoriMayaPlugin\n"
-        "INIT_SOCKET\tOuverture du port %s\\n\n"
-        "BIND_SOCKET_ERROR\tLiaison refusée (%u), port pris à 100%%\\n\n"
-        "SOCKET_FUNCTION_ERROR\terreur %u : %s\\n\n"
-        "OSV_LINK_ERROR\terreur de liaison\\n\n"
-        "CLOSING_SOCKET\tFermeture %n\\n\n"
-        "GAPS_NOT_FILLED\tEnregistrement : %d images non remplies (trous de plus de %d)\n"
-        "AWAITING_SKEL_DEF\tEn attente : 100 %d'un squelette\n");
+    const auto resource = [](const char* key, const char* text) {
+        return std::string("setPluginResource(\"ZemoriMayaPlugin\", \"") + key + "\", \"" + text +
+               "\");\n";
+    };
+    localize(resource("INIT_SOCKET", "Ouverture du port %s\\n") +
+             resource("BIND_SOCKET_ERROR", "Liaison refusée (%u), port pris à 100%%\\n") +
+             resource("SOCKET_FUNCTION_ERROR", "erreur %u : %s\\n") +
+             resource("OSV_LINK_ERROR", "erreur de liaison\\n") +
+             resource("CLOSING_SOCKET", "Fermeture %n\\n") +
+             resource("GAPS_NOT_FILLED",
+                      "Enregistrement : %d images non remplies (trous de plus de %d)") +
+             resource("AWAITING_SKEL_DEF", "En attente : 100 %d'un squelette"));
 
     testing::internal::CaptureStdout();
     printToConsole(lookupMessage(msg::kInitSocket).asChar(), 12351);
