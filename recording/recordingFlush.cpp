@@ -4,12 +4,19 @@
 #include "recording/unfilledGaps.h"
 
 #include <maya/MAnimControl.h>
+#include <maya/MDoubleArray.h>
 #include <maya/MDGModifier.h>
 #include <maya/MFnAnimCurve.h>
 #include <maya/MGlobal.h>
 #include <maya/MObject.h>
 #include <maya/MSelectionList.h>
 #include <maya/MTime.h>
+#include <maya/MTimeArray.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
 
 #include <algorithm>
 
@@ -55,6 +62,83 @@ void createJointCurves(const MString& baseName, MFnAnimCurve (&curves)[kCurvesPe
     }
 }
 
+// One joint's keys, as one array of times and one of values per curve. The
+// arrays are kept from joint to joint, so a take allocates them once.
+struct JointKeys {
+    MTimeArray times;
+    MDoubleArray values[kCurvesPerJoint];
+    unsigned int count = 0;
+
+    void setLength(unsigned int length) {
+        times.setLength(length);
+        for (MDoubleArray& curveValues : values) {
+            curveValues.setLength(length);
+        }
+    }
+};
+
+// Recorded times can go back or repeat; a curve takes keys in increasing
+// time order, and a later key replaces an earlier one at its time.
+void sortKeepingLast(JointKeys& keys) {
+    std::vector<unsigned int> order(keys.count);
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](unsigned int a, unsigned int b) {
+        return keys.times[a].value() < keys.times[b].value();
+    });
+    const JointKeys unsorted = keys;
+    unsigned int kept = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const unsigned int from = order[i];
+        if (i + 1 < order.size() &&
+            unsorted.times[order[i + 1]].value() == unsorted.times[from].value()) {
+            continue;
+        }
+        keys.times.set(unsorted.times[from], kept);
+        for (int k = 0; k < kCurvesPerJoint; ++k) {
+            keys.values[k][kept] = unsorted.values[k][from];
+        }
+        ++kept;
+    }
+    keys.count = kept;
+}
+
+// Fills `keys` from one walk of a joint's samples. Keys at times that are
+// not finite are left out: a curve has no such key.
+// Returns the frames left unfilled in gaps too long to fill.
+std::int64_t collectJointKeys(const std::vector<RecordedSample>& samples, MTime::Unit unit,
+                              JointKeys& keys) {
+    keys.count = 0;
+    if (keys.times.length() < samples.size()) {
+        keys.setLength(static_cast<unsigned int>(samples.size()));
+    }
+    bool increasing = true;
+    double lastTime = 0.0;
+    const std::int64_t unfilled = forEachTakeKey(
+        samples.data(), samples.size(), [&](double time, const RecordedSample& sample) {
+            if (!std::isfinite(time)) {
+                return;
+            }
+            if (keys.count == keys.times.length()) {
+                keys.setLength(2 * keys.count);  // gaps filled past the samples' count
+            }
+            increasing = increasing && (keys.count == 0 || time > lastTime);
+            lastTime = time;
+            const unsigned int i = keys.count++;
+            keys.times.set(MTime(time, unit), i);
+            keys.values[0][i] = sample.translateX;
+            keys.values[1][i] = sample.translateY;
+            keys.values[2][i] = sample.translateZ;
+            keys.values[3][i] = sample.rotateX;
+            keys.values[4][i] = sample.rotateY;
+            keys.values[5][i] = sample.rotateZ;
+        });
+    if (!increasing) {
+        sortKeepingLast(keys);
+    }
+    keys.setLength(keys.count);
+    return unfilled;
+}
+
 }  // namespace
 
 bool ZemoriDeviceNode::flushIsDue() {
@@ -88,6 +172,7 @@ void ZemoriDeviceNode::writeTake(const MString& skeleton,
                                  std::vector<RecordedSample> (&samples)[kJointCount]) {
     MFnAnimCurve curves[kCurvesPerJoint];
     const MTime::Unit unit = MTime::uiUnit();
+    JointKeys keys;
     std::int64_t unfilledFrames = 0;
 
     for (int joint = 0; joint < kJointCount; ++joint) {
@@ -97,20 +182,15 @@ void ZemoriDeviceNode::writeTake(const MString& skeleton,
         bool created[kCurvesPerJoint];
         createJointCurves(baseName, curves, created);
 
-        const std::vector<RecordedSample>& buffer = samples[joint];
-        const std::int64_t jointUnfilled = forEachTakeKey(
-            buffer.data(), buffer.size(), [&](double time, const RecordedSample& sample) {
-                const MTime at(time, unit);
-                const double values[kCurvesPerJoint] = {sample.translateX, sample.translateY,
-                                                        sample.translateZ, sample.rotateX,
-                                                        sample.rotateY,    sample.rotateZ};
-                for (int k = 0; k < kCurvesPerJoint; ++k) {
-                    if (created[k]) {
-                        curves[k].addKeyframe(at, values[k]);
-                    }
-                }
-            });
-        unfilledFrames = std::max(unfilledFrames, jointUnfilled);
+        unfilledFrames = std::max(unfilledFrames, collectJointKeys(samples[joint], unit, keys));
+        if (keys.count == 0) {
+            continue;
+        }
+        for (int k = 0; k < kCurvesPerJoint; ++k) {
+            if (created[k]) {
+                curves[k].addKeys(&keys.times, &keys.values[k]);
+            }
+        }
     }
     warnOfUnfilledFrames(unfilledFrames);
 }

@@ -341,7 +341,8 @@ std::vector<CurveInfo> animCurves() {
         if (node->type->curveType < 0) continue;
         CurveInfo info;
         info.name = node->name;
-        for (const auto& key : node->keys) info.keys.push_back(CurveKey{key.time, key.value});
+        for (const auto& key : node->keys)
+            info.keys.push_back(CurveKey{MTime(key.time, node->keyUnit), key.value});
         curves.push_back(std::move(info));
     }
     return curves;

@@ -6,6 +6,7 @@
 #include <maya/MArgList.h>
 #include <maya/MArrayDataBuilder.h>
 #include <maya/MDataBlock.h>
+#include <maya/MDoubleArray.h>
 #include <maya/MFnBase.h>
 #include <maya/MFnNumericData.h>
 #include <maya/MMessage.h>
@@ -18,6 +19,7 @@
 #include <maya/MString.h>
 #include <maya/MStringResourceId.h>
 #include <maya/MTime.h>
+#include <maya/MTimeArray.h>
 #include <maya/MTypes.h>
 
 #include <atomic>
@@ -101,7 +103,9 @@ struct NodeType {
 };
 
 struct CurveKeyData {
-    MTime time;
+    CurveKeyData() {}  // fields left unset, so that growing for bulk keys costs no clearing
+    CurveKeyData(double keyTime, double keyValue) : time(keyTime), value(keyValue) {}
+    double time;  // in the curve's keyUnit
     double value;
 };
 
@@ -153,6 +157,7 @@ struct NodeData : ObjectData {
     std::set<const AttributeData*> computing;
     int computeCount = 0;
     std::vector<CurveKeyData> keys;
+    MTime::Unit keyUnit = MTime::kInvalid;  // of every key's time
     std::vector<const AttributeData*> timeInputs;
 
     Slot* slot(const AttributeData* root);
@@ -281,6 +286,8 @@ struct Access {
     }
     static std::vector<std::string>& args(MArgList& list) { return list.mArgs; }
     static const std::string& text(const MString& s) { return s.mText; }
+    static const std::vector<MTime>& items(const MTimeArray& a) { return a.mItems; }
+    static const std::vector<double>& items(const MDoubleArray& a) { return a.mItems; }
     static void setBuffer(MCharBuffer& buffer, char* ptr, long size);
     static const MString& resourceModule(const MStringResourceId& id);
     static const MString& resourceKey(const MStringResourceId& id);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 using mayahost::detail::Access;
 using mayahost::detail::NodeData;
@@ -100,8 +101,97 @@ double convert(double value, MTime::Unit from, MTime::Unit to) {
     return value * (b.num * a.den) / (b.den * a.num);
 }
 
+// Times closer than this, in seconds, are one moment: one key.
+constexpr double kSameMoment = 1e-9;
+
 bool sameMoment(const MTime& a, const MTime& b) {
-    return std::fabs(a.as(MTime::kSeconds) - b.as(MTime::kSeconds)) < 1e-9;
+    return std::fabs(a.as(MTime::kSeconds) - b.as(MTime::kSeconds)) < kSameMoment;
+}
+
+// A curve's key times are values in one unit, the unit of its first key, so
+// that a key is two doubles and keys in that unit need no conversion.
+class KeyTimes {
+public:
+    // `unit` must be known; it becomes the curve's unit if it has no keys.
+    KeyTimes(mayahost::detail::NodeData& curve, MTime::Unit unit) : mUnit(curve.keyUnit) {
+        if (curve.keys.empty()) curve.keyUnit = mUnit = unit;
+        Rate rate{};
+        rateOf(mUnit, rate);
+        mSameMoment = kSameMoment * rate.num / rate.den;
+    }
+    // The time in the curve's unit; not finite for an unknown unit.
+    double operator()(const MTime& time) const {
+        if (time.unit() == mUnit) return time.value();
+        Rate rate{};
+        if (!rateOf(time.unit(), rate)) return std::nan("");
+        return convert(time.value(), time.unit(), mUnit);
+    }
+    // Key times a and b (a first) are one moment, or a comes before b.
+    bool same(double a, double b) const { return std::fabs(a - b) < mSameMoment; }
+    bool before(double a, double b) const { return b - a >= mSameMoment; }
+
+private:
+    MTime::Unit mUnit;
+    double mSameMoment = 0.0;
+};
+
+// Grows the keys geometrically, so that repeated bulk additions stay linear.
+void reserveFor(std::vector<mayahost::detail::CurveKeyData>& keys, std::size_t needed) {
+    if (keys.capacity() < needed) keys.reserve(std::max(needed, 2 * keys.capacity()));
+}
+
+// Whether the times are finite and strictly increasing.
+bool increasing(const std::vector<MTime>& times, const KeyTimes& keyTimes) {
+    double previous = -std::numeric_limits<double>::infinity();
+    for (const MTime& time : times) {
+        const double at = keyTimes(time);
+        if (!std::isfinite(at) || !keyTimes.before(previous, at)) return false;
+        previous = at;
+    }
+    return true;
+}
+
+// Adds keys at strictly increasing times to a curve's sorted keys: appended
+// when they all come after the existing ones, merged otherwise. Without
+// `keepExisting` the existing keys from the first new time to the last go.
+void insertKeys(std::vector<mayahost::detail::CurveKeyData>& keys, const KeyTimes& keyTimes,
+                const std::vector<MTime>& times, const std::vector<double>& values,
+                bool keepExisting) {
+    using mayahost::detail::CurveKeyData;
+    const std::size_t count = times.size();
+    const double first = keyTimes(times.front());
+    const double last = keyTimes(times.back());
+    const auto from = std::partition_point(keys.begin(), keys.end(), [&](const CurveKeyData& k) {
+        return keyTimes.before(k.time, first);
+    });
+    const auto kept =
+        keepExisting ? from : std::partition_point(from, keys.end(), [&](const CurveKeyData& k) {
+            return !keyTimes.before(last, k.time);
+        });
+    if (kept == keys.end()) {
+        // Nothing left after the first new time: the new keys are appended.
+        const std::size_t at = static_cast<std::size_t>(from - keys.begin());
+        reserveFor(keys, at + count);
+        keys.resize(at + count);  // keys leave their fields unset: no clearing pass
+        CurveKeyData* out = keys.data() + at;
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = CurveKeyData(keyTimes(times[i]), values[i]);
+        return;
+    }
+    const std::vector<CurveKeyData> rest(kept, keys.end());
+    keys.erase(from, keys.end());
+    reserveFor(keys, keys.size() + count + rest.size());
+    std::size_t r = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double at = keyTimes(times[i]);
+        while (r < rest.size() && keyTimes.before(rest[r].time, at)) keys.push_back(rest[r++]);
+        if (r < rest.size() && keyTimes.same(rest[r].time, at)) {
+            keys.emplace_back(rest[r++].time, values[i]);  // as addKeyframe: the value is replaced
+        } else {
+            keys.emplace_back(at, values[i]);
+        }
+    }
+    keys.insert(keys.end(), rest.begin() + static_cast<std::ptrdiff_t>(r), rest.end());
 }
 
 const char* const kCurveTypeNames[] = {"animCurveTA", "animCurveTL", "animCurveTT", "animCurveTU",
@@ -297,16 +387,18 @@ MStatus MFnAnimCurve::addKeyframe(const MTime& time, double value, MAnimCurveCha
     }
     Rate r{};
     if (!rateOf(time.unit(), r) || !std::isfinite(time.value())) return MStatus::kInvalidParameter;
+    const KeyTimes keyTimes(*node, time.unit());
+    const double at = keyTimes(time);
     auto& keys = node->keys;
     // Keys are kept sorted: a binary search keeps long takes (keys added
     // in time order, tens of thousands per curve) linear overall.
-    auto it = std::lower_bound(
-        keys.begin(), keys.end(), time,
-        [](const mayahost::detail::CurveKeyData& k, const MTime& t) { return k.time < t; });
-    if (it != keys.end() && it->time == time) {
+    auto it = std::partition_point(
+        keys.begin(), keys.end(),
+        [&](const mayahost::detail::CurveKeyData& k) { return keyTimes.before(k.time, at); });
+    if (it != keys.end() && keyTimes.same(it->time, at)) {
         it->value = value;  // a key at that time already: its value is replaced
     } else {
-        keys.insert(it, mayahost::detail::CurveKeyData{time, value});
+        keys.insert(it, mayahost::detail::CurveKeyData(at, value));
     }
     return MStatus::kSuccess;
 }
@@ -316,6 +408,31 @@ MStatus MFnAnimCurve::addKeyframe(const MTime& time, double value, TangentType, 
     return addKeyframe(time, value, change);
 }
 
+MStatus MFnAnimCurve::addKeys(MTimeArray* timeArray, MDoubleArray* valueArray, TangentType,
+                              TangentType, bool keepExistingKeys, MAnimCurveChange*) {
+    MStatus status;
+    auto node = attachedCurve(*this, &status);
+    if (!node) return status;
+    if (!mayahost::detail::graphEditAllowed("MFnAnimCurve::addKeys", node->name)) {
+        return MStatus::kFailure;
+    }
+    const int type = node->type->curveType;
+    if ((type != kAnimCurveTA && type != kAnimCurveTL && type != kAnimCurveTU) ||
+        timeArray == nullptr || valueArray == nullptr) {
+        return MStatus::kInvalidParameter;
+    }
+    const std::vector<MTime>& times = Access::items(*timeArray);
+    const std::vector<double>& values = Access::items(*valueArray);
+    if (times.size() != values.size()) return MStatus::kInvalidParameter;
+    if (times.empty()) return MStatus::kSuccess;
+    Rate r{};
+    if (!rateOf(times.front().unit(), r)) return MStatus::kInvalidParameter;
+    const KeyTimes keyTimes(*node, times.front().unit());
+    if (!increasing(times, keyTimes)) return MStatus::kInvalidParameter;
+    insertKeys(node->keys, keyTimes, times, values, keepExistingKeys);
+    return MStatus::kSuccess;
+}
+
 MTime MFnAnimCurve::time(unsigned int index, MStatus* ReturnStatus) const {
     auto node = attachedCurve(*this, ReturnStatus);
     if (!node) return MTime();
@@ -323,7 +440,7 @@ MTime MFnAnimCurve::time(unsigned int index, MStatus* ReturnStatus) const {
         setStatus(ReturnStatus, MStatus::kInvalidParameter);
         return MTime();
     }
-    return node->keys[index].time;
+    return MTime(node->keys[index].time, node->keyUnit);
 }
 
 double MFnAnimCurve::value(unsigned int index, MStatus* ReturnStatus) const {

@@ -5,6 +5,7 @@
 #include "hostFixture.h"
 
 #include <maya/MDGModifier.h>
+#include <maya/MDoubleArray.h>
 #include <maya/MFnAnimCurve.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnNumericAttribute.h>
@@ -13,6 +14,7 @@
 #include <maya/MPxCommand.h>
 #include <maya/MPxNode.h>
 #include <maya/MTime.h>
+#include <maya/MTimeArray.h>
 
 #include <algorithm>
 #include <functional>
@@ -145,6 +147,25 @@ TEST_F(HostRules, EveryGraphEditInsideComputeIsRefusedAndReported) {
     EXPECT_TRUE(mayahost::findPlug(mOther, "tx").setValue(1.0));
     EXPECT_TRUE(MGlobal::executeCommandOnIdle("noOp"));
     EXPECT_TRUE(mayahost::takeRuleBreaches().empty());
+}
+
+TEST_F(HostRules, BulkKeysInsideComputeAreRefusedAndAddNothing) {
+    MFnAnimCurve curve;
+    curve.create(MFnAnimCurve::kAnimCurveTL);
+    MTimeArray times(2u, MTime(1.0));
+    times.set(MTime(2.0), 1);
+    MDoubleArray values(2u, 3.0);
+    std::string printed;
+    const auto breaches =
+        breachesOf([&](EditingNode&) { return curve.addKeys(&times, &values); }, &printed);
+    EXPECT_EQ(EditingNode::editStatus, MS::kFailure);
+    ASSERT_EQ(breaches.size(), 1u);
+    EXPECT_EQ(breaches[0].rule, "graph is read-only during compute");
+    EXPECT_EQ(breaches[0].operation, "MFnAnimCurve::addKeys");
+    EXPECT_NE(printed.find("MFnAnimCurve::addKeys on animCurveTL1"), std::string::npos) << printed;
+    EXPECT_EQ(curve.numKeys(), 0u);
+    EXPECT_TRUE(curve.addKeys(&times, &values));
+    EXPECT_EQ(curve.numKeys(), 2u);
 }
 
 TEST_F(HostRules, PlugsUsedOffTheMainThreadWorkButAreReported) {

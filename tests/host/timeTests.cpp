@@ -2,11 +2,17 @@
 #include "hostFixture.h"
 
 #include <maya/MAnimControl.h>
+#include <maya/MDoubleArray.h>
 #include <maya/MFnAnimCurve.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MPxNode.h>
 #include <maya/MTime.h>
+#include <maya/MTimeArray.h>
+
+#include <cmath>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -107,6 +113,88 @@ TEST_F(TimeTest, CurvesAreDeletedAndFoundByName) {
     mayahost::animCurve("knee_ry", &exists);
     EXPECT_FALSE(exists);
     EXPECT_FALSE(curve.addKeyframe(MTime(2.0), 3.0));
+}
+
+// (time in film frames, value) of every key of the curve.
+std::vector<std::pair<double, double>> keysOf(const MFnAnimCurve& curve) {
+    std::vector<std::pair<double, double>> keys;
+    for (unsigned int i = 0; i < curve.numKeys(); ++i) {
+        keys.emplace_back(curve.time(i).as(MTime::kFilm), curve.value(i));
+    }
+    return keys;
+}
+
+TEST_F(TimeTest, BulkKeysAppendCutAndMergeAsSingleKeysWould) {
+    MFnAnimCurve curve;
+    curve.create(MFnAnimCurve::kAnimCurveTL);
+    MFnAnimCurve reference;  // the same keys, one addKeyframe at a time
+    reference.create(MFnAnimCurve::kAnimCurveTL);
+    auto bulk = [&](std::vector<MTime> at, std::vector<double> values, bool keep) {
+        MTimeArray times(at.data(), static_cast<unsigned int>(at.size()));
+        MDoubleArray valueArray(values.data(), static_cast<unsigned int>(values.size()));
+        const MStatus status = curve.addKeys(&times, &valueArray, MFnAnimCurve::kTangentGlobal,
+                                             MFnAnimCurve::kTangentGlobal, keep);
+        // The arrays stay the caller's: changing them now changes no key.
+        times.set(MTime(-50.0, MTime::kFilm), 0);
+        valueArray[0] = -50.0;
+        return status;
+    };
+
+    // Into an empty curve, then after its last key: appended.
+    ASSERT_TRUE(bulk({MTime(1.0), MTime(2.0), MTime(3.0), MTime(4.0)}, {10, 20, 30, 40}, false));
+    ASSERT_TRUE(bulk({MTime(5.0), MTime(6.0)}, {50, 60}, false));
+    for (double frame = 1; frame <= 6; ++frame) reference.addKeyframe(MTime(frame), 10 * frame);
+    EXPECT_EQ(keysOf(curve), keysOf(reference));
+
+    // Without keeping: the keys from 3 to 4.5 frames go first (3 and 4), in
+    // whatever unit the new times come.
+    ASSERT_TRUE(
+        bulk({MTime(0.125, MTime::kSeconds), MTime(0.1875, MTime::kSeconds)}, {31, 45}, false));
+    EXPECT_EQ(keysOf(curve), (std::vector<std::pair<double, double>>{
+                                 {1, 10}, {2, 20}, {3, 31}, {4.5, 45}, {5, 50}, {6, 60}}));
+
+    // Keeping: merged, and a key at a time that holds one replaces its value.
+    MFnAnimCurve merged;
+    merged.create(MFnAnimCurve::kAnimCurveTL);
+    for (const auto& key : keysOf(curve)) merged.addKeyframe(MTime(key.first), key.second);
+    ASSERT_TRUE(bulk({MTime(0.0), MTime(2.0), MTime(4.0), MTime(9.0)}, {0, 22, 40, 90}, true));
+    for (double frame : {0.0, 4.0, 9.0}) merged.addKeyframe(MTime(frame), 10.0 * frame);
+    merged.addKeyframe(MTime(2.0), 22.0);
+    EXPECT_EQ(keysOf(curve), keysOf(merged));
+    EXPECT_EQ(
+        keysOf(curve),
+        (std::vector<std::pair<double, double>>{
+            {0, 0}, {1, 10}, {2, 22}, {3, 31}, {4, 40}, {4.5, 45}, {5, 50}, {6, 60}, {9, 90}}));
+
+    // Refused, and the curve left as it was: lengths that differ, times out
+    // of order, repeated or not finite, no arrays.
+    const auto before = keysOf(curve);
+    MTimeArray two(2u, MTime(20.0));
+    two.set(MTime(21.0), 1);
+    MDoubleArray three(3u, 1.0);
+    EXPECT_EQ(curve.addKeys(&two, &three), MS::kInvalidParameter);
+    EXPECT_EQ(bulk({MTime(30.0), MTime(29.0)}, {1, 2}, false), MS::kInvalidParameter);
+    EXPECT_EQ(bulk({MTime(30.0), MTime(1.25, MTime::kSeconds)}, {1, 2}, true),
+              MS::kInvalidParameter);
+    EXPECT_EQ(bulk({MTime(30.0), MTime(std::nan(""))}, {1, 2}, false), MS::kInvalidParameter);
+    EXPECT_EQ(bulk({MTime(30.0, MTime::kUserDef)}, {1}, false), MS::kInvalidParameter);
+    EXPECT_EQ(curve.addKeys(nullptr, &three), MS::kInvalidParameter);
+    EXPECT_EQ(keysOf(curve), before);
+
+    // Time-to-angle and time-to-unitless curves take bulk keys; others not,
+    // nor a function set without a curve.
+    MDoubleArray fives(2u, 5.0);
+    for (int type = MFnAnimCurve::kAnimCurveTA; type <= MFnAnimCurve::kAnimCurveUU; ++type) {
+        MFnAnimCurve other;
+        other.create(static_cast<MFnAnimCurve::AnimCurveType>(type));
+        const bool takesBulk = type == MFnAnimCurve::kAnimCurveTA ||
+                               type == MFnAnimCurve::kAnimCurveTL ||
+                               type == MFnAnimCurve::kAnimCurveTU;
+        EXPECT_EQ(other.addKeys(&two, &fives), takesBulk ? MS::kSuccess : MS::kInvalidParameter)
+            << type;
+        EXPECT_EQ(other.numKeys(), takesBulk ? 2u : 0u) << type;
+    }
+    EXPECT_FALSE(MFnAnimCurve().addKeys(&two, &fives));
 }
 
 class Recorder : public MPxNode {

@@ -252,6 +252,20 @@ TEST_F(RecordingTest, EqualAndDecreasingTimesAddNoFill) {
     EXPECT_NEAR(keyValues(tx)[1], 2.0, 1e-4);
 }
 
+TEST_F(RecordingTest, SamplesAtTimesThatAreNotFiniteGiveNoKeysAndCostNoOthers) {
+    startTake();
+    recordAt(2, 2.0f, 0.0f);
+    recordAt(std::nan(""), 5.0f, 0.0f);
+    recordAt(4, 4.0f, 0.0f);
+    recordAt(HUGE_VAL, 6.0f, 0.0f);
+    recordAt(1, 1.0f, 0.0f);
+    endTake();
+    const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
+    EXPECT_EQ(keyTimes(tx), (std::vector<double>{1, 2, 4}));
+    EXPECT_EQ(keyValues(tx).size(), 3u);
+    EXPECT_NEAR(keyValues(tx).at(2), 4.0, 1e-4);
+}
+
 TEST_F(RecordingTest, SecondTakeReplacesTheFirstAndNewIdKeepsTheOld) {
     startTake();
     recordAt(1, 1.0f, 0.0f);

@@ -2,8 +2,10 @@
 // adding a key at a time that already holds one replaces that key's value.
 #pragma once
 
+#include <maya/MDoubleArray.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MTime.h>
+#include <maya/MTimeArray.h>
 
 MAYAHOST_NS_OPEN
 
@@ -73,6 +75,16 @@ class OPENMAYAANIM_EXPORT MFnAnimCurve : public MFnDependencyNode {
     MStatus addKeyframe(const MTime& time, double value, MAnimCurveChange* change = nullptr);
     MStatus addKeyframe(const MTime& time, double value, TangentType tangentInType,
                         TangentType tangentOutType, MAnimCurveChange* change = nullptr);
+    // Keys at the arrays' times in one call, for TA, TL and TU curves
+    // (kInvalidParameter otherwise, or when the lengths differ). Without
+    // keepExistingKeys the curve's keys from the first time to the last are
+    // cut first; with it, a key at a time that holds one replaces its value.
+    // The times must be finite and strictly increasing (kInvalidParameter):
+    // Maya promises no ordering of its own. The arrays stay the caller's.
+    MStatus addKeys(MTimeArray* timeArray, MDoubleArray* valueArray,
+                    TangentType tangentInType = kTangentGlobal,
+                    TangentType tangentOutType = kTangentGlobal, bool keepExistingKeys = false,
+                    MAnimCurveChange* change = nullptr);
     MTime time(unsigned int index, MStatus* ReturnStatus = nullptr) const;
     double value(unsigned int index, MStatus* ReturnStatus = nullptr) const;
 };

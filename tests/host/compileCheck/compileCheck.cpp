@@ -9,6 +9,7 @@
 #include <maya/MDataBlock.h>
 #include <maya/MDataHandle.h>
 #include <maya/MDGModifier.h>
+#include <maya/MDoubleArray.h>
 #include <maya/MEulerRotation.h>
 #include <maya/MFnAnimCurve.h>
 #include <maya/MFnAttribute.h>
@@ -32,6 +33,7 @@
 #include <maya/MStringResource.h>
 #include <maya/MStringResourceId.h>
 #include <maya/MTime.h>
+#include <maya/MTimeArray.h>
 #include <maya/MTypeId.h>
 #include <maya/MTypes.h>
 #include <maya/MVector.h>
@@ -155,6 +157,18 @@ static_assert(
                                                        MStatus*)>(&MFnAnimCurve::create)),
         MObject (MFnAnimCurve::*)(MFnAnimCurve::AnimCurveType, MDGModifier*, MStatus*)>::value,
     "");
+static_assert(std::is_same<decltype(&MFnAnimCurve::addKeys),
+                           MStatus (MFnAnimCurve::*)(
+                               MTimeArray*, MDoubleArray*, MFnAnimCurve::TangentType,
+                               MFnAnimCurve::TangentType, bool, MAnimCurveChange*)>::value,
+              "");
+static_assert(std::is_same<decltype(static_cast<const double& (MDoubleArray::*)(unsigned int)
+                                                    const>(&MDoubleArray::operator[])),
+                           const double& (MDoubleArray::*)(unsigned int) const>::value,
+              "");
+static_assert(std::is_same<decltype(&MTimeArray::operator[]),
+                           const MTime& (MTimeArray::*)(unsigned int) const>::value,
+              "");
 static_assert(std::is_same<decltype(&MArrayDataHandle::set),
                            MStatus (MArrayDataHandle::*)(MArrayDataBuilder&)>::value,
               "");
@@ -523,6 +537,36 @@ void useCurvesAndTime() {
     MTime::setUIUnit(MTime::k30FPS);
     curve.addKeyframe(time, 1.0);
     curve.addKeyframe(film, 2.0, MFnAnimCurve::kTangentLinear, MFnAnimCurve::kTangentLinear);
+    MTimeArray times;
+    const MTime timeSource[] = {time, film};
+    MTimeArray fromTimes(timeSource, 2);
+    MTimeArray filledTimes(2u, time);
+    MTimeArray timesCopy(fromTimes);
+    timesCopy = filledTimes;
+    times.append(time);
+    times.setLength(2);
+    times.set(film, 1);
+    (void)(times[0] == times[1]);
+    (void)timesCopy.length();
+    timesCopy.clear();
+    MDoubleArray values;
+    const double doubleSource[] = {1.0, 2.0};
+    const float floatSource[] = {1.0f, 2.0f};
+    MDoubleArray fromDoubles(doubleSource, 2);
+    MDoubleArray fromFloats(floatSource, 2);
+    MDoubleArray zeros(2u);
+    MDoubleArray ones(2u, 1.0);
+    MDoubleArray valuesCopy(fromDoubles);
+    valuesCopy = fromFloats;
+    values.append(1.0);
+    values.setLength(2);
+    values.set(2.0, 1);
+    values[0] = static_cast<const MDoubleArray&>(ones)[1] + zeros[0];
+    (void)valuesCopy.length();
+    valuesCopy.clear();
+    curve.addKeys(&times, &values);
+    curve.addKeys(&times, &values, MFnAnimCurve::kTangentGlobal, MFnAnimCurve::kTangentGlobal, true,
+                  nullptr);
     (void)curve.numKeys(&status);
     (void)curve.numKeyframes();
     (void)curve.time(0, &status);
