@@ -11,7 +11,8 @@ TakeReport measureTakeGaps(const std::vector<RecordedSample>& samples) {
     report.framesRecorded = static_cast<std::int64_t>(samples.size());
     const RecordedSample* const first = samples.data();
     const RecordedSample* const end = first + samples.size();
-    const RecordedSample* previous = nullptr;
+    bool havePrevious = false;
+    double previousTime = 0.0;
     std::int64_t synthesized = 0;
     // Recorded samples reach the callback as themselves; any other key was
     // synthesized for the gap before the next recorded one.
@@ -20,8 +21,8 @@ TakeReport measureTakeGaps(const std::vector<RecordedSample>& samples) {
             ++synthesized;
             return;
         }
-        if (previous != nullptr && previous->time > -1.0 && std::isfinite(key.time) &&
-            skippedFrameCount(key.time - previous->time) > 0) {
+        if (havePrevious && previousTime > -1.0 && std::isfinite(key.time) &&
+            skippedFrameCount(key.time - previousTime) > 0) {
             if (synthesized > 0) {
                 ++report.gapsFilled;
                 report.longestGapFilled =
@@ -31,7 +32,8 @@ TakeReport measureTakeGaps(const std::vector<RecordedSample>& samples) {
             }
         }
         synthesized = 0;
-        previous = &key;
+        havePrevious = true;
+        previousTime = key.time;
     });
     return report;
 }
