@@ -67,19 +67,21 @@ void StreamStatistics::countFrame(std::int32_t frameNumber, double senderTimesta
 }
 
 StreamSnapshot StreamStatistics::snapshot(std::int64_t nowNs) const {
+    // Each load before the datagram count is an acquire, so none of them can
+    // move after it.
+    constexpr std::memory_order kBefore = std::memory_order_acquire;
     StreamSnapshot s;
-    s.lastFrameNumber = mLastFrame.load(std::memory_order_relaxed);
-    s.senderTimestamp = mSenderTimestamp.load(std::memory_order_relaxed);
-    s.framesDecoded = mFrames.load(std::memory_order_relaxed);
-    s.framesLost = mLost.load(std::memory_order_relaxed);
-    s.framesOutOfOrder = mOutOfOrder.load(std::memory_order_relaxed);
-    s.datagramsRefused = mRefused.load(std::memory_order_relaxed);
-    const std::int64_t lastArrival = mLastArrivalNs.load(std::memory_order_relaxed);
+    s.lastFrameNumber = mLastFrame.load(kBefore);
+    s.senderTimestamp = mSenderTimestamp.load(kBefore);
+    s.framesDecoded = mFrames.load(kBefore);
+    s.framesLost = mLost.load(kBefore);
+    s.framesOutOfOrder = mOutOfOrder.load(kBefore);
+    s.datagramsRefused = mRefused.load(kBefore);
+    const std::int64_t lastArrival = mLastArrivalNs.load(kBefore);
     if (lastArrival != 0 && nowNs - lastArrival <= kWindowNs) {
-        s.jitterMs = std::sqrt(mJitterVarianceUs2.load(std::memory_order_relaxed)) / 1000.0;
-        s.arrivalRateHz = mRateHz.load(std::memory_order_relaxed);
+        s.jitterMs = std::sqrt(mJitterVarianceUs2.load(kBefore)) / 1000.0;
+        s.arrivalRateHz = mRateHz.load(kBefore);
     }
-    std::atomic_thread_fence(std::memory_order_acquire);
     s.datagramsReceived = mDatagrams.load(std::memory_order_relaxed);
     return s;
 }

@@ -32,8 +32,13 @@ Resolution ArrivalLedger::resolve(const NodeFigures& figures, std::int64_t pushe
     std::lock_guard<std::mutex> lock(mMutex);
     const std::int64_t open = mCounts.pushes - mResolvedPushes;
     if (open == 0) return Resolution::kNothing;
-    if (pushesBefore != mCounts.pushes || figures.datagramsReceived - mCounts.pushes != mUnpushed)
-        return Resolution::kStale;
+    if (pushesBefore != mCounts.pushes) return Resolution::kStale;
+    // The node counts a datagram before it pushes it, so fresh figures never
+    // count fewer than the pushes and the drops: fewer means a datagram was
+    // taken for dropped while it was only slow.
+    const std::int64_t unpushed = figures.datagramsReceived - mCounts.pushes;
+    if (unpushed < mUnpushed) mUnpushed = unpushed;
+    if (unpushed != mUnpushed) return Resolution::kStale;
 
     const std::int64_t fresh = figures.framesDecoded - mDecoded;
     // The unresolved entries still queued are the last ones; older

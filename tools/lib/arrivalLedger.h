@@ -60,9 +60,9 @@ public:
     // Popping thread, right after a pose left the queue.
     void recordPop();
 
-    // Main thread: `figures` were read after `pushesBefore` pushes, and
-    // describe the newest pose when no push came since and no datagram is
-    // counted beyond them.
+    // Main thread: `figures` were computed after `pushesBefore` pushes had
+    // been recorded (never an earlier computation), and describe the newest
+    // pose when no push came since and no datagram is counted beyond them.
     Resolution resolve(const NodeFigures& figures, std::int64_t pushesBefore);
     // The figures count datagrams that will never be pushed (refused before
     // a pose was taken, or dropped with no pose buffer free): take their

@@ -110,6 +110,7 @@ private:
     double mNodeFrameRate = 0.0;
     std::vector<int> mReceivedFrames;
     double mLastTime = 0.0;
+    double mNudge = 0.25;  // off mLastTime, alternating, to dirty the figures
     std::chrono::steady_clock::time_point mStarted;
 };
 
