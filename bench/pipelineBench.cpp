@@ -4,6 +4,8 @@
 //    3456 bytes;
 //  - the time from a sender's sendto to the node's outputs holding that
 //    pose (median, 99th percentile) against plain one-way loopback latency;
+//  - the stream statistics' counting step per datagram against the
+//    receiving thread's whole time per datagram (x_counting_share);
 //  - the recording flush of a 10-minute take at 60 fps (36,000 samples per
 //    joint) against copying the same (time, value) pairs into arrays
 //    allocated beforehand, pages already touched or not, and against
@@ -11,6 +13,7 @@
 // Ratios are taken against the baselines measured in the same run.
 #include "intake/linkedFormatLibrary.h"
 #include "intake/jointTable.h"
+#include "node/streamStatistics.h"
 #include "node/zemoriDeviceNode.h"
 #include "plugin/idleWorkCmd.h"
 #include "platform/sockets.h"
@@ -70,6 +73,7 @@ constexpr int kReceiveBytes = 4096;
 
 struct Baselines {
     double receiveNs = 0.0;
+    double receivingThreadNs = 0.0;  // the node's whole pass per datagram
     double latencyMedianUs = 0.0;
     double latencyP99Us = 0.0;
     double flushMs = 0.0;
@@ -217,6 +221,7 @@ void BM_ReceivingThreadPerDatagram(benchmark::State& state) {
     if (decoded != kBatch) state.SkipWithError("frames were not decoded");
     const double datagrams = double(state.iterations() * kBatch);
     const double perDatagram = totalNs / datagrams;
+    gBaseline.receivingThreadNs = perDatagram;
     state.counters["ns_per_datagram"] = perDatagram;
     state.counters["allocations_per_datagram"] = double(allocations) / datagrams;
     if (gBaseline.receiveNs > 0.0)
@@ -224,6 +229,39 @@ void BM_ReceivingThreadPerDatagram(benchmark::State& state) {
     mayahost::reset();
 }
 BENCHMARK(BM_ReceivingThreadPerDatagram)->UseManualTime();
+
+// What the receiving thread adds per datagram for the statistics: one
+// arrival (ring and window sums) and one decoded frame. The clock read it
+// uses is the one the silence rule already takes. Arrivals 20 ms apart with
+// a little jitter, so that the window holds 50 and evicts one per arrival,
+// as in a steady stream.
+void BM_StatisticsCountingPerDatagram(benchmark::State& state) {
+    constexpr int kCounted = 4096;  // per timed run: the clock reads vanish in it
+    StreamStatistics statistics;
+    std::int64_t now = 1000000000;
+    std::int32_t frame = 0;
+    double totalNs = 0.0;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < kCounted; ++i) {
+            now += 20000000 + (i % 7) * 50000;
+            statistics.countDatagram(now);
+            ++frame;
+            statistics.countFrame(frame, double(frame) / 50.0);
+        }
+        const double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+        totalNs += ns;
+        state.SetIterationTime(ns * 1e-9);
+    }
+    benchmark::DoNotOptimize(statistics.snapshot(now));
+    const double perDatagram = totalNs / double(state.iterations() * kCounted);
+    state.counters["ns_per_datagram"] = perDatagram;
+    // Counting's part of the receiving thread's time per datagram, measured
+    // by BM_ReceivingThreadPerDatagram in this run (which counts too).
+    if (gBaseline.receivingThreadNs > 0.0)
+        state.counters["x_counting_share"] = perDatagram / gBaseline.receivingThreadNs;
+}
+BENCHMARK(BM_StatisticsCountingPerDatagram)->UseManualTime();
 
 constexpr int kLatencySamples = 400;
 

@@ -75,10 +75,10 @@ bool MotionDataStore::isSkeletonDefinition(const char* bytes, std::int32_t lengt
     return lib.isOsvBytes(length, bytes) != 0 && lib.isSkeletonDefinitionBytes(length, bytes) != 0;
 }
 
-void MotionDataStore::decodeFrameData(const char* bytes, std::int32_t length) {
+bool MotionDataStore::decodeFrameData(const char* bytes, std::int32_t length) {
     const ConvertBytesToFrameDataFn convert = gFormatLibrary.convertBytesToFrameData;
     if (convert == nullptr) {
-        return;
+        return false;
     }
     std::uint64_t senderId = 0;
     std::uint32_t sequence = 0;
@@ -91,11 +91,11 @@ void MotionDataStore::decodeFrameData(const char* bytes, std::int32_t length) {
     if (convert(length, bytes, &senderId, &sequence, &frameNumber, &latency, &timestamp, &count,
                 &status, &a.rotationX, &a.rotationY, &a.rotationZ, &a.rotationW, &a.translationX,
                 &a.translationY, &a.translationZ) == 0) {
-        return;
+        return false;
     }
     const int n = clampJoints(count);
     if (n > 0 && !a.complete()) {
-        return;  // treated like a refused datagram: nothing changes
+        return false;  // treated like a refused datagram: nothing changes
     }
 
     mPrevious = mCurrent;
@@ -108,6 +108,7 @@ void MotionDataStore::decodeFrameData(const char* bytes, std::int32_t length) {
         mRecords[i].currentTranslation = a.translation(i, mScale);
         mRecords[i].currentRotation = a.rotation(i);
     }
+    return true;
 }
 
 void MotionDataStore::measureFrameRate() {

@@ -36,8 +36,9 @@ public:
 
     // Updates the current pose of the joints the frame carries (at most 27),
     // the frame headers and the detected rate. A datagram the library
-    // refuses, or an answer without joint arrays, changes nothing.
-    void decodeFrameData(const char* bytes, std::int32_t length);
+    // refuses, or an answer without joint arrays, changes nothing and
+    // returns false.
+    bool decodeFrameData(const char* bytes, std::int32_t length);
     // True only when the definition differs (in some translation of the
     // joints it carries) from the stored one and has been taken over as rest
     // and current pose. False, changing nothing, when it is the same, has no

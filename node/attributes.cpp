@@ -93,5 +93,5 @@ MStatus ZemoriDeviceNode::initialize() {
             return MS::kFailure;
         }
     }
-    return MS::kSuccess;
+    return addStatisticsAttributes();
 }

@@ -18,6 +18,9 @@ bool plugIsOrBelongsTo(const MPlug& plug, const MObject& attribute) {
 }  // namespace
 
 MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
+    if (isStatisticsPlug(plug)) {
+        return publishStatistics(block);  // takes no pose: reading figures consumes nothing
+    }
     if (!plugIsOrBelongsTo(plug, mOutputTranslate) &&
         !plugIsOrBelongsTo(plug, mOutputTranslations) &&
         !plugIsOrBelongsTo(plug, mOutputRotations)) {
@@ -146,6 +149,9 @@ MStatus ZemoriDeviceNode::populateOutputs(MDataBlock& block, const JointRecord* 
         rotate[2] = static_cast<float>(angles.z);
 
         if (isRecording() && MAnimControl::isPlaying()) {
+            if (mRecordBuffers[joint].empty() && joint == 0) {
+                mFramesLostAtTakeStart = mStatistics.snapshot(mClock()).framesLost;
+            }
             double time = 0.0;
             if (!MPlug(thisMObject(), mTime).getValue(time)) {
                 printDiagnostic("Error getting Time value");

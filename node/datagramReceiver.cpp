@@ -89,6 +89,8 @@ bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket) {
         return false;
     }
     if (received.status == platform::ReceiveStatus::kOversized) {
+        mStatistics.countDatagram(mClock());
+        mStatistics.countRefused();                // longer than any datagram of the format
         mReceiveBufferUsed = kReceiveBufferBytes;  // the system filled the buffer
         return true;                               // and the datagram is dropped
     }
@@ -102,6 +104,8 @@ bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket) {
                     static_cast<std::size_t>(mReceiveBufferUsed - received.bytes));
     }
     mReceiveBufferUsed = received.bytes;
+    const std::int64_t now = mClock();
+    mStatistics.countDatagram(now);
 
     MCharBuffer storage;
     if (!acquireDataStorage(storage)) {
@@ -112,7 +116,6 @@ bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket) {
         return true;
     }
     beginThreadLoop();
-    const std::int64_t now = mClock();
     if (static_cast<double>(now - mLastDatagramTime) / 1000000.0 > mSilenceThresholdMs) {
         mAwaitingSkeletonDefinition = true;
     }
@@ -156,9 +159,16 @@ void ZemoriDeviceNode::threadShutdownHandler() {
 const JointRecord* ZemoriDeviceNode::handlePacket(const char* bytes, std::int32_t length) {
     if (mStore.isFrameData(bytes, length)) {
         if (!mAwaitingSkeletonDefinition && isCharacterized()) {
-            mStore.decodeFrameData(bytes, length);
+            if (mStore.decodeFrameData(bytes, length)) {
+                const FrameHeader& frame = mStore.currentFrame();
+                mStatistics.countFrame(frame.frameNumber, frame.timestamp);
+            } else {
+                mStatistics.countRefused();
+            }
         }
-    } else if (mStore.isSkeletonDefinition(bytes, length) && mAwaitingSkeletonDefinition) {
+    } else if (!mStore.isSkeletonDefinition(bytes, length)) {
+        mStatistics.countRefused();
+    } else if (mAwaitingSkeletonDefinition) {
         if (mStore.decodeSkeletonDefinition(bytes, length)) {
             setCharacterized(false);
             postEnableBindButton(*this, true);

@@ -2,7 +2,9 @@
 
 #include "plugin/idleWorkCmd.h"
 #include "plugin/uiBridge.h"
+#include "recording/takeReport.h"
 
+#include <maya/MGlobal.h>
 #include <maya/MNodeMessage.h>
 #include <maya/MObjectArray.h>
 #include <maya/MPlug.h>
@@ -144,7 +146,10 @@ void ZemoriDeviceNode::runIdleWork() {
     }
     while (!mPendingTakes.empty()) {
         PendingTake& take = mPendingTakes.front();
+        TakeReport report = measureTakeGaps(take.samples[0]);
+        report.framesLost = take.framesLost;
         writeTake(take.skeleton, take.samples);
+        MGlobal::displayInfo(takeReportLine(report));
         mPendingTakes.pop_front();
     }
     if (mLiveOffPending) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "intake/motionDataStore.h"
+#include "node/streamStatistics.h"
 #include "platform/sockets.h"
 #include "recording/recordedSample.h"
 
@@ -59,6 +60,21 @@ public:
     static MObject mOutputTranslate;
     static MObject mOutputTranslations;
     static MObject mOutputRotations;
+    // Stream statistics, read-only outputs after the seven (statisticsAttributes.cpp).
+    static MObject mDatagramsReceived;
+    static MObject mFramesDecoded;
+    static MObject mFramesLost;
+    static MObject mFramesOutOfOrder;
+    static MObject mDatagramsRefused;
+    static MObject mLastFrameNumber;
+    static MObject mSenderTimestamp;
+    static MObject mArrivalJitter;
+    static MObject mArrivalRate;
+    // Adds them, affected by what dirties the outputs; called by initialize.
+    static MStatus addStatisticsAttributes();
+    static bool isStatisticsPlug(const MPlug& plug);
+    // Writes a snapshot of the counts into every statistics attribute.
+    MStatus publishStatistics(MDataBlock& block);
 
     // Whether a character is bound to the current skeleton definition; any thread.
     bool isCharacterized();
@@ -115,6 +131,7 @@ public:
 
     // Read-only views for tests and tools.
     const MotionDataStore& store() const { return mStore; }
+    const StreamStatistics& statistics() const { return mStatistics; }
     const std::vector<RecordedSample>& recordBuffer(int joint) const {
         return mRecordBuffers[joint];
     }
@@ -144,9 +161,11 @@ private:
     struct PendingTake {
         MString skeleton;
         std::vector<RecordedSample> samples[kJointCount];
+        std::int64_t framesLost = 0;  // in the stream while it was recorded
     };
 
     MotionDataStore mStore;
+    StreamStatistics mStatistics;
     std::vector<RecordedSample> mRecordBuffers[kJointCount];
     std::atomic<bool> mAwaitingSkeletonDefinition;
     std::mutex mStateMutex;
@@ -179,6 +198,8 @@ private:
 
     // Main thread only: work for runIdleWork.
     std::deque<PendingTake> mPendingTakes;
+    // Frames the stream had lost when the current take's first sample came.
+    std::int64_t mFramesLostAtTakeStart = 0;
     int mWantedSenderRate = 50;
     bool mLiveOffPending = false;
 };

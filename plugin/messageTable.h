@@ -62,6 +62,12 @@ inline constexpr MessageKey kGapsNotFilled{
 // Looked up but never registered: it reports that registering the table failed.
 inline constexpr MessageKey kRegStringsError{"REG_STRINGS_ERROR",
                                              "failed to register localized UI strings"};
+// Shown when a take is written; looked up with its default, outside the
+// registered table.
+inline constexpr MessageKey kTakeReport{
+    "TAKE_REPORT",
+    "Take written: %lld frames recorded, %lld gaps filled (longest %lld frames), %lld gaps left "
+    "unfilled, %lld frames lost in the stream"};
 }  // namespace msg
 
 // The 21 registered rows in registration order.

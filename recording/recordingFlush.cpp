@@ -160,6 +160,7 @@ void ZemoriDeviceNode::flushRecording() {
     mPendingTakes.emplace_back();
     PendingTake& take = mPendingTakes.back();
     take.skeleton = skeletonName();
+    take.framesLost = mStatistics.snapshot(mClock()).framesLost - mFramesLostAtTakeStart;
     for (int joint = 0; joint < kJointCount; ++joint) {
         take.samples[joint].swap(mRecordBuffers[joint]);
         // The next take records into the same room as before.

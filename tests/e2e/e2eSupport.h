@@ -40,19 +40,28 @@ inline int freePort() {
 }
 
 // Streams `seconds` of the take to 127.0.0.1 from construction until it is
-// done or stopped; the destructor stops and joins.
+// done or stopped; with `restartSeconds` it then starts again from frame 0
+// and streams as long again. The destructor stops and joins.
 class TakeSender {
 public:
-    TakeSender(const SenderOptions& options, double seconds) : mOptions(options) {
+    TakeSender(const SenderOptions& options, double seconds, double restartSeconds = 0.0)
+        : mOptions(options) {
         std::string error;
         EXPECT_TRUE(takeFromBvh(source(), options.fps, kCmuUnitCm, seconds, mTake, error)) << error;
-        mThread = std::thread([this] {
+        mThread = std::thread([this, restartSeconds] {
             std::string sendError;
             auto destination = UdpDestination::open("127.0.0.1", mOptions.port, sendError);
             if (destination) {
                 RealTimePacer pacer;
                 streamTake(mTake, mOptions, *destination, &pacer, nullptr, &mStop, mStats,
                            sendError);
+                if (restartSeconds > 0.0) {
+                    SenderOptions again = mOptions;
+                    again.durationSeconds = restartSeconds;
+                    RealTimePacer restarted;
+                    streamTake(mTake, again, *destination, &restarted, nullptr, &mStop,
+                               mResent, sendError);
+                }
             }
             mDone.store(true);
         });
@@ -69,12 +78,14 @@ public:
     const std::atomic<bool>& stopFlag() const { return mStop; }
     // Valid once done (or joined).
     const SendStats& stats() const { return mStats; }
+    const SendStats& resentStats() const { return mResent; }
     const CaptureTake& take() const { return mTake; }
 
 private:
     SenderOptions mOptions;
     CaptureTake mTake;
     SendStats mStats;
+    SendStats mResent;
     std::atomic<bool> mStop{false};
     std::atomic<bool> mDone{false};
     std::thread mThread;

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -24,13 +26,20 @@ struct StreamRun {
     std::vector<int> received;
     LedgerCounts counts;
     SendStats sent;
+    SendStats resent;  // by the restarted sender
     int senderRate = 0;
     double nodeFrameRate = 0.0;
+    StreamFigures figures;    // the node's statistics after the take
+    double liveRateHz = 0.0;  // the arrival rate read while recording
+    std::string takeJson;     // as the recorder writes it
 };
 
-// Streams `seconds` of the take at `fps` while recording it.
+// Streams `seconds` of the take at `fps` while recording it; with
+// `restartSeconds` the sender then starts again from frame 0 and streams as
+// long again.
 StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns = false,
-                          double recordSeconds = 0.0, bool throughUi = false) {
+                          double recordSeconds = 0.0, double restartSeconds = 0.0,
+                          bool throughUi = false) {
     StreamRun run;
     RecorderOptions options;
     options.ui = throughUi;
@@ -50,18 +59,36 @@ StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns
     send.fps = fps;
     send.dropEvery = dropEvery;
     send.flipSigns = flipSigns;
-    TakeSender sender(send, seconds);
+    TakeSender sender(send, seconds, restartSeconds);
     std::atomic<bool> stop{false};
+    const auto onStatus = [&](const RecorderStatus&) {
+        const double rate = recorder.streamFigures().arrivalRateHz;
+        if (rate > 0.0) run.liveRateHz = rate;
+    };
     const bool ok = recorder.waitForSkeleton(stop, error) && recorder.characterize(stop, error) &&
-                    recorder.record(stop, nullptr, error) && recorder.finish(run.take, error);
+                    recorder.record(stop, onStatus, error) && recorder.finish(run.take, error);
     sender.join();
     run.sent = sender.stats();
+    run.resent = sender.resentStats();
     EXPECT_TRUE(ok) << error;
+    run.figures = recorder.streamFigures();
+    const std::string json = ::testing::TempDir() + "take.json";
+    EXPECT_EQ(takeJsonPathBeside(::testing::TempDir() + "take.ma"), json);
+    EXPECT_TRUE(writeTakeJson(json, recorder.takeFigures(), error)) << error;
+    std::ifstream file(json);
+    run.takeJson.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     run.received = recorder.receivedFrames();
     run.counts = recorder.counts();
     run.senderRate = recorder.senderRate();
     run.nodeFrameRate = recorder.nodeFrameRate();
     return run;
+}
+
+// The number under `key` in the recorder's take.json; -1 when absent.
+long long jsonNumber(const std::string& json, const std::string& key) {
+    const std::size_t at = json.find("\"" + key + "\": ");
+    if (at == std::string::npos) return -1;
+    return std::stoll(json.substr(at + key.size() + 4));
 }
 
 class StreamRecord : public ::testing::TestWithParam<int> {};
@@ -77,7 +104,8 @@ void expectFrameByFrame(const StreamRun& run, int fps) {
     ASSERT_GT(run.received.size(), std::size_t(fps));
     EXPECT_EQ(run.received.back(), run.sent.lastFrameNumber);
     for (std::size_t i = 1; i < run.received.size(); ++i)
-        ASSERT_EQ(run.received[i], run.received[i - 1] + 1) << "frame lost on loopback";
+        ASSERT_EQ(run.received[i], run.received[i - 1] + 1)
+            << "frame lost on loopback, or not placed (" << run.counts.unplaced << ")";
     const std::vector<double> times = takeKeyTimes(run.take);
     ASSERT_EQ(times.size(), run.received.size());
     EXPECT_EQ(times.front(), run.received.front());
@@ -100,7 +128,7 @@ TEST_P(StreamRecord, RecordedTakeReproducesTheSourceFrameByFrame) {
 // zemori-record --ui: the shelf button, the panel's port field, Live, Bind
 // and Recording, as a user works them.
 TEST(StreamRecord, ThroughTheShelfAndPanelTheTakeIsTheSame) {
-    expectFrameByFrame(streamAndRecord(50, 2.5, 0, false, 0.0, true), 50);
+    expectFrameByFrame(streamAndRecord(50, 2.5, 0, false, 0.0, 0.0, true), 50);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, StreamRecord, ::testing::Values(30, 50, 60),
@@ -145,6 +173,56 @@ TEST(StreamRecordWithLoss, KeysStayOnTheArcWhateverTheQuaternionSigns) {
     EXPECT_GT(c.interpolatedCompared, 0);
     EXPECT_LT(c.maxRotationDeg, 0.01);  // received frames: -q is the same rotation
     EXPECT_LT(c.maxArcDeviationDeg, 0.01);
+}
+
+// Every fifth frame dropped: the node's statistics and the take report count
+// what the sender dropped, within what each of them saw.
+TEST(StreamRecordWithLoss, FramesLostAndGapsFilledAreWhatTheSenderDropped) {
+    const StreamRun run = streamAndRecord(50, 2.5, 5);
+    const auto dropped = [](int n) { return (n + 1) % 5 == 0; };
+    ASSERT_GT(run.sent.framesDropped, 0);
+    ASSERT_FALSE(run.received.empty());
+    // The node decodes from its first frame after binding to the last sent.
+    const int first = run.counts.firstFrame;
+    int last = run.sent.lastFrameNumber;
+    int droppedOutside = 0;
+    for (int n = 0; n <= first; ++n) droppedOutside += dropped(n);
+    for (; dropped(last); --last) ++droppedOutside;
+    const long long lost = run.sent.framesDropped - droppedOutside;
+    EXPECT_EQ(run.figures.framesLost, lost);
+    EXPECT_EQ(run.figures.lastFrameNumber, last);
+    EXPECT_EQ(run.figures.framesDecoded, last - first + 1 - lost);
+    EXPECT_EQ(run.figures.framesOutOfOrder, 0);
+    EXPECT_EQ(run.figures.datagramsRefused, 0);
+    EXPECT_EQ(run.figures.datagramsReceived, run.sent.framesSent + run.sent.definitionsSent);
+    // 40 frames (50, less every fifth) and one definition a second.
+    EXPECT_NEAR(run.liveRateHz, 41.0, 6.0);
+    EXPECT_EQ(run.counts.unplaced, 0);
+
+    // The take runs from the first recorded frame to the last: each frame
+    // dropped inside it is a gap of one, filled, and a frame lost.
+    long long inTake = 0;
+    for (int n = run.received.front(); n <= run.received.back(); ++n) inTake += dropped(n);
+    ASSERT_GT(inTake, 0);
+    EXPECT_EQ(jsonNumber(run.takeJson, "framesRecorded"), (long long)run.received.size());
+    EXPECT_EQ(jsonNumber(run.takeJson, "gapsFilled"), inTake);
+    EXPECT_EQ(jsonNumber(run.takeJson, "longestGapFilled"), 1);
+    EXPECT_EQ(jsonNumber(run.takeJson, "gapsUnfilled"), 0);
+    EXPECT_EQ(jsonNumber(run.takeJson, "framesLost"), inTake);
+}
+
+// A sender restarted mid-take sends frame numbers the node has seen: each
+// counts as out of order or repeated, and none as lost.
+TEST(StreamRecord, ARestartedSenderCountsItsFramesAsOutOfOrder) {
+    const StreamRun run = streamAndRecord(50, 2.0, 0, false, 0.0, 1.0);
+    ASSERT_GT(run.resent.framesSent, 0);
+    ASSERT_LT(run.resent.lastFrameNumber, run.sent.lastFrameNumber);
+    EXPECT_EQ(run.figures.framesOutOfOrder, run.resent.framesSent);
+    EXPECT_EQ(run.figures.framesLost, 0);
+    EXPECT_EQ(run.figures.lastFrameNumber, run.resent.lastFrameNumber);
+    EXPECT_EQ(run.figures.framesDecoded,
+              run.sent.lastFrameNumber - run.counts.firstFrame + 1 + run.resent.framesSent);
+    EXPECT_EQ(jsonNumber(run.takeJson, "framesLost"), 0);
 }
 
 TEST(StreamRecord, StopsAfterTheRequestedDuration) {

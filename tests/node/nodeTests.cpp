@@ -48,6 +48,15 @@ TEST_F(NodeTest, AttributesAnswerToLongAndShortNames) {
         {"outputTranslate", "ot", ZemoriDeviceNode::mOutputTranslate},
         {"outputTranslations", "ots", ZemoriDeviceNode::mOutputTranslations},
         {"outputRotations", "ors", ZemoriDeviceNode::mOutputRotations},
+        {"datagramsReceived", "dgr", ZemoriDeviceNode::mDatagramsReceived},
+        {"framesDecoded", "fdc", ZemoriDeviceNode::mFramesDecoded},
+        {"framesLost", "fls", ZemoriDeviceNode::mFramesLost},
+        {"framesOutOfOrder", "foo", ZemoriDeviceNode::mFramesOutOfOrder},
+        {"datagramsRefused", "dgf", ZemoriDeviceNode::mDatagramsRefused},
+        {"lastFrameNumber", "lfn", ZemoriDeviceNode::mLastFrameNumber},
+        {"senderTimestamp", "sts", ZemoriDeviceNode::mSenderTimestamp},
+        {"arrivalJitter", "ajt", ZemoriDeviceNode::mArrivalJitter},
+        {"arrivalRate", "arr", ZemoriDeviceNode::mArrivalRate},
     };
     for (const auto& row : rows) {
         MStatus byLong, byShort;

@@ -454,5 +454,39 @@ TEST_F(RecordingTest, TranslationsBeyondFloatRangeAreClampedOnOutputsAndKeys) {
     EXPECT_TRUE(std::isnan(keyValues(curve("zemoriCharacter0_Skeleton_root_tz")).at(0)));
 }
 
+// The take report: one info line with what the take holds, what it misses,
+// and what the stream lost while the take was recorded (not before).
+TEST_F(RecordingTest, TakeReportGivesFramesGapsAndTheStreamsLoss) {
+    handle(frameData(10, 0.2, 0.0f, 0.0f));
+    handle(frameData(20, 0.4, 0.0f, 0.0f));  // 11..19 lost before the take
+    startTake();
+    // 22 and 25..27 lost during the take.
+    for (int frame : {21, 23, 24, 28}) {
+        handle(frameData(frame, frame / 50.0, 0.0f, 0.0f));
+        mayahost::setDouble(mDevice.object, "time", frame);
+        mayahost::evaluate(mDevice.object, "outputTranslations");
+    }
+    const std::size_t infoBefore = mayahost::infoLines().size();
+    endTake();
+    const std::vector<std::string> info = mayahost::infoLines();
+    ASSERT_EQ(info.size(), infoBefore + 1);
+    EXPECT_EQ(info.back(),
+              "Take written: 4 frames recorded, 2 gaps filled (longest 3 frames), 0 gaps left "
+              "unfilled, 4 frames lost in the stream");
+    EXPECT_EQ(mayahost::getInt(mDevice.object, "framesLost"), 9 + 4);
+
+    // The next take counts only its own frames and loss.
+    startTake();
+    for (int frame : {29, 30}) {
+        handle(frameData(frame, frame / 50.0, 0.0f, 0.0f));
+        mayahost::setDouble(mDevice.object, "time", frame);
+        mayahost::evaluate(mDevice.object, "outputTranslations");
+    }
+    endTake();
+    EXPECT_EQ(mayahost::infoLines().back(),
+              "Take written: 2 frames recorded, 0 gaps filled (longest 0 frames), 0 gaps left "
+              "unfilled, 0 frames lost in the stream");
+}
+
 }  // namespace
 }  // namespace nodetest

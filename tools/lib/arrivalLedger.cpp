@@ -1,29 +1,15 @@
 #include "tools/lib/arrivalLedger.h"
 
+#include <algorithm>
+
 namespace ztools {
 
-void ArrivalLedger::recordPush(const FrameStamp& stamp) {
+void ArrivalLedger::recordPush() {
     {
         std::lock_guard<std::mutex> lock(mMutex);
-        // The store starts with an all-zero header, which no decoded frame
-        // has (it carries joints), so the first real frame counts as new.
-        const FrameStamp initial{};
-        const FrameStamp& previous = mHaveLast ? mLast : initial;
-        Arrival a;
-        a.frameNumber = stamp.frameNumber;
-        a.newFrame = !(stamp == previous);
-        if (a.newFrame) {
-            ++mCounts.newFrames;
-            if (mCounts.lastFrame >= 0 && stamp.frameNumber > mCounts.lastFrame + 1)
-                mCounts.missing += std::int64_t(stamp.frameNumber) - mCounts.lastFrame - 1;
-            if (mCounts.firstFrame < 0) mCounts.firstFrame = stamp.frameNumber;
-            mCounts.lastFrame = stamp.frameNumber;
-        }
-        mLast = stamp;
-        mHaveLast = true;
         ++mCounts.pushes;
         mLastPush = std::chrono::steady_clock::now();
-        mEntries.push_back(a);
+        mEntries.push_back(Entry{});
     }
     mArrived.notify_all();
 }
@@ -34,17 +20,86 @@ void ArrivalLedger::recordPop() {
     if (!mEntries.empty()) mEntries.pop_front();
 }
 
+void ArrivalLedger::noteNewFrame(std::int32_t frameNumber) {
+    ++mCounts.newFrames;
+    if (mCounts.lastFrame >= 0 && frameNumber > mCounts.lastFrame + 1)
+        mCounts.missing += std::int64_t(frameNumber) - mCounts.lastFrame - 1;
+    if (mCounts.firstFrame < 0) mCounts.firstFrame = frameNumber;
+    mCounts.lastFrame = frameNumber;
+}
+
+Resolution ArrivalLedger::resolve(const NodeFigures& figures, std::int64_t pushesBefore) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    const std::int64_t open = mCounts.pushes - mResolvedPushes;
+    if (open == 0) return Resolution::kNothing;
+    if (pushesBefore != mCounts.pushes) return Resolution::kStale;
+    // The node counts a datagram before it pushes it, so fresh figures never
+    // count fewer than the pushes and the drops: fewer means a datagram was
+    // taken for dropped while it was only slow.
+    const std::int64_t unpushed = figures.datagramsReceived - mCounts.pushes;
+    if (unpushed < mUnpushed) mUnpushed = unpushed;
+    if (unpushed != mUnpushed) return Resolution::kStale;
+
+    const std::int64_t fresh = figures.framesDecoded - mDecoded;
+    // The unresolved entries still queued are the last ones; older
+    // unresolved poses were popped already and only their frames count.
+    const std::int64_t queued = std::min<std::int64_t>(open, std::int64_t(mEntries.size()));
+    const auto firstOpen = mEntries.end() - queued;
+    const bool sequence = fresh == open && figures.lastFrameNumber - mNewest == open;
+    std::int32_t number = figures.lastFrameNumber - std::int32_t(open);
+    for (std::int64_t i = 0; i < open; ++i) {
+        Arrival a;
+        a.frameNumber = mNewest;
+        if (open == 1 && fresh > 0) {
+            a.newFrame = true;
+            a.frameNumber = figures.lastFrameNumber;
+        } else if (sequence) {
+            a.newFrame = true;
+            a.frameNumber = ++number;
+        }
+        if (a.newFrame) {
+            noteNewFrame(a.frameNumber);
+            mNewest = a.frameNumber;
+        }
+        const std::int64_t poppedBefore = open - queued;
+        if (i >= poppedBefore) {
+            Entry& entry = *(firstOpen + (i - poppedBefore));
+            entry.arrival = a;
+            entry.resolved = true;
+        }
+    }
+    if (fresh > 0 && !(open == 1 || sequence)) {
+        mCounts.unplaced += fresh;
+        mCounts.lastFrame = figures.lastFrameNumber;
+        mNewest = figures.lastFrameNumber;
+    }
+    mDecoded = figures.framesDecoded;
+    mResolvedPushes = mCounts.pushes;
+    return Resolution::kResolved;
+}
+
+void ArrivalLedger::acceptUnpushed(const NodeFigures& figures) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (figures.datagramsReceived - mCounts.pushes > mUnpushed)
+        mUnpushed = figures.datagramsReceived - mCounts.pushes;
+}
+
+std::int64_t ArrivalLedger::unresolved() const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mCounts.pushes - mResolvedPushes;
+}
+
 bool ArrivalLedger::peek(Arrival& out) const {
     std::lock_guard<std::mutex> lock(mMutex);
-    if (mEntries.empty()) return false;
-    out = mEntries.front();
+    if (mEntries.empty() || !mEntries.front().resolved) return false;
+    out = mEntries.front().arrival;
     return true;
 }
 
 bool ArrivalLedger::take(Arrival& out) {
     std::lock_guard<std::mutex> lock(mMutex);
-    if (mEntries.empty()) return false;
-    out = mEntries.front();
+    if (mEntries.empty() || !mEntries.front().resolved) return false;
+    out = mEntries.front().arrival;
     mEntries.pop_front();
     return true;
 }

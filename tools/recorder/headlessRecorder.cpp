@@ -1,6 +1,6 @@
 #include "tools/recorder/headlessRecorder.h"
 
-#include "node/zemoriDeviceNode.h"
+#include "intake/jointTable.h"
 
 #include <mayahost/host.h>
 #include <mayahost/ui.h>
@@ -50,12 +50,9 @@ MTime::Unit unitOf(int senderRate) {
     }
 }
 
-// A device node's thread starts (or restarts, when live changes) by
-// clearing its done flag; a stop requested before that would be lost and
-// end only after the host's grace period. Give a new thread time to begin.
-void letThreadBegin() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-}
+// A datagram counted but not pushed is normally pushed within microseconds;
+// one still unaccounted for after this was dropped by the node.
+constexpr std::chrono::milliseconds kUnpushedAfter{50};
 
 void setTime(double frames) {
     MAnimControl::setCurrentTime(MTime(frames, MTime::uiUnit()));
@@ -70,13 +67,7 @@ HeadlessRecorder::~HeadlessRecorder() {
     // The node goes before the plug-in that defines its type, and before the
     // observers, which a push in flight may still be running.
     if (!mNode.isNull()) {
-        // The node itself may just have switched live off (port in use):
-        // its thread may be new either way.
-        if (mayahost::getBool(mNode, "live")) {
-            goOffline();
-        } else {
-            letThreadBegin();
-        }
+        if (mayahost::getBool(mNode, "live")) goOffline();
         mayahost::deleteNode(mNode);
         mayahost::processIdleEvents();
     }
@@ -88,7 +79,7 @@ RecorderStatus HeadlessRecorder::status() const {
     RecorderStatus s;
     s.counts = mLedger.counts();
     s.senderRate = mSenderRate;
-    s.keys = mDevice ? mDevice->recordBuffer(0).size() : 0;
+    s.keys = mReceivedFrames.size();
     s.elapsedSeconds = secondsSince(mStarted);
     return s;
 }
@@ -115,7 +106,6 @@ void HeadlessRecorder::goOffline() {
     if (!mOptions.ui || !mayahost::setCheckBox(control("zemoriLive"), false)) {
         mayahost::setBool(mNode, "live", false);
     }
-    letThreadBegin();
     mayahost::processIdleEvents();
     mayahost::evaluate(mNode, kOutput);  // closes the socket
 }
@@ -132,9 +122,7 @@ bool HeadlessRecorder::start(std::string& error) {
     // header is read there without a race.
     mayahost::ThreadDataObserver observer;
     observer.pushed = [this](MPxThreadedDeviceNode& node) {
-        if (&node != mObserved.load()) return;
-        const FrameHeader& h = static_cast<ZemoriDeviceNode&>(node).store().currentFrame();
-        mLedger.recordPush({h.frameNumber, h.timestamp, h.jointsInFrame});
+        if (&node == mObserved.load()) mLedger.recordPush();
     };
     observer.popped = [this](MPxThreadedDeviceNode& node) {
         if (&node == mObserved.load()) mLedger.recordPop();
@@ -166,9 +154,7 @@ bool HeadlessRecorder::adoptNode(std::string& error) {
         for (const std::string& line : mayahost::errorLines()) error += "\n  " + line;
         return false;
     }
-    mDevice = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(mNode).userNode());
-    mObserved.store(mDevice);
-    letThreadBegin();
+    mObserved.store(MFnDependencyNode(mNode).userNode());
     return true;
 }
 
@@ -218,6 +204,7 @@ bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::strin
     const Clock::time_point begin = Clock::now();
     Clock::time_point firstDatagram{};
     for (;;) {
+        resolveArrivals();
         mayahost::processIdleEvents();
         if (mayahost::isDirty(mNode, kOutput)) mayahost::evaluate(mNode, kOutput);
         if (portFailed(error)) return false;
@@ -258,6 +245,7 @@ bool HeadlessRecorder::characterize(const std::atomic<bool>& stop, std::string& 
     Clock::time_point lastProgress = Clock::now();
     std::int64_t seen = before;
     while (mLedger.counts().newFrames - before < mOptions.settleFrames) {
+        resolveArrivals();
         mayahost::processIdleEvents();
         if (mayahost::isDirty(mNode, kOutput)) mayahost::evaluate(mNode, kOutput);
         if (stop.load()) {
@@ -275,7 +263,7 @@ bool HeadlessRecorder::characterize(const std::atomic<bool>& stop, std::string& 
         pause();
     }
     // Poses still queued carry the rate change too: take them first.
-    for (int i = 0; i < 64 && mDevice->threadDataCount() > 0; ++i) {
+    for (int i = 0; i < 64 && mLedger.pending() > 0; ++i) {
         setTime(mLastTime + 0.5);
         setTime(mLastTime);
         mayahost::evaluate(mNode, kOutput);
@@ -288,6 +276,43 @@ bool HeadlessRecorder::characterize(const std::atomic<bool>& stop, std::string& 
     }
     MTime::setUIUnit(unitOf(mSenderRate));
     return true;
+}
+
+StreamFigures HeadlessRecorder::streamFigures() const {
+    // Frame figures before the datagram count: see ArrivalLedger.
+    StreamFigures f;
+    f.lastFrameNumber = mayahost::getInt(mNode, "lastFrameNumber");
+    f.framesDecoded = mayahost::getInt(mNode, "framesDecoded");
+    f.framesLost = mayahost::getInt(mNode, "framesLost");
+    f.framesOutOfOrder = mayahost::getInt(mNode, "framesOutOfOrder");
+    f.datagramsRefused = mayahost::getInt(mNode, "datagramsRefused");
+    f.senderTimestamp = mayahost::getDouble(mNode, "senderTimestamp");
+    f.jitterMs = mayahost::getDouble(mNode, "arrivalJitter");
+    f.arrivalRateHz = mayahost::getDouble(mNode, "arrivalRate");
+    f.datagramsReceived = mayahost::getInt(mNode, "datagramsReceived");
+    return f;
+}
+
+void HeadlessRecorder::resolveArrivals() {
+    const std::int64_t pushesBefore = mLedger.counts().pushes;
+    if (mLedger.unresolved() == 0) return;
+    // The host tells of a push before it dirties the outputs, so figures
+    // computed while that datagram was still being decoded could be read
+    // as current: a time change makes the node compute them afresh.
+    mNudge = mNudge == 0.25 ? 0.75 : 0.25;
+    setTime(mLastTime + mNudge);
+    const StreamFigures figures = streamFigures();
+    if (mLedger.resolve(figures, pushesBefore) != Resolution::kStale ||
+        mLedger.counts().pushes != pushesBefore) {
+        mStaleSince = {};
+        return;
+    }
+    if (mStaleSince == Clock::time_point{}) {
+        mStaleSince = Clock::now();
+    } else if (Clock::now() - mStaleSince > kUnpushedAfter) {
+        mLedger.acceptUnpushed(figures);
+        mStaleSince = {};
+    }
 }
 
 bool HeadlessRecorder::takeOnePose(const Arrival& arrival, std::string& error) {
@@ -328,10 +353,14 @@ bool HeadlessRecorder::record(const std::atomic<bool>& stop, const StatusCallbac
             onStatus(status());
             nextStatus = Clock::now() + std::chrono::milliseconds(100);
         }
+        resolveArrivals();
         Arrival arrival;
         if (!mLedger.peek(arrival)) {
             if (secondsSince(mLedger.lastPushTime()) > mOptions.streamEndSeconds) break;
-            mLedger.waitForEntry(std::chrono::milliseconds(20));
+            if (mLedger.unresolved() > 0)
+                std::this_thread::yield();  // the push's figures are moments away
+            else
+                mLedger.waitForEntry(std::chrono::milliseconds(20));
             continue;
         }
         if (arrival.newFrame) {
@@ -349,11 +378,16 @@ bool HeadlessRecorder::finish(RecordedTake& take, std::string& error) {
     setRecording(false);
     // Any evaluation now hands the take over (playback stopped, recording
     // off); the plug-in writes the curves at idle time.
+    const std::size_t infoBefore = mayahost::infoLines().size();
     setTime(mLastTime + 0.5);
     mayahost::evaluate(mNode, kOutput);
     mayahost::processIdleEvents();
-    if (!mDevice->recordBuffer(0).empty()) {
-        error = "the recording was not flushed";
+    const std::vector<std::string> info = mayahost::infoLines();
+    bool reported = false;
+    for (std::size_t i = infoBefore; i < info.size(); ++i)
+        reported = parseTakeReportLine(info[i], mTakeFigures) || reported;
+    if (!reported) {
+        error = "the recording was not flushed (no take report)";
         return false;
     }
     // Offline, the receiving thread no longer writes the store.
@@ -362,14 +396,19 @@ bool HeadlessRecorder::finish(RecordedTake& take, std::string& error) {
     take = RecordedTake{};
     take.fps = mSenderRate;
     take.skeletonName = "zemoriCharacter" + std::to_string(mOptions.deviceId) + "_Skeleton";
-    const JointRecord* records = mDevice->store().poseRecords();
     static const char* const kSuffixes[6] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
     for (int j = 0; j < kCaptureJoints; ++j) {
-        const Vector3d& d = records[j].definitionTranslation;
-        take.definition[j] = {d.x, d.y, d.z};
+        // Every joint but the root outputs its definition's translation; the
+        // root's rest translation is never used (its pose replaces it).
+        float d[3] = {0.0f, 0.0f, 0.0f};
+        if (j > 0 && !mayahost::getFloat3Element(mNode, kOutput, unsigned(j), d)) {
+            error = "the node has no output translation for joint " + std::to_string(j);
+            return false;
+        }
+        take.definition[j] = {d[0], d[1], d[2]};
         for (const char* suffix : kSuffixes) {
             TakeCurve curve;
-            curve.name = take.skeletonName + "_" + records[j].name + suffix;
+            curve.name = take.skeletonName + "_" + kJointTable[j].name + suffix;
             bool exists = false;
             const mayahost::CurveInfo info = mayahost::animCurve(curve.name, &exists);
             if (!exists) {

@@ -3,10 +3,15 @@
 // skeleton definition, characterizes, and records the stream in lockstep
 // with its arrivals.
 //
+// The plug-in is driven only as the host application would: the module is
+// loaded, attributes are set and read (the node's statistics included) and
+// commands are run. The host's queue observer says when a pose is pushed.
+//
 // Lockstep: every datagram the node's receiving thread handles pushes one
-// pose. A push observer notes, on that thread, whether the store decoded a
-// new frame (its frame header changed) or the pose is a repeat (a skeleton
-// definition, or a frame that was not decoded). While recording, the main
+// pose. After each push the main thread reads the node's statistics, which
+// tell whether the pose carries a newly decoded frame (and its number) or is
+// a repeat (a skeleton definition, or a frame that was not decoded); see
+// ArrivalLedger. While recording, the main
 // thread takes the poses one by one: for a new frame it sets the scene time
 // to the frame number and evaluates the node with playback running, so the
 // key lands on the sender's frame number (and missing frame numbers leave
@@ -18,8 +23,10 @@
 #include "tools/lib/arrivalLedger.h"
 #include "tools/lib/recordedTake.h"
 #include "tools/lib/recorderOptions.h"
+#include "tools/lib/takeReportFile.h"
 
 #include <maya/MObject.h>
+#include <maya/MPxNode.h>
 
 #include <atomic>
 #include <chrono>
@@ -27,14 +34,22 @@
 #include <string>
 #include <vector>
 
-class ZemoriDeviceNode;
-
 namespace ztools {
+
+// The node's statistics attributes: those the ledger needs, and the rest.
+struct StreamFigures : NodeFigures {
+    std::int64_t framesLost = 0;
+    std::int64_t framesOutOfOrder = 0;
+    std::int64_t datagramsRefused = 0;
+    double senderTimestamp = 0.0;
+    double jitterMs = 0.0;
+    double arrivalRateHz = 0.0;
+};
 
 struct RecorderStatus {
     LedgerCounts counts;
     int senderRate = 0;    // 0 until detected
-    std::size_t keys = 0;  // samples buffered per joint
+    std::size_t keys = 0;  // frames recorded so far
     double elapsedSeconds = 0.0;
 };
 
@@ -60,9 +75,13 @@ public:
     bool characterize(const std::atomic<bool>& stop, std::string& error);
     // Records until the stream ends, the duration is reached or `stop`.
     bool record(const std::atomic<bool>& stop, const StatusCallback& onStatus, std::string& error);
-    // Stops playback and recording, lets the flush run, goes offline and
-    // reads the 162 curves back.
+    // Stops playback and recording, lets the flush run, reads its report,
+    // goes offline and reads the 162 curves back.
     bool finish(RecordedTake& take, std::string& error);
+    // The node's statistics as its attributes give them now.
+    StreamFigures streamFigures() const;
+    // The plug-in's report of the take finish wrote.
+    const TakeFigures& takeFigures() const { return mTakeFigures; }
 
     int senderRate() const { return mSenderRate; }
     // The node's frameRate attribute once the sender's rate was applied.
@@ -81,6 +100,8 @@ private:
     bool createDirectly(std::string& error);
     bool createThroughShelf(std::string& error);
     bool setRecording(bool on);
+    // Gives the pushes since the last reading their entries (see ArrivalLedger).
+    void resolveArrivals();
     bool portFailed(std::string& error);
     void goOffline();
 
@@ -88,12 +109,15 @@ private:
     ArrivalLedger mLedger;
     MObject mNode;
     std::string mNodeName;
-    ZemoriDeviceNode* mDevice = nullptr;
-    std::atomic<const void*> mObserved{nullptr};
+    std::atomic<const MPxNode*> mObserved{nullptr};
+    // Since when the statistics count datagrams no push accounts for.
+    std::chrono::steady_clock::time_point mStaleSince{};
+    TakeFigures mTakeFigures;
     int mSenderRate = 0;
     double mNodeFrameRate = 0.0;
     std::vector<int> mReceivedFrames;
     double mLastTime = 0.0;
+    double mNudge = 0.25;  // off mLastTime, alternating, to dirty the figures
     std::chrono::steady_clock::time_point mStarted;
 };
 

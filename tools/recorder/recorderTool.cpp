@@ -19,15 +19,15 @@ extern "C" void onStopSignal(int) {
     gStop.store(true);
 }
 
-void showStatus(std::ostream& err, const RecorderStatus& s) {
-    char line[200];
-    std::snprintf(line, sizeof line,
-                  "\rdatagrams %lld | frames decoded %lld | rate %s | dropped %lld | keys %zu | "
-                  "%.1f s ",
-                  static_cast<long long>(s.counts.pushes),
-                  static_cast<long long>(s.counts.newFrames),
-                  s.senderRate ? (std::to_string(s.senderRate) + " fps").c_str() : "?",
-                  static_cast<long long>(s.counts.missing), s.keys, s.elapsedSeconds);
+void showStatus(std::ostream& err, const RecorderStatus& s, const StreamFigures& f) {
+    char line[240];
+    std::snprintf(
+        line, sizeof line,
+        "\rdatagrams %lld | frames decoded %lld | rate %s | arriving %.1f/s, jitter "
+        "%.2f ms | lost %lld | keys %zu | %.1f s ",
+        static_cast<long long>(f.datagramsReceived), static_cast<long long>(f.framesDecoded),
+        s.senderRate ? (std::to_string(s.senderRate) + " fps").c_str() : "?", f.arrivalRateHz,
+        f.jitterMs, static_cast<long long>(f.framesLost), s.keys, s.elapsedSeconds);
     err << line;
     err.flush();
 }
@@ -76,7 +76,7 @@ int runRecorder(const std::vector<std::string>& args, const std::string& default
     err << "zemori-record: skeleton bound, sender at " << recorder.senderRate()
         << " fps, recording\n";
     const auto onStatus = [&](const RecorderStatus& s) {
-        if (options.progress) showStatus(err, s);
+        if (options.progress) showStatus(err, s, recorder.streamFigures());
     };
     if (!recorder.record(gStop, onStatus, error)) return fail(err, error);
     if (options.progress) err << "\n";
@@ -92,16 +92,34 @@ int runRecorder(const std::vector<std::string>& args, const std::string& default
             return fail(err, error);
     }
 
+    const TakeFigures& report = recorder.takeFigures();
+    const std::string jsonPath =
+        takeJsonPathBeside(!options.maPath.empty() ? options.maPath : options.bvhPath);
+    if (!writeTakeJson(jsonPath, report, error)) return fail(err, error);
+
+    const StreamFigures figures = recorder.streamFigures();
     const LedgerCounts counts = recorder.counts();
     const std::size_t keys = take.curves.empty() ? 0 : take.curves[0].keys.size();
     const std::size_t received = recorder.receivedFrames().size();
-    out << "datagrams received: " << counts.pushes << "\n"
-        << "frames decoded: " << counts.newFrames << "\n"
-        << "frames missing: " << counts.missing << "\n"
+    out << "datagrams received: " << figures.datagramsReceived << "\n"
+        << "frames decoded: " << figures.framesDecoded << "\n"
+        << "frames lost in the stream: " << figures.framesLost << "\n"
+        << "frames out of order or repeated: " << figures.framesOutOfOrder << "\n"
+        << "datagrams refused: " << figures.datagramsRefused << "\n"
+        << "last frame number: " << figures.lastFrameNumber << "\n"
+        << "frames missing between recorded frames: " << counts.missing << "\n"
         << "detected rate: " << take.fps << " fps\n"
         << "frames recorded: " << received << "\n"
         << "keys per curve: " << keys << " (162 curves, " << keys * 162 << " keys)\n"
         << "interpolated keys per curve: " << (keys >= received ? keys - received : 0) << "\n";
+    out << "take report: " << report.framesRecorded << " frames recorded, " << report.gapsFilled
+        << " gaps filled (longest " << report.longestGapFilled << " frames), "
+        << report.gapsUnfilled << " gaps left unfilled, " << report.framesLost
+        << " frames lost in the stream during the take\n";
+    if (counts.unplaced > 0)
+        out << "frames taken as repeats (arrived too close together to place): " << counts.unplaced
+            << "\n";
+    out << "wrote " << jsonPath << "\n";
     if (!options.maPath.empty()) out << "wrote " << options.maPath << "\n";
     if (!options.bvhPath.empty()) out << "wrote " << options.bvhPath << "\n";
 

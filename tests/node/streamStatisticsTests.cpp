@@ -1,0 +1,122 @@
+#include "nodeTestSupport.h"
+#include "node/streamStatistics.h"
+
+#include <maya/MFnAttribute.h>
+
+namespace nodetest {
+namespace {
+
+constexpr std::int64_t kMs = 1000000;
+
+TEST(StreamStatistics, RateAndJitterDescribeTheLastSecondOnly) {
+    StreamStatistics s;
+    std::int64_t t = 5000 * kMs;
+    std::int64_t last = t;
+    int arrivals = 0;
+    const auto arrive = [&](std::int64_t at) {
+        s.countDatagram(at);
+        last = at;
+        ++arrivals;
+    };
+    // 50 per second, intervals alternating 18 and 22 ms: mean 20 ms, standard
+    // deviation 2 ms.
+    for (int i = 0; i < 200; ++i) {
+        arrive(t);
+        t += (i % 2 == 0 ? 18 : 22) * kMs;
+    }
+    StreamSnapshot snap = s.snapshot(last);
+    EXPECT_NEAR(snap.arrivalRateHz, 50.0, 0.1);
+    EXPECT_NEAR(snap.jitterMs, 2.0, 0.01);
+
+    // Then 1.2 s of a steady 100 per second: the uneven intervals have left
+    // the window.
+    for (int i = 0; i < 120; ++i) arrive(last + 10 * kMs);
+    snap = s.snapshot(last);
+    EXPECT_DOUBLE_EQ(snap.arrivalRateHz, 100.0);
+    EXPECT_DOUBLE_EQ(snap.jitterMs, 0.0);
+    EXPECT_EQ(snap.datagramsReceived, arrivals);
+
+    // A stream that stopped reads as no rate and no jitter.
+    EXPECT_DOUBLE_EQ(s.snapshot(last + 999 * kMs).arrivalRateHz, 100.0);
+    snap = s.snapshot(last + 1001 * kMs);
+    EXPECT_DOUBLE_EQ(snap.arrivalRateHz, 0.0);
+    EXPECT_DOUBLE_EQ(snap.jitterMs, 0.0);
+    // The first arrival after the silence has no interval in its window.
+    arrive(last + 1500 * kMs);
+    EXPECT_DOUBLE_EQ(s.snapshot(last).arrivalRateHz, 0.0);
+    arrive(last + 40 * kMs);
+    EXPECT_DOUBLE_EQ(s.snapshot(last).arrivalRateHz, 25.0);
+
+    // Faster than the ring holds in a second: the newest arrivals still count.
+    for (int i = 0; i < 3 * StreamStatistics::kWindowArrivals; ++i) arrive(last + kMs / 2);
+    EXPECT_DOUBLE_EQ(s.snapshot(last).arrivalRateHz, 2000.0);
+    EXPECT_EQ(s.snapshot(last).datagramsReceived, arrivals);
+}
+
+TEST(StreamStatistics, FrameNumbersGiveLostOutOfOrderAndRepeatedFrames) {
+    StreamStatistics s;
+    EXPECT_EQ(s.snapshot(0).lastFrameNumber, -1);
+    // 7 is lost, then arrives late; 12 comes twice; 9..11 never come.
+    const int frames[] = {5, 6, 8, 12, 7, 12, 13};
+    for (int f : frames) s.countFrame(f, f / 60.0);
+    StreamSnapshot snap = s.snapshot(0);
+    EXPECT_EQ(snap.framesDecoded, 7);
+    EXPECT_EQ(snap.framesLost, 1 + 3);
+    EXPECT_EQ(snap.framesOutOfOrder, 2);
+    EXPECT_EQ(snap.lastFrameNumber, 13);
+    EXPECT_DOUBLE_EQ(snap.senderTimestamp, 13 / 60.0);
+
+    // A sender restarted from 0 repeats numbers until it passes 13.
+    for (int f = 0; f <= 15; ++f) s.countFrame(f, f / 60.0);
+    s.countRefused();
+    snap = s.snapshot(0);
+    EXPECT_EQ(snap.framesOutOfOrder, 2 + 14);
+    EXPECT_EQ(snap.framesLost, 4);
+    EXPECT_EQ(snap.lastFrameNumber, 15);
+    EXPECT_EQ(snap.datagramsRefused, 1);
+    EXPECT_EQ(snap.datagramsReceived, 0);  // counted where datagrams arrive
+}
+
+// The figures are read-only outputs; a changed time makes them current, as
+// it does the outputs.
+TEST_F(NodeTest, StatisticsAttributesPublishWhatTheStreamBrought) {
+    const DeviceNode device = createDeviceNode();
+    const MObject* figures[] = {
+        &ZemoriDeviceNode::mDatagramsReceived, &ZemoriDeviceNode::mFramesDecoded,
+        &ZemoriDeviceNode::mFramesLost,        &ZemoriDeviceNode::mFramesOutOfOrder,
+        &ZemoriDeviceNode::mDatagramsRefused,  &ZemoriDeviceNode::mLastFrameNumber,
+        &ZemoriDeviceNode::mSenderTimestamp,   &ZemoriDeviceNode::mArrivalJitter,
+        &ZemoriDeviceNode::mArrivalRate,
+    };
+    for (const MObject* figure : figures) {
+        const MFnAttribute attribute(*figure);
+        EXPECT_FALSE(attribute.isWritable()) << attribute.name().asChar();
+        EXPECT_FALSE(attribute.isStorable()) << attribute.name().asChar();
+    }
+
+    const auto handle = [&](Datagram bytes) {
+        bytes.resize(OSV_MAX_DATAGRAM_BYTES, 0);
+        device.node->handlePacket(bytes.data(), OSV_MAX_DATAGRAM_BYTES);
+    };
+    handle(skeletonDefinition(0.0f));
+    device.node->setCharacterized(true);
+    const int frames[] = {3, 4, 7, 5, 7};
+    for (int f : frames) handle(frameData(f, 100.0 + f / 50.0, 0.0f, 0.0f));
+    handle(Datagram{'n', 'o', 't', ' ', 'o', 'u', 'r', 's'});
+    mayahost::setDouble(device.object, "time", 1.0);
+    EXPECT_EQ(mayahost::getInt(device.object, "framesDecoded"), 5);
+    EXPECT_EQ(mayahost::getInt(device.object, "framesLost"), 2);
+    EXPECT_EQ(mayahost::getInt(device.object, "framesOutOfOrder"), 2);
+    EXPECT_EQ(mayahost::getInt(device.object, "datagramsRefused"), 1);
+    EXPECT_EQ(mayahost::getInt(device.object, "lastFrameNumber"), 7);
+    EXPECT_DOUBLE_EQ(mayahost::getDouble(device.object, "senderTimestamp"), 100.0 + 7 / 50.0);
+
+    handle(frameData(8, 100.2, 0.0f, 0.0f));
+    EXPECT_EQ(mayahost::getInt(device.object, "lastFrameNumber"), 7) << "not dirty yet";
+    mayahost::setDouble(device.object, "time", 2.0);
+    EXPECT_EQ(mayahost::getInt(device.object, "lastFrameNumber"), 8);
+    EXPECT_EQ(mayahost::getInt(device.object, "framesDecoded"), 6);
+}
+
+}  // namespace
+}  // namespace nodetest
