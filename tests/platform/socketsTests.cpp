@@ -113,6 +113,12 @@ TEST_F(LoopbackSockets, WaitReadableTimesOutThenSeesADatagram) {
 }
 
 TEST_F(LoopbackSockets, ClosingWakesAReceiveBlockedInAnotherThread) {
+#if defined(__SANITIZE_THREAD__)
+    // Closing under a blocked receive is the very race ThreadSanitizer
+    // reports; the device node never does it (it waits for its thread to
+    // leave the socket), and nothing is suppressed for it.
+    GTEST_SKIP() << "closes a socket under a receive on purpose";
+#endif
     // Shared with the waiter so that a waiter that never wakes cannot outlive them.
     auto entered = std::make_shared<std::atomic<bool>>(false);
     auto outcome = std::make_shared<std::promise<platform::ReceiveResult>>();
