@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -72,8 +73,12 @@ StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns
     run.resent = sender.resentStats();
     EXPECT_TRUE(ok) << error;
     run.figures = recorder.streamFigures();
-    const std::string json = ::testing::TempDir() + "take.json";
-    EXPECT_EQ(takeJsonPathBeside(::testing::TempDir() + "take.ma"), json);
+    // A folder per test: CTest runs the cases of this program side by side.
+    const std::string folder = ::testing::TempDir() + "e2e-" +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::create_directories(folder);
+    const std::string json = folder + "/take.json";
+    EXPECT_EQ(takeJsonPathBeside(folder + "/take.ma"), json);
     EXPECT_TRUE(writeTakeJson(json, recorder.takeFigures(), error)) << error;
     std::ifstream file(json);
     run.takeJson.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());

@@ -16,7 +16,9 @@ namespace {
 class PluginTest : public HostTest {
 protected:
     const std::string mPath = HOST_TEST_PLUGIN_PATH;
-    const std::string mScripts = ::testing::TempDir() + "hostPluginScripts";
+    // One folder per test: CTest runs tests of this program side by side.
+    const std::string mScripts = ::testing::TempDir() + "hostPluginScripts-" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
 
     // The plug-in's strings procedure, and cleanUpUI in a file of its own
     // name, found as Maya finds procedures.
@@ -72,6 +74,7 @@ TEST_F(PluginTest, UIStringsProcedureRunsAfterTheFunctionAndMayLocalize) {
 TEST_F(PluginTest, MissingUIStringsProcedureFailsTheLoad) {
     std::filesystem::remove(mScripts + "/HostTestPluginStrings.mel");
     EXPECT_FALSE(mayahost::loadPlugin(mPath));
+    ASSERT_FALSE(mayahost::errorLines().empty());
     EXPECT_EQ(mayahost::errorLines().front(), "Cannot find procedure \"HostTestPluginStrings\".");
 }
 
