@@ -59,8 +59,8 @@ public:
                     SenderOptions again = mOptions;
                     again.durationSeconds = restartSeconds;
                     RealTimePacer restarted;
-                    streamTake(mTake, again, *destination, &restarted, nullptr, &mStop,
-                               mResent, sendError);
+                    streamTake(mTake, again, *destination, &restarted, nullptr, &mStop, mResent,
+                               sendError);
                 }
             }
             mDone.store(true);
