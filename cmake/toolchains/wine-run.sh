@@ -33,12 +33,14 @@ mkdir -p "$prefix"
     "$wineserver" -w || true
     touch "$prefix/.zemori-ready"
   fi
-  # One server that outlasts the test for a minute, and Wine's own services,
+  # One server that outlasts the test for five minutes (a shorter life let it
+  # exit while a long test kept the other runner slot busy, and a test
+  # started as it went failed without a line of output), and Wine's own services,
   # started in a session of their own with no output: otherwise they inherit
   # the test's output pipes and the test runner waits for them to exit (and
   # every test pays Wine's start-up). wineserver -p answers 0 only when it
   # started a new server.
-  if setsid "$wineserver" -p60 </dev/null >/dev/null 2>&1 9>&-; then
+  if setsid "$wineserver" -p300 </dev/null >/dev/null 2>&1 9>&-; then
     setsid "$wine" wineboot </dev/null >/dev/null 2>&1 9>&- || true
   fi
 ) 9>"$prefix.lock"
