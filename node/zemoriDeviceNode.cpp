@@ -134,10 +134,6 @@ void ZemoriDeviceNode::requestIdleWork() {
     queueIdleWork(*this);
 }
 
-bool ZemoriDeviceNode::hasIdleWork() const {
-    return !mPendingTakes.empty() || mWantedSenderRate != mAppliedSenderRate || mLiveOffPending;
-}
-
 void ZemoriDeviceNode::runIdleWork() {
     refreshDeviceId();
     if (mWantedSenderRate != mAppliedSenderRate) {

@@ -123,7 +123,6 @@ public:
     // Main thread, outside evaluation: writes what compute left pending
     // (takes, the node frame rate, live off after a failed bind).
     void runIdleWork();
-    bool hasIdleWork() const;
     // The device id as last read on the main thread; any thread.
     int deviceId() const { return mDeviceId.load(); }
     // Rereads the deviceId attribute (main thread).

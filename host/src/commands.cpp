@@ -79,11 +79,14 @@ double commandResultNumber() {
 namespace {
 
 // MEL run at once may edit anything, so it is refused during a compute.
+bool mayRunNow(const std::string& text) {
+    return !mayahost::detail::insideCompute() ||
+           mayahost::detail::graphEditAllowed("MGlobal::executeCommand", "\"" + text + "\"");
+}
+
 MStatus runImmediately(const MString& command) {
     const std::string& text = Access::text(command);
-    if (!mayahost::detail::graphEditAllowed("MGlobal::executeCommand", "\"" + text + "\"")) {
-        return MStatus::kFailure;
-    }
+    if (!mayRunNow(text)) return MStatus::kFailure;
     return mayahost::detail::runCommand(text);
 }
 
@@ -97,9 +100,7 @@ std::string numberText(double value) {
 template <class T, class Convert>
 MStatus runWithResult(const MString& command, T& out, Convert convert) {
     const std::string& text = Access::text(command);
-    if (!mayahost::detail::graphEditAllowed("MGlobal::executeCommand", "\"" + text + "\"")) {
-        return MStatus::kFailure;
-    }
+    if (!mayRunNow(text)) return MStatus::kFailure;
     Value value;
     MStatus status = mayahost::detail::runCommand(text, &value);
     if (status) {

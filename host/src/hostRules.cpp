@@ -62,14 +62,18 @@ ComputeScope::~ComputeScope() {
     tComputing.pop_back();
 }
 
-bool graphEditAllowed(const char* operation, const std::string& target) {
+bool insideCompute() {
+    return !tComputing.empty();
+}
+
+bool graphEditAllowed(const char* operation, const std::string& target, const char* member) {
     if (tComputing.empty()) return true;
-    recordBreach(kRuleGraphReadOnlyInCompute, target, operation);
+    recordBreach(kRuleGraphReadOnlyInCompute, member ? target + "." + member : target, operation);
     return false;
 }
 
-void notePlugAccess(const char* operation, const std::string& target) {
-    if (!onMainThread()) recordBreach(kRulePlugsOnMainThread, target, operation);
+void notePlugAccess(const char* operation, const std::string& node, const char* attribute) {
+    if (!onMainThread()) recordBreach(kRulePlugsOnMainThread, node + "." + attribute, operation);
 }
 
 }  // namespace detail

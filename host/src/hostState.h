@@ -381,11 +381,16 @@ public:
     ComputeScope(const ComputeScope&) = delete;
     ComputeScope& operator=(const ComputeScope&) = delete;
 };
+// Whether a compute runs on this thread.
+bool insideCompute();
 // False, with the breach recorded, while a compute runs on this thread: the
-// caller then refuses the edit with kFailure. `target` names what is edited.
-bool graphEditAllowed(const char* operation, const std::string& target);
+// caller then refuses the edit with kFailure. `target` (and `member`, if
+// given, as target.member) names what is edited; the name is only put
+// together for a breach.
+bool graphEditAllowed(const char* operation, const std::string& target,
+                      const char* member = nullptr);
 // Records a breach when called off the main thread; the access goes on.
-void notePlugAccess(const char* operation, const std::string& target);
+void notePlugAccess(const char* operation, const std::string& node, const char* attribute);
 
 }  // namespace detail
 }  // namespace mayahost

@@ -98,14 +98,10 @@ void writePrimary(const AttributeData& attribute, Slot& slot, double value) {
     }
 }
 
-std::string plugName(const Target& t) {
-    return t.node->name + "." + t.attribute->name;
-}
-
 MStatus read(const MPlug& plug, double& value) {
     Target t = resolve(plug);
     if (!t.node || !t.attribute || t.attribute->isTriple()) return MStatus::kInvalidParameter;
-    mayahost::detail::notePlugAccess("MPlug read", plugName(t));
+    mayahost::detail::notePlugAccess("MPlug read", t.node->name, t.attribute->name.c_str());
     if (t.attribute->root()->array && Access::plugIndex(plug) < 0)
         return MStatus::kInvalidParameter;
     mayahost::detail::evaluatePlug(plug);
@@ -125,8 +121,11 @@ MStatus read(const MPlug& plug, double& value) {
 MStatus write(const MPlug& plug, double value) {
     Target t = resolve(plug);
     if (!t.node || !t.attribute || t.attribute->isTriple()) return MStatus::kInvalidParameter;
-    mayahost::detail::notePlugAccess("MPlug write", plugName(t));
-    if (!mayahost::detail::graphEditAllowed("MPlug write", plugName(t))) return MStatus::kFailure;
+    mayahost::detail::notePlugAccess("MPlug write", t.node->name, t.attribute->name.c_str());
+    if (!mayahost::detail::graphEditAllowed("MPlug write", t.node->name,
+                                            t.attribute->name.c_str())) {
+        return MStatus::kFailure;
+    }
     {
         std::lock_guard<std::mutex> lock(t.node->mutex);
         Slot* slot = slotOf(*t.node, *t.attribute, Access::plugIndex(plug), true);
