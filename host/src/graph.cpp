@@ -170,28 +170,39 @@ void markDirty(NodeData& node, const AttributeData* root) {
     node.dirty.insert(root);
 }
 
-void markDirtyFrom(NodeData& node, const AttributeData* changed) {
+std::vector<const AttributeData*> affectedClosure(const NodeData& node,
+                                                  const std::vector<const AttributeData*>& roots) {
     const auto& affects = node.type->affects;
-    // Reused by each thread: device threads come here once per datagram.
-    thread_local std::vector<const AttributeData*> work;
-    thread_local DirtySet seen;
-    work.assign(1, changed->root());
-    seen.clear();
-    seen.insert(changed->root());
-    std::lock_guard<std::mutex> lock(node.mutex);
+    std::vector<const AttributeData*> closure;
+    std::vector<const AttributeData*> work;
+    for (const AttributeData* root : roots) {
+        if (std::find(closure.begin(), closure.end(), root) != closure.end()) continue;
+        closure.push_back(root);
+        work.push_back(root);
+    }
     while (!work.empty()) {
         const AttributeData* current = work.back();
         work.pop_back();
         auto it = affects.find(current);
         if (it == affects.end()) continue;
         for (const AttributeData* affected : it->second) {
-            node.dirty.insert(affected);
-            if (seen.count(affected) == 0) {
-                seen.insert(affected);
-                work.push_back(affected);
-            }
+            if (std::find(closure.begin(), closure.end(), affected) != closure.end()) continue;
+            closure.push_back(affected);
+            work.push_back(affected);
         }
     }
+    return closure;
+}
+
+void markAllDirty(NodeData& node, const AttributeData* const* attributes, std::size_t count) {
+    std::lock_guard<std::mutex> lock(node.mutex);
+    for (std::size_t i = 0; i < count; ++i) node.dirty.insert(attributes[i]);
+}
+
+void markDirtyFrom(NodeData& node, const AttributeData* changed) {
+    // The changed attribute leads the closure; only what it affects turns dirty.
+    const std::vector<const AttributeData*> closure = affectedClosure(node, {changed->root()});
+    markAllDirty(node, closure.data() + 1, closure.size() - 1);
 }
 
 MStatus evaluatePlug(const MPlug& plug) {

@@ -302,6 +302,11 @@ std::string uniqueName(const std::string& wanted, const NodeData* except);
 std::shared_ptr<NodeData> findNodeByName(const std::string& name);
 void markDirtyFrom(NodeData& node, const AttributeData* changed);
 void markDirty(NodeData& node, const AttributeData* root);
+// The roots given and every attribute they affect within the node, transitively.
+std::vector<const AttributeData*> affectedClosure(const NodeData& node,
+                                                  const std::vector<const AttributeData*>& roots);
+// Marks each of the attributes dirty under one hold of the node's lock.
+void markAllDirty(NodeData& node, const AttributeData* const* attributes, std::size_t count);
 // Computes the plug if its attribute is dirty; kSuccess when it was clean.
 MStatus evaluatePlug(const MPlug& plug);
 // Applies a value set through a plug or the host API: dirtiness, the

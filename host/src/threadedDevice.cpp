@@ -9,6 +9,7 @@
 #include <maya/MPxThreadedDeviceNode.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iostream>
 #include <system_error>
@@ -19,6 +20,8 @@ using mayahost::detail::NodeData;
 
 namespace mayahost {
 namespace detail {
+
+constexpr std::size_t kMaxRefreshMarks = 64;
 
 struct DeviceState {
     // Mirrors of live and frameRate for the node's thread.
@@ -48,6 +51,10 @@ struct DeviceState {
     std::vector<char*> heldBuffers;
     std::vector<char*> queue;  // oldest first
     std::vector<const AttributeData*> refreshOutputs;
+    // The refresh outputs and every attribute they affect, transitively:
+    // what a push marks dirty, worked out once instead of once per push.
+    std::array<const AttributeData*, kMaxRefreshMarks> refreshMarks{};
+    std::size_t refreshMarkCount = 0;
 };
 
 namespace {
@@ -246,14 +253,20 @@ void evaluateRefreshOutputs(NodeData& node) {
 namespace {
 // Replaced as a whole, read by device threads: an atomically swapped pointer.
 std::shared_ptr<const ThreadDataObserver> gObserver;
+// Lets a push or pop skip the atomic shared-pointer load (a global lock in
+// libstdc++) when no test watches the queue, which is every datagram's case.
+std::atomic<bool> gObserverSet{false};
 
 std::shared_ptr<const ThreadDataObserver> observer() {
+    if (!gObserverSet.load(std::memory_order_acquire)) return nullptr;
     return std::atomic_load(&gObserver);
 }
 }  // namespace
 
 void setThreadDataObserver(ThreadDataObserver observer) {
+    const bool watching = observer.pushed || observer.popped;
     std::atomic_store(&gObserver, std::make_shared<const ThreadDataObserver>(std::move(observer)));
+    gObserverSet.store(watching, std::memory_order_release);
 }
 
 }  // namespace mayahost
@@ -378,24 +391,24 @@ MStatus MPxThreadedDeviceNode::acquireDataStorage(MCharBuffer& buffer) {
 }
 
 MStatus MPxThreadedDeviceNode::pushThreadData(MCharBuffer& buffer) {
-    // Reused by each pushing thread: pushes come once per datagram.
-    thread_local std::vector<const AttributeData*> outputs;
+    // Copied out under the pool's lock and marked under the node's, so the
+    // two locks are never held together.
+    std::array<const AttributeData*, mayahost::detail::kMaxRefreshMarks> marks;
+    std::size_t markCount = 0;
     {
         std::lock_guard<std::mutex> lock(mDevice->poolMutex);
         if (!mayahost::detail::releaseHeld(*mDevice, buffer.ptr()))
             return MStatus::kInvalidParameter;
         mDevice->queue.push_back(buffer.ptr());
-        outputs = mDevice->refreshOutputs;
+        markCount = mDevice->refreshMarkCount;
+        std::copy_n(mDevice->refreshMarks.begin(), markCount, marks.begin());
         const auto watcher = mayahost::observer();
         if (watcher && watcher->pushed) watcher->pushed(*this);
     }
     NodeData* node = Access::nodeOf(*this);
     if (node == nullptr) return MStatus::kSuccess;
-    for (const AttributeData* attribute : outputs) {
-        mayahost::detail::markDirty(*node, attribute);
-        mayahost::detail::markDirtyFrom(*node, attribute);
-    }
-    if (!outputs.empty() && !mDevice->refreshQueued.exchange(true)) {
+    mayahost::detail::markAllDirty(*node, marks.data(), markCount);
+    if (markCount != 0 && !mDevice->refreshQueued.exchange(true)) {
         mayahost::detail::IdleTask task;
         task.refresh = node->weak_from_this();
         mayahost::detail::queueIdleTask(std::move(task));
@@ -438,8 +451,13 @@ MStatus MPxThreadedDeviceNode::setRefreshOutputAttributes(const MObjectArray& at
         }
         outputs.push_back(data->root());
     }
+    std::vector<const AttributeData*> marks;
+    if (node != nullptr) marks = mayahost::detail::affectedClosure(*node, outputs);
+    if (marks.size() > mayahost::detail::kMaxRefreshMarks) return MStatus::kInvalidParameter;
     std::lock_guard<std::mutex> lock(mDevice->poolMutex);
     mDevice->refreshOutputs = outputs;
+    mDevice->refreshMarkCount = marks.size();
+    std::copy(marks.begin(), marks.end(), mDevice->refreshMarks.begin());
     return MStatus::kSuccess;
 }
 
