@@ -20,6 +20,27 @@ struct BuilderData {
     std::map<unsigned int, Slot> elements;
 };
 
+// An evaluation usually rebuilds an array with the same indices it had:
+// then the values are copied over in place, with no map nodes made or freed.
+void assignElements(std::map<unsigned int, Slot>& to, const std::map<unsigned int, Slot>& from) {
+    if (to.size() == from.size()) {
+        auto target = to.begin();
+        auto source = from.begin();
+        while (source != from.end() && target->first == source->first) {
+            ++target;
+            ++source;
+        }
+        if (source == from.end()) {
+            for (target = to.begin(), source = from.begin(); source != from.end();
+                 ++target, ++source) {
+                target->second = source->second;
+            }
+            return;
+        }
+    }
+    to = from;
+}
+
 MDataBlock Access::block(NodeData* node) {
     MDataBlock block;
     block.mNode = node;
@@ -250,12 +271,17 @@ MArrayDataBuilder MArrayDataHandle::builder(MStatus* ReturnStatus) {
         setStatus(ReturnStatus, MStatus::kInvalidParameter);
         return result;
     }
-    auto data = std::make_shared<mayahost::detail::BuilderData>();
-    data->node = mNode;
-    data->attribute = mAttribute;
+    std::shared_ptr<mayahost::detail::BuilderData> data;
     {
         std::lock_guard<std::mutex> lock(mNode->mutex);
-        data->elements = mNode->arrays[mAttribute];
+        std::shared_ptr<mayahost::detail::BuilderData>& cached = mNode->builders[mAttribute];
+        if (!cached || cached.use_count() != 1) {
+            cached = std::make_shared<mayahost::detail::BuilderData>();
+            cached->node = mNode;
+            cached->attribute = mAttribute;
+        }
+        data = cached;
+        mayahost::detail::assignElements(data->elements, mNode->arrays[mAttribute]);
     }
     Access::builderData(result) = data;
     setStatus(ReturnStatus, MStatus::kSuccess);
@@ -268,7 +294,7 @@ MStatus MArrayDataHandle::set(MArrayDataBuilder& builder) {
         return MStatus::kInvalidParameter;
     }
     std::lock_guard<std::mutex> lock(mNode->mutex);
-    mNode->arrays[mAttribute] = data->elements;
+    mayahost::detail::assignElements(mNode->arrays[mAttribute], data->elements);
     return MStatus::kSuccess;
 }
 

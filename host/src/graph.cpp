@@ -259,6 +259,7 @@ void destroyNode(const std::shared_ptr<NodeData>& node) {
     std::lock_guard<std::mutex> lock(node->mutex);
     node->values.clear();
     node->arrays.clear();
+    node->builders.clear();
     node->dirty.clear();
 }
 

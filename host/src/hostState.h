@@ -84,6 +84,7 @@ struct AttributeData : ObjectData {
 };
 
 struct PluginData;
+struct BuilderData;
 
 struct NodeType {
     std::string name;
@@ -152,6 +153,9 @@ struct NodeData : ObjectData {
     std::map<const AttributeData*, Slot> values;
     std::map<const AttributeData*, std::map<unsigned int, Slot>> arrays;
     DirtySet dirty;
+    // The last builder of each array, reused while nobody else holds it, so
+    // that rebuilding an array every evaluation allocates nothing.
+    std::map<const AttributeData*, std::shared_ptr<BuilderData>> builders;
 
     // Main thread only.
     std::set<const AttributeData*> computing;
