@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr std::int64_t kSummaryIntervalNs = 1000000000;
+
 bool plugIsOrBelongsTo(const MPlug& plug, const MObject& attribute) {
     return plug == attribute || plug.parent() == attribute;
 }
@@ -56,6 +58,8 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
             }
         }
 
+        postStreamSummaryWhenDue();
+
         MCharBuffer pose;
         if (!popThreadData(pose)) {
             return MS::kFailure;
@@ -92,9 +96,24 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
         const MString closingText = lookupMessage(msg::kClosingSocket);
         printToConsole(closingText.asChar());
         releaseSocket(socket);
+        // The figures as live ended; the next live period starts posting at once.
+        postStreamSummary(*this, mStatistics.snapshot(mClock()));
+        mSummaryPosted = false;
     }
     postAvailableIPs(*this);
     return MS::kSuccess;
+}
+
+void ZemoriDeviceNode::postStreamSummaryWhenDue() {
+    const std::int64_t now = mClock();
+    if (mSummaryPosted && now - mSummaryPostedAt < kSummaryIntervalNs) {
+        return;
+    }
+    mSummaryPosted = true;
+    mSummaryPostedAt = now;
+    // The command text allocates; that is acceptable here, on the main thread
+    // once a second, and the receiving thread takes no part in it.
+    postStreamSummary(*this, mStatistics.snapshot(now));
 }
 
 MStatus ZemoriDeviceNode::populateOutputs(MDataBlock& block, const JointRecord* records) {

@@ -5,8 +5,6 @@
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnNumericData.h>
 
-#include <limits>
-
 MObject ZemoriDeviceNode::mDatagramsReceived;
 MObject ZemoriDeviceNode::mFramesDecoded;
 MObject ZemoriDeviceNode::mFramesLost;
@@ -38,12 +36,6 @@ const StatisticRow kStatistics[] = {
     {&ZemoriDeviceNode::mArrivalJitter, "arrivalJitter", "ajt"},
     {&ZemoriDeviceNode::mArrivalRate, "arrivalRate", "arr"},
 };
-
-// Counts beyond the attribute's range stay at its top.
-int clampedCount(std::int64_t count) {
-    constexpr std::int64_t top = std::numeric_limits<int>::max();
-    return static_cast<int>(count > top ? top : count);
-}
 
 }  // namespace
 

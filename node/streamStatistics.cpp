@@ -1,12 +1,18 @@
 #include "node/streamStatistics.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
 constexpr std::int64_t kNsPerUs = 1000;
 
 }  // namespace
+
+int clampedCount(std::int64_t count) {
+    constexpr std::int64_t top = std::numeric_limits<int>::max();
+    return static_cast<int>(count > top ? top : count);
+}
 
 void StreamStatistics::countDatagram(std::int64_t nowNs) {
     bump(mDatagrams);

@@ -20,6 +20,10 @@ struct StreamSnapshot {
     double arrivalRateHz = 0.0;         // datagrams per second, last second
 };
 
+// A count as a 32-bit figure (an int attribute, a MEL int): counts beyond
+// the range stay at its top.
+int clampedCount(std::int64_t count);
+
 class StreamStatistics {
 public:
     // Arrivals kept for the one-second window; at higher rates the window is

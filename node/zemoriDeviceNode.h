@@ -145,6 +145,9 @@ public:
 private:
     // Playback stopped, recording off or not live, and some sample buffered.
     bool flushIsDue();
+    // While live: queues the panel's summary line unless one went out less
+    // than a second of the node's clock ago.
+    void postStreamSummaryWhenDue();
     // Queues runIdleWork for the host's next idle time, once.
     void requestIdleWork();
     // Takes the socket out of mSocket and waits until the receiving thread
@@ -201,4 +204,7 @@ private:
     std::int64_t mFramesLostAtTakeStart = 0;
     int mWantedSenderRate = 50;
     bool mLiveOffPending = false;
+    // When the summary line was last posted in this live period.
+    bool mSummaryPosted = false;
+    std::int64_t mSummaryPostedAt = 0;
 };

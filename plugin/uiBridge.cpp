@@ -9,6 +9,7 @@
 #include <maya/MPlug.h>
 #include <maya/MPxThreadedDeviceNode.h>
 
+#include <cmath>
 #include <string>
 
 namespace {
@@ -61,6 +62,21 @@ const char* flag(bool value) {
     return value ? "1" : "0";
 }
 
+// A figure as a string literal with `decimals` (1 or 2) digits after the
+// point, rounded half up. Written from whole numbers, so the point is a point
+// whatever C locale the host runs with; what is not a positive number (NaN
+// included) reads 0.
+MString fixedPointLiteral(double value, int decimals) {
+    const long long scale = decimals == 1 ? 10 : 100;
+    constexpr double kTop = 1e15;  // far above any rate or jitter, well within long long
+    const double scaled = value > 0.0 ? std::fmin(value * static_cast<double>(scale), kTop) : 0.0;
+    const long long units = std::llround(scaled);
+    std::string fraction = std::to_string(units % scale);
+    fraction.insert(0, static_cast<std::size_t>(decimals) - fraction.size(), '0');
+    const std::string literal = "\"" + std::to_string(units / scale) + "." + fraction + "\"";
+    return MString(literal.c_str());
+}
+
 // The main thread's copy: the receiving thread posts too, and plugs belong
 // to the main thread.
 int deviceIdOf(ZemoriDeviceNode& node) {
@@ -96,6 +112,18 @@ MString displayAvailableIPsCommand(const MString& ipList, int deviceId) {
 
 MString errorCommand(const MString& text) {
     return "error " + quoted(text);
+}
+
+MString streamSummaryCommand(int deviceId, const StreamSnapshot& figures) {
+    MString command = "displayStreamSummary ";
+    command += deviceId;
+    command += " ";
+    command += fixedPointLiteral(figures.arrivalRateHz, 1);
+    command += " ";
+    command += clampedCount(figures.framesLost);
+    command += " ";
+    command += fixedPointLiteral(figures.jitterMs, 2);
+    return command;
 }
 
 MString availableIPList() {
@@ -137,6 +165,10 @@ void setLiveCheckbox(ZemoriDeviceNode& node, bool live) {
 void postAvailableIPs(ZemoriDeviceNode& node) {
     const MString list = availableIPList();
     MGlobal::executeCommandOnIdle(displayAvailableIPsCommand(list, deviceIdOf(node)), false);
+}
+
+void postStreamSummary(ZemoriDeviceNode& node, const StreamSnapshot& figures) {
+    MGlobal::executeCommandOnIdle(streamSummaryCommand(deviceIdOf(node), figures), false);
 }
 
 void postError(const MString& text) {

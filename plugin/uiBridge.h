@@ -7,6 +7,7 @@
 #include <maya/MString.h>
 
 class ZemoriDeviceNode;
+struct StreamSnapshot;
 
 // Queued (executeCommandOnIdle); callable from the receiving thread.
 void postDisplayMessage(ZemoriDeviceNode& node, const MString& text);
@@ -15,6 +16,8 @@ void postEnableBindButton(ZemoriDeviceNode& node, bool enabled);
 void setLiveCheckbox(ZemoriDeviceNode& node, bool live);
 // Main thread: queues displayAvailableIPs with the workstation's IPv4 addresses.
 void postAvailableIPs(ZemoriDeviceNode& node);
+// Main thread: queues displayStreamSummary with the figures.
+void postStreamSummary(ZemoriDeviceNode& node, const StreamSnapshot& figures);
 // Queues MEL's error with the text.
 void postError(const MString& text);
 
@@ -24,6 +27,9 @@ MString enableBindButtonCommand(int deviceId, bool enabled);
 MString updateLiveCheckboxCommand(int deviceId, bool live);
 MString displayAvailableIPsCommand(const MString& ipList, int deviceId);
 MString errorCommand(const MString& text);
+// The rate with one decimal and the jitter in milliseconds with two, as
+// string literals; the lost frames as a MEL int (held at its top).
+MString streamSummaryCommand(int deviceId, const StreamSnapshot& figures);
 // The IP list: the YOUR_IP heading and each address after three tabs, or the
 // GETTING_IP_ERROR text when the host name cannot be read.
 MString availableIPList();

@@ -3,6 +3,8 @@
 
 #include <maya/MFnAttribute.h>
 
+#include <atomic>
+
 namespace nodetest {
 namespace {
 
@@ -116,6 +118,39 @@ TEST_F(NodeTest, StatisticsAttributesPublishWhatTheStreamBrought) {
     mayahost::setDouble(device.object, "time", 2.0);
     EXPECT_EQ(mayahost::getInt(device.object, "lastFrameNumber"), 8);
     EXPECT_EQ(mayahost::getInt(device.object, "framesDecoded"), 6);
+}
+
+// The panel's summary line while frames with gaps come in over UDP, each at
+// a set time of the node's clock: posted at most once a second, and as live ends.
+TEST_F(NodeTest, PanelSummaryLineFollowsTheStreamOnceASecond) {
+    const DeviceNode device = createDeviceNode();
+    std::atomic<std::int64_t> now{1000 * kMs};
+    device.node->setClockForTesting([&now] { return now.load(); });
+    const std::uint16_t port = goLive(device);
+    int frame = 0;
+    const auto arrive = [&](int ms, int skipped) {
+        now += ms * kMs;
+        frame += 1 + skipped;
+        deliver(device, port, frameData(frame, 0.0, 0.0f, 0.0f));
+        return zemoritest::panelState(0).summary;
+    };
+    mayahost::processIdleEvents();
+    EXPECT_EQ(zemoritest::panelState(0).summary, "0.0 fps, 0 lost, jitter 0.00 ms");
+    now += 20 * kMs;
+    deliver(device, port, skeletonDefinition(0.0f));
+    device.node->setCharacterized(true);
+    // A second at 50 per second, without 4, 7 and 8.
+    for (int k = 1; k < 49; ++k) arrive(20, k == 4 ? 1 : k == 6 ? 2 : 0);
+    EXPECT_EQ(arrive(20, 0), "50.0 fps, 3 lost, jitter 0.00 ms");
+    // A second twice as fast, 8 and 12 ms apart in turn; five more lost.
+    for (int k = 0; k < 99; ++k) arrive(k % 2 == 0 ? 8 : 12, k == 30 ? 5 : 0);
+    EXPECT_EQ(zemoritest::panelState(0).summary, "50.0 fps, 3 lost, jitter 0.00 ms");
+    EXPECT_EQ(arrive(12, 0), "100.0 fps, 8 lost, jitter 2.00 ms");
+    arrive(10, 2);  // too soon for a post; live off shows it all the same
+    mayahost::setBool(device.object, "live", false);
+    mayahost::evaluate(device.object, "outputTranslations");
+    mayahost::processIdleEvents();
+    EXPECT_EQ(zemoritest::panelState(0).summary, "100.0 fps, 10 lost, jitter 1.99 ms");
 }
 
 }  // namespace

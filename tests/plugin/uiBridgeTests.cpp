@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,19 @@ TEST(UiBridgeCommands, WriteDeviceIdsAndFlagsAsPlainDigits) {
     EXPECT_EQ(str(updateLiveCheckboxCommand(2, false)), "updateLiveCheckbox 2 0");
     EXPECT_EQ(str(updateLiveCheckboxCommand(INT_MAX, true)), "updateLiveCheckbox 2147483647 1");
     EXPECT_EQ(str(updateLiveCheckboxCommand(INT_MIN, true)), "updateLiveCheckbox -2147483648 1");
+}
+
+TEST(UiBridgeCommands, StreamSummaryRoundsToFixedDecimalsAndHoldsLostToAMelInt) {
+    StreamSnapshot figures;
+    figures.arrivalRateHz = 99.96;  // carries into the whole part
+    figures.jitterMs = 0.07;        // keeps its leading zero
+    figures.framesLost = std::int64_t{1} << 40;
+    EXPECT_EQ(str(streamSummaryCommand(-1, figures)),
+              "displayStreamSummary -1 \"100.0\" 2147483647 \"0.07\"");
+    figures.arrivalRateHz = std::nan("");
+    figures.jitterMs = 1e300;
+    EXPECT_EQ(str(streamSummaryCommand(0, figures)),
+              "displayStreamSummary 0 \"0.0\" 2147483647 \"10000000000000.00\"");
 }
 
 TEST(UiBridgeCommands, EscapeTextsForTheMelStringLiteral) {

@@ -79,6 +79,7 @@ TEST_F(UiScripts, DevicesGetFreeIdsAndPortsAndTheirPanelsFollowTheNodes) {
     EXPECT_FALSE(zemoritest::panelState(0).bindButtonEnabled);
     // Ids without a panel are no error.
     ASSERT_TRUE(MGlobal::executeCommand("displayMessage \"x\"42; enableBindButton 42 1"));
+    ASSERT_TRUE(MGlobal::executeCommand("displayStreamSummary 42 \"1.0\" 0 \"0.00\""));
     ASSERT_TRUE(MGlobal::executeCommand(
         "displayAvailableIPs \"An error occurred while trying to find your IP address\"1"));
     EXPECT_EQ(mayahost::control("zemoriIpHeading1").label,

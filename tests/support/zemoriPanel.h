@@ -47,6 +47,7 @@ inline int posted(const std::string& procedure, int deviceId) {
 struct PanelState {
     bool exists = false;
     std::string status;
+    std::string summary;
     bool bindButtonEnabled = false;
     bool liveChecked = false;
     std::string ipList;  // as the plug-in sent it: heading, then tab-separated addresses
@@ -59,6 +60,7 @@ inline PanelState panelState(int deviceId) {
     PanelState state;
     state.exists = mayahost::control("zemoriPanel" + id).exists;
     state.status = mayahost::control("zemoriStatus" + id).label;
+    state.summary = mayahost::control("zemoriSummary" + id).label;
     state.bindButtonEnabled = mayahost::control("zemoriBind" + id).enabled;
     state.liveChecked = mayahost::control("zemoriLive" + id).value != 0;
     state.ipList = mayahost::control("zemoriIpHeading" + id).label;
