@@ -50,7 +50,7 @@ ZemoriDeviceNode::ZemoriDeviceNode()
       mSkeletonNameTemplate("zemoriCharacter{index}_Skeleton"),
       mSocket(0),
       mAppliedSenderRate(50),
-      mFrameRateBySenderRate{{30, 60}, {50, 80}, {60, 90}},
+      mFrameRateBySenderRate{{30, 60}, {50, 80}, {60, 90}, {120, 150}},
       mLastDatagramTime(0),
       mSilenceThresholdMs(1000.0),
       mClock(&steadyClockNanoseconds) {

@@ -107,8 +107,8 @@ public:
     // Naming and frame rate.
     // "zemoriCharacter<deviceId>_Skeleton", the id written as unsigned.
     MString skeletonName();
-    // Writes the node frame rate for a sender rate of 30, 50 or 60; any other
-    // rate writes nothing.
+    // Writes the node frame rate for a sender rate of 30, 50, 60 or 120; any
+    // other rate writes nothing.
     void applySenderRate(int senderRate);
 
     // Recording flush. Compute may not edit the graph, so it only hands the
