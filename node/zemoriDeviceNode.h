@@ -35,7 +35,8 @@ public:
     // Refresh through outputTranslate, frameRate for a 50 fps sender, and
     // three pose-buffer pools.
     void postConstructor() override;
-    // Keeps the socket in step with live, fills the two output arrays and
+    // Keeps the socket in step with live, fills the two output arrays from
+    // the newest queued pose (older ones are handed back, counted) and
     // records while recording and playing. kUnknownParameter for a plug that
     // is not an output; kFailure when the port cannot be bound, no pose is
     // queued, or filling the outputs fails (the pose is handed back anyway).
@@ -66,6 +67,7 @@ public:
     static MObject mFramesLost;
     static MObject mFramesOutOfOrder;
     static MObject mDatagramsRefused;
+    static MObject mPosesPassedOver;
     static MObject mLastFrameNumber;
     static MObject mSenderTimestamp;
     static MObject mArrivalJitter;
