@@ -134,9 +134,11 @@ void ZemoriDeviceNode::requestIdleWork() {
     queueIdleWork(*this);
 }
 
-void ZemoriDeviceNode::runIdleWork() {
+bool ZemoriDeviceNode::runIdleWork(bool mayRestart) {
     refreshDeviceId();
-    if (mWantedSenderRate != mAppliedSenderRate) {
+    // A rate left unwritten is asked for again by the next compute with a pose.
+    const bool restart = mWantedSenderRate != mAppliedSenderRate && mayRestart;
+    if (restart) {
         applySenderRate(mWantedSenderRate);
         mAppliedSenderRate = mWantedSenderRate;
     }
@@ -152,4 +154,5 @@ void ZemoriDeviceNode::runIdleWork() {
         mLiveOffPending = false;
         setLiveCheckbox(*this, false);
     }
+    return restart;
 }

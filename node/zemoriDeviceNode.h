@@ -123,8 +123,11 @@ public:
     void writeTake(const MString& skeleton, std::vector<RecordedSample> (&samples)[kJointCount]);
 
     // Main thread, outside evaluation: writes what compute left pending
-    // (takes, the node frame rate, live off after a failed bind).
-    void runIdleWork();
+    // (takes, the node frame rate, live off after a failed bind). A changed
+    // frame rate, which makes the host restart the node's thread, is written
+    // only when `mayRestart` (else the next compute with a pose asks again);
+    // returns whether it was written.
+    bool runIdleWork(bool mayRestart = true);
     // The device id as last read on the main thread; any thread.
     int deviceId() const { return mDeviceId.load(); }
     // Rereads the deviceId attribute (main thread).

@@ -125,6 +125,36 @@ TEST_F(ComputeTest, AppliesAChangedSenderRateOnlyWithAPoppedPose) {
     EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 80.0);
 }
 
+// Each frameRate change restarts a thread, and the host waits for it: of two
+// nodes whose rates changed in the same evaluations, an idle run restarts one;
+// the other follows once its next pose has been evaluated.
+TEST_F(ComputeTest, RateChangesOfSeveralNodesRestartOneThreadPerIdleRun) {
+    const DeviceNode devices[] = {createDeviceNode(), createDeviceNode()};
+    std::uint16_t ports[2] = {};
+    const auto evaluateNext = [&](int i, const Datagram& bytes) {
+        ASSERT_TRUE(mSender.send(ports[i], bytes));
+        ASSERT_TRUE(waitUntil([&] { return devices[i].node->threadDataCount() > 0; }));
+        mayahost::evaluate(devices[i].object, "outputTranslations");
+    };
+    for (int i = 0; i < 2; ++i) {
+        ports[i] = goLive(devices[i]);
+        ASSERT_NE(ports[i], 0);
+        deliver(devices[i], ports[i], skeletonDefinition(0.0f));
+        devices[i].node->setCharacterized(true);
+    }
+    for (int i = 0; i < 2; ++i) {
+        evaluateNext(i, frameData(10, 0.100, 1.0f, 0.0f));
+        evaluateNext(i, frameData(11, 0.1335, 1.0f, 0.0f));  // 30 detected
+    }
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::getDouble(devices[0].object, "frameRate"), 60.0);
+    EXPECT_EQ(mayahost::getDouble(devices[1].object, "frameRate"), 80.0);
+
+    evaluateNext(1, frameData(12, 0.1668, 1.0f, 0.0f));
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::getDouble(devices[1].object, "frameRate"), 60.0);
+}
+
 // Refreshes coalesce: two poses pushed before one evaluation. The outputs and
 // the recording take the newer; the older goes back to the pool, counted.
 TEST_F(ComputeTest, OneEvaluationTakesTheNewestQueuedPose) {
