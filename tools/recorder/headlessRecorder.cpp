@@ -11,6 +11,7 @@
 #include <maya/MTime.h>
 
 #include <fstream>
+#include <map>
 #include <thread>
 
 namespace ztools {
@@ -403,6 +404,11 @@ bool readRecordedTake(const MObject& node, int deviceId, int fps, RecordedTake& 
     take.fps = fps;
     take.skeletonName = "zemoriCharacter" + std::to_string(deviceId) + "_Skeleton";
     static const char* const kSuffixes[6] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
+    // Every curve of the scene, read once: the scene may hold the takes of
+    // many nodes, and the host copies them all for each look-up by name.
+    const std::vector<mayahost::CurveInfo> all = mayahost::animCurves();
+    std::map<std::string, const mayahost::CurveInfo*> byName;
+    for (const mayahost::CurveInfo& info : all) byName.emplace(info.name, &info);
     for (int j = 0; j < kCaptureJoints; ++j) {
         // Every joint but the root outputs its definition's translation; the
         // root's rest translation is never used (its pose replaces it).
@@ -415,13 +421,12 @@ bool readRecordedTake(const MObject& node, int deviceId, int fps, RecordedTake& 
         for (const char* suffix : kSuffixes) {
             TakeCurve curve;
             curve.name = take.skeletonName + "_" + kJointTable[j].name + suffix;
-            bool exists = false;
-            const mayahost::CurveInfo info = mayahost::animCurve(curve.name, &exists);
-            if (!exists) {
+            const auto found = byName.find(curve.name);
+            if (found == byName.end()) {
                 error = "the curve " + curve.name + " is missing after the flush";
                 return false;
             }
-            for (const mayahost::CurveKey& key : info.keys)
+            for (const mayahost::CurveKey& key : found->second->keys)
                 curve.keys.emplace_back(key.time.as(MTime::uiUnit()), key.value);
             take.curves.push_back(std::move(curve));
         }
