@@ -137,7 +137,8 @@ struct RunResult {
     std::vector<NodeResult> nodes;
     double wallSeconds = 0.0;
     double cpuSeconds = 0.0;
-    double longestGapMs = 0.0;  // between two idle passes of the main thread
+    double longestGapMs = 0.0;                        // between two idle passes of the main thread
+    std::vector<std::pair<double, double>> longGaps;  // over 20 ms: when (s), how long (ms)
     bool ok() const {
         return !nodes.empty() &&
                std::all_of(nodes.begin(), nodes.end(), [](const NodeResult& n) { return n.ok(); });
@@ -355,12 +356,17 @@ RunResult run(int nodeCount, double seconds, const ztools::CaptureTake& take) {
                            [](const auto& p) { return p->senderDone.load(); });
     };
     Clock::time_point drainDeadline = Clock::time_point::max();
+    RunResult result;
     Clock::time_point lastPass = Clock::now();
     Clock::duration longestGap{};
     for (;;) {
         mayahost::waitForIdleWork(std::chrono::milliseconds(5));
         // Longer than three pose buffers last (25 ms at 120 fps), a gap drops datagrams.
-        longestGap = std::max(longestGap, Clock::now() - lastPass);
+        const Clock::duration gap = Clock::now() - lastPass;
+        longestGap = std::max(longestGap, gap);
+        if (gap > std::chrono::milliseconds(20))
+            result.longGaps.emplace_back(std::chrono::duration<double>(lastPass - start).count(),
+                                         std::chrono::duration<double, std::milli>(gap).count());
         lastPass = Clock::now();
         mayahost::processIdleEvents();
         for (const auto& p : all) afterIdlePass(*p);
@@ -370,7 +376,6 @@ RunResult run(int nodeCount, double seconds, const ztools::CaptureTake& take) {
             (allReceived(all) || Clock::now() > drainDeadline))
             break;
     }
-    RunResult result;
     result.cpuSeconds = cpuSeconds() - cpuBefore;
     result.wallSeconds = std::chrono::duration<double>(Clock::now() - start).count();
     result.longestGapMs = std::chrono::duration<double, std::milli>(longestGap).count();
@@ -402,6 +407,8 @@ void print(const char* title, const RunResult& r) {
         "%.1f ms\n",
         title, r.nodes.size(), r.wallSeconds, r.cpuSeconds,
         100.0 * r.cpuSeconds / std::max(r.wallSeconds, 1e-9), r.longestGapMs);
+    for (const auto& gap : r.longGaps)
+        std::printf("  main thread away %.1f ms at %.3f s\n", gap.second, gap.first);
     std::printf("%4s %6s %8s %7s %5s %10s %10s %9s %5s %6s %9s %s\n", "node", "sent", "received",
                 "decoded", "lost", "framesLost", "passedOver", "evaluated", "queue", "keys",
                 "frameRate", "take");
