@@ -378,7 +378,6 @@ void BM_SendToOutputLatency(benchmark::State& state) {
     std::vector<double> toPop;
     std::vector<double> toIdle;
     int missed = 0;
-    int evaluations = 0;
     CaptureTake marked = take();
     for (auto _ : state) {
         for (int i = 0; i < kLatencySamples && Clock::now() < giveUp + std::chrono::seconds(60);
@@ -387,13 +386,6 @@ void BM_SendToOutputLatency(benchmark::State& state) {
             // frame numbers two apart keep the rate detection out of it.
             marked.frames[0].translations[0].x = 1.0 + i;
             ztools::encodeFrame(marked, 0, 2 * i, std::uint32_t(i + 1), d);
-            // Two pushes before one idle pass leave a pose in the queue (the
-            // host queues one refresh evaluation at a time, which pops one):
-            // take such leftovers, so that the outputs do not lag a pose.
-            while (node->threadDataCount() > 0) {
-                mayahost::setDouble(object, "time", double(++evaluations));
-                mayahost::evaluate(object, "outputTranslations");
-            }
             std::this_thread::sleep_for(kLatencySpacing);
             const Clock::time_point sent = Clock::now();
             platform::sendToLoopback(pair.sender, port, d.bytes, d.length);

@@ -131,6 +131,8 @@ void MotionDataStore::measureFrameRate() {
         rate = 50;
     } else if (d >= 0.016) {
         rate = 60;
+    } else if (d >= 0.008 && d < 0.009) {
+        rate = 120;  // a narrow band: 1/100 s stays unrecognised
     } else {
         return;
     }

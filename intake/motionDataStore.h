@@ -1,6 +1,6 @@
 // Per-node store of the 27 joint records: classifies datagrams and decodes
 // them through the motion-format library, converts translations to
-// centimetres and detects the sender's frame rate (30, 50 or 60).
+// centimetres and detects the sender's frame rate (30, 50, 60 or 120).
 //
 // Threads: the receiving thread is the only writer of the records and frame
 // headers; the detected rate is the one value shared with the compute and is

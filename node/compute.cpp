@@ -60,10 +60,23 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
 
         postStreamSummaryWhenDue();
 
-        MCharBuffer pose;
-        if (!popThreadData(pose)) {
+        // Refreshes coalesce, so poses pushed since the last evaluation may
+        // wait behind this one: the outputs take the newest, the older go back.
+        MCharBuffer popped[2];
+        int newest = 0;
+        if (!popThreadData(popped[newest])) {
             return MS::kFailure;
         }
+        std::int64_t passedOver = 0;
+        while (popThreadData(popped[1 - newest])) {
+            releaseDataStorage(popped[newest]);
+            newest = 1 - newest;
+            ++passedOver;
+        }
+        if (passedOver > 0) {
+            mStatistics.countPassedOver(passedOver);
+        }
+        MCharBuffer& pose = popped[newest];
         // frameRate is an attribute: it is set at idle time, not here.
         mWantedSenderRate = mStore.detectedFrameRate();
         if (mWantedSenderRate != mAppliedSenderRate) {

@@ -10,6 +10,7 @@ MObject ZemoriDeviceNode::mFramesDecoded;
 MObject ZemoriDeviceNode::mFramesLost;
 MObject ZemoriDeviceNode::mFramesOutOfOrder;
 MObject ZemoriDeviceNode::mDatagramsRefused;
+MObject ZemoriDeviceNode::mPosesPassedOver;
 MObject ZemoriDeviceNode::mLastFrameNumber;
 MObject ZemoriDeviceNode::mSenderTimestamp;
 MObject ZemoriDeviceNode::mArrivalJitter;
@@ -24,13 +25,14 @@ struct StatisticRow {
 };
 
 // Whole counts first, then the measures (doubles).
-constexpr int kCounts = 6;
+constexpr int kCounts = 7;
 const StatisticRow kStatistics[] = {
     {&ZemoriDeviceNode::mDatagramsReceived, "datagramsReceived", "dgr"},
     {&ZemoriDeviceNode::mFramesDecoded, "framesDecoded", "fdc"},
     {&ZemoriDeviceNode::mFramesLost, "framesLost", "fls"},
     {&ZemoriDeviceNode::mFramesOutOfOrder, "framesOutOfOrder", "foo"},
     {&ZemoriDeviceNode::mDatagramsRefused, "datagramsRefused", "dgf"},
+    {&ZemoriDeviceNode::mPosesPassedOver, "posesPassedOver", "ppo"},
     {&ZemoriDeviceNode::mLastFrameNumber, "lastFrameNumber", "lfn"},
     {&ZemoriDeviceNode::mSenderTimestamp, "senderTimestamp", "sts"},
     {&ZemoriDeviceNode::mArrivalJitter, "arrivalJitter", "ajt"},
@@ -81,9 +83,13 @@ bool ZemoriDeviceNode::isStatisticsPlug(const MPlug& plug) {
 
 MStatus ZemoriDeviceNode::publishStatistics(MDataBlock& block) {
     const StreamSnapshot s = mStatistics.snapshot(mClock());
-    const int counts[] = {clampedCount(s.datagramsReceived), clampedCount(s.framesDecoded),
-                          clampedCount(s.framesLost),        clampedCount(s.framesOutOfOrder),
-                          clampedCount(s.datagramsRefused),  s.lastFrameNumber};
+    const int counts[] = {clampedCount(s.datagramsReceived),
+                          clampedCount(s.framesDecoded),
+                          clampedCount(s.framesLost),
+                          clampedCount(s.framesOutOfOrder),
+                          clampedCount(s.datagramsRefused),
+                          clampedCount(s.posesPassedOver),
+                          s.lastFrameNumber};
     const double measures[] = {s.senderTimestamp, s.jitterMs, s.arrivalRateHz};
     static_assert(sizeof(counts) / sizeof(counts[0]) == kCounts);
     MStatus status;

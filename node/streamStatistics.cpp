@@ -83,6 +83,7 @@ StreamSnapshot StreamStatistics::snapshot(std::int64_t nowNs) const {
     s.framesLost = mLost.load(kBefore);
     s.framesOutOfOrder = mOutOfOrder.load(kBefore);
     s.datagramsRefused = mRefused.load(kBefore);
+    s.posesPassedOver = mPassedOver.load(kBefore);
     const std::int64_t lastArrival = mLastArrivalNs.load(kBefore);
     if (lastArrival != 0 && nowNs - lastArrival <= kWindowNs) {
         s.jitterMs = std::sqrt(mJitterVarianceUs2.load(kBefore)) / 1000.0;

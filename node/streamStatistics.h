@@ -1,6 +1,6 @@
 // Health figures of one incoming stream. The receiving thread is the only
-// writer: it counts with relaxed loads and stores (no read-modify-write, no
-// lock, no allocation) and keeps its own ring of arrival times. Any thread
+// writer (compute of the pass-over count alone): it counts with relaxed loads and stores (no
+// read-modify-write, no lock, no allocation) and keeps its own ring of arrival times. Any thread
 // may take a snapshot; compute publishes one through the node's statistics
 // attributes.
 #pragma once
@@ -14,6 +14,7 @@ struct StreamSnapshot {
     std::int64_t framesLost = 0;        // frame numbers skipped going forward
     std::int64_t framesOutOfOrder = 0;  // numbers at or below the highest seen
     std::int64_t datagramsRefused = 0;
+    std::int64_t posesPassedOver = 0;
     std::int32_t lastFrameNumber = -1;  // of the newest decoded frame; -1 before any
     double senderTimestamp = 0.0;       // seconds, of the newest decoded frame
     double jitterMs = 0.0;              // inter-arrival standard deviation, last second
@@ -39,6 +40,10 @@ public:
     // A frame was decoded.
     void countFrame(std::int32_t frameNumber, double senderTimestamp);
 
+    // Compute, this counter's only writer: poses handed back unshown because
+    // a newer one was queued behind them.
+    void countPassedOver(std::int64_t poses) { bump(mPassedOver, poses); }
+
     // Any thread. Frame figures are loaded before datagramsReceived, so a
     // snapshot whose datagram count matches what a reader knows was handed
     // on holds no frame of a later datagram. The rate and jitter read 0 once
@@ -56,6 +61,7 @@ private:
     std::atomic<std::int64_t> mLost{0};
     std::atomic<std::int64_t> mOutOfOrder{0};
     std::atomic<std::int64_t> mRefused{0};
+    std::atomic<std::int64_t> mPassedOver{0};
     std::atomic<std::int32_t> mLastFrame{-1};
     std::atomic<double> mSenderTimestamp{0.0};
     std::atomic<double> mJitterVarianceUs2{0.0};

@@ -50,7 +50,7 @@ ZemoriDeviceNode::ZemoriDeviceNode()
       mSkeletonNameTemplate("zemoriCharacter{index}_Skeleton"),
       mSocket(0),
       mAppliedSenderRate(50),
-      mFrameRateBySenderRate{{30, 60}, {50, 80}, {60, 90}},
+      mFrameRateBySenderRate{{30, 60}, {50, 80}, {60, 90}, {120, 150}},
       mLastDatagramTime(0),
       mSilenceThresholdMs(1000.0),
       mClock(&steadyClockNanoseconds) {
@@ -134,9 +134,11 @@ void ZemoriDeviceNode::requestIdleWork() {
     queueIdleWork(*this);
 }
 
-void ZemoriDeviceNode::runIdleWork() {
+bool ZemoriDeviceNode::runIdleWork(bool mayRestart) {
     refreshDeviceId();
-    if (mWantedSenderRate != mAppliedSenderRate) {
+    // A rate left unwritten is asked for again by the next compute with a pose.
+    const bool restart = mWantedSenderRate != mAppliedSenderRate && mayRestart;
+    if (restart) {
         applySenderRate(mWantedSenderRate);
         mAppliedSenderRate = mWantedSenderRate;
     }
@@ -152,4 +154,5 @@ void ZemoriDeviceNode::runIdleWork() {
         mLiveOffPending = false;
         setLiveCheckbox(*this, false);
     }
+    return restart;
 }

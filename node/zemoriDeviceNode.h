@@ -35,7 +35,8 @@ public:
     // Refresh through outputTranslate, frameRate for a 50 fps sender, and
     // three pose-buffer pools.
     void postConstructor() override;
-    // Keeps the socket in step with live, fills the two output arrays and
+    // Keeps the socket in step with live, fills the two output arrays from
+    // the newest queued pose (older ones are handed back, counted) and
     // records while recording and playing. kUnknownParameter for a plug that
     // is not an output; kFailure when the port cannot be bound, no pose is
     // queued, or filling the outputs fails (the pose is handed back anyway).
@@ -66,6 +67,7 @@ public:
     static MObject mFramesLost;
     static MObject mFramesOutOfOrder;
     static MObject mDatagramsRefused;
+    static MObject mPosesPassedOver;
     static MObject mLastFrameNumber;
     static MObject mSenderTimestamp;
     static MObject mArrivalJitter;
@@ -107,8 +109,8 @@ public:
     // Naming and frame rate.
     // "zemoriCharacter<deviceId>_Skeleton", the id written as unsigned.
     MString skeletonName();
-    // Writes the node frame rate for a sender rate of 30, 50 or 60; any other
-    // rate writes nothing.
+    // Writes the node frame rate for a sender rate of 30, 50, 60 or 120; any
+    // other rate writes nothing.
     void applySenderRate(int senderRate);
 
     // Recording flush. Compute may not edit the graph, so it only hands the
@@ -121,8 +123,11 @@ public:
     void writeTake(const MString& skeleton, std::vector<RecordedSample> (&samples)[kJointCount]);
 
     // Main thread, outside evaluation: writes what compute left pending
-    // (takes, the node frame rate, live off after a failed bind).
-    void runIdleWork();
+    // (takes, the node frame rate, live off after a failed bind). A changed
+    // frame rate, which makes the host restart the node's thread, is written
+    // only when `mayRestart` (else the next compute with a pose asks again);
+    // returns whether it was written.
+    bool runIdleWork(bool mayRestart = true);
     // The device id as last read on the main thread; any thread.
     int deviceId() const { return mDeviceId.load(); }
     // Rereads the deviceId attribute (main thread).

@@ -23,7 +23,11 @@ void* ZemoriIdleWorkCmd::creator() {
 MStatus ZemoriIdleWorkCmd::doIt(const MArgList& /*args*/) {
     std::vector<ZemoriDeviceNode*> nodes;
     nodes.swap(gNodesWithWork);
-    for (ZemoriDeviceNode* node : nodes) node->runIdleWork();
+    // The host waits for each thread a frameRate change restarts (up to
+    // 10 ms): one per run, so that evaluations come between them and no
+    // node's pose buffers fill up meanwhile.
+    bool restarted = false;
+    for (ZemoriDeviceNode* node : nodes) restarted = node->runIdleWork(!restarted) || restarted;
     return MS::kSuccess;
 }
 

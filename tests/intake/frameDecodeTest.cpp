@@ -175,6 +175,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RateCase{"Step1Over30", 41, 7.0, 42, 7.0 + 1.0 / 30.0, 30},
                       RateCase{"Step1Over50", 41, 7.0, 42, 7.0 + 1.0 / 50.0, 50},
                       RateCase{"Step1Over60", 41, 7.0, 42, 7.0 + 1.0 / 60.0, 60},
+                      RateCase{"Step1Over120", 41, 7.0, 42, 7.0 + 1.0 / 120.0, 120},
+                      RateCase{"JustBelow120Band", 41, 7.0, 42, 7.0079, 0},
+                      RateCase{"JustAbove120Band", 41, 7.0, 42, 7.0091, 0},
                       RateCase{"Step1Over100", 41, 7.0, 42, 7.0 + 1.0 / 100.0, 0},
                       RateCase{"Step1Over25", 41, 7.0, 42, 7.0 + 1.0 / 25.0, 0},
                       RateCase{"SkippedFrame", 41, 7.0, 43, 7.0 + 1.0 / 50.0, 0},
@@ -193,16 +196,16 @@ TEST_F(FrameDecode, RateIsReadSafelyWhileFramesArrive) {
     std::thread reader([&] {
         while (!stop.load()) {
             const int rate = store.detectedFrameRate();
-            if (rate != 30 && rate != 50 && rate != 60) {
+            if (rate != 30 && rate != 50 && rate != 60 && rate != 120) {
                 unexpected.fetch_add(1);
             }
         }
     });
     gFake.jointCount = 0;
-    const double steps[] = {1.0 / 30.0, 1.0 / 50.0, 1.0 / 60.0};
+    const double steps[] = {1.0 / 30.0, 1.0 / 50.0, 1.0 / 120.0, 1.0 / 60.0};
     for (int i = 0; i < 3000; ++i) {
         decode(2 * i, 0.0);
-        decode(2 * i + 1, steps[i % 3]);
+        decode(2 * i + 1, steps[i % 4]);
     }
     stop.store(true);
     reader.join();

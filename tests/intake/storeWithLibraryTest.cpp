@@ -94,7 +94,7 @@ TEST_F(StoreWithLibrary, SendersWithMoreJointsFillOnlyTheTable) {
 TEST_F(StoreWithLibrary, StoresOnSeveralThreadsDecodeIndependently) {
     // One store per receiving thread, decoding at once, while another thread
     // reads each store's rate as the compute does.
-    constexpr int kThreads = 3;
+    constexpr int kThreads = 4;
     MotionDataStore stores[kThreads];
     std::atomic<bool> stop{false};
     std::thread reader([&] {
@@ -104,7 +104,7 @@ TEST_F(StoreWithLibrary, StoresOnSeveralThreadsDecodeIndependently) {
             }
         }
     });
-    const double steps[kThreads] = {1.0 / 30.0, 1.0 / 50.0, 1.0 / 60.0};
+    const double steps[kThreads] = {1.0 / 30.0, 1.0 / 50.0, 1.0 / 60.0, 1.0 / 120.0};
     std::vector<std::thread> receivers;
     for (int t = 0; t < kThreads; ++t) {
         receivers.emplace_back([&, t] {
@@ -122,7 +122,7 @@ TEST_F(StoreWithLibrary, StoresOnSeveralThreadsDecodeIndependently) {
     }
     stop.store(true);
     reader.join();
-    const int expected[kThreads] = {30, 50, 60};
+    const int expected[kThreads] = {30, 50, 60, 120};
     for (int t = 0; t < kThreads; ++t) {
         EXPECT_EQ(stores[t].currentFrame().frameNumber, 299);
         EXPECT_EQ(stores[t].poseRecords()[0].currentTranslation.x, 100.0 * t);

@@ -125,6 +125,68 @@ TEST_F(ComputeTest, AppliesAChangedSenderRateOnlyWithAPoppedPose) {
     EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 80.0);
 }
 
+// Each frameRate change restarts a thread, and the host waits for it: of two
+// nodes whose rates changed in the same evaluations, an idle run restarts one;
+// the other follows once its next pose has been evaluated.
+TEST_F(ComputeTest, RateChangesOfSeveralNodesRestartOneThreadPerIdleRun) {
+    const DeviceNode devices[] = {createDeviceNode(), createDeviceNode()};
+    std::uint16_t ports[2] = {};
+    const auto evaluateNext = [&](int i, const Datagram& bytes) {
+        ASSERT_TRUE(mSender.send(ports[i], bytes));
+        ASSERT_TRUE(waitUntil([&] { return devices[i].node->threadDataCount() > 0; }));
+        mayahost::evaluate(devices[i].object, "outputTranslations");
+    };
+    for (int i = 0; i < 2; ++i) {
+        ports[i] = goLive(devices[i]);
+        ASSERT_NE(ports[i], 0);
+        deliver(devices[i], ports[i], skeletonDefinition(0.0f));
+        devices[i].node->setCharacterized(true);
+    }
+    for (int i = 0; i < 2; ++i) {
+        evaluateNext(i, frameData(10, 0.100, 1.0f, 0.0f));
+        evaluateNext(i, frameData(11, 0.1335, 1.0f, 0.0f));  // 30 detected
+    }
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::getDouble(devices[0].object, "frameRate"), 60.0);
+    EXPECT_EQ(mayahost::getDouble(devices[1].object, "frameRate"), 80.0);
+
+    evaluateNext(1, frameData(12, 0.1668, 1.0f, 0.0f));
+    mayahost::processIdleEvents();
+    EXPECT_EQ(mayahost::getDouble(devices[1].object, "frameRate"), 60.0);
+}
+
+// Refreshes coalesce: two poses pushed before one evaluation. The outputs and
+// the recording take the newer; the older goes back to the pool, counted.
+TEST_F(ComputeTest, OneEvaluationTakesTheNewestQueuedPose) {
+    const DeviceNode device = createDeviceNode();
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    deliver(device, port, skeletonDefinition(0.0f));
+    device.node->setCharacterized(true);
+    mayahost::setBool(device.object, "recording", true);
+    MAnimControl::playForward();
+    const int computes = mayahost::computeCount(device.object);
+
+    ASSERT_TRUE(mSender.send(port, frameData(1, 0.00, 3.0f, 0.0f)));
+    ASSERT_TRUE(mSender.send(port, frameData(2, 0.02, 7.0f, 0.0f)));
+    ASSERT_TRUE(waitUntil([&] { return device.node->threadDataCount() == 2; }));
+    mayahost::processIdleEvents();
+    MAnimControl::stop();
+
+    EXPECT_EQ(mayahost::computeCount(device.object), computes + 1);
+    EXPECT_EQ(device.node->threadDataCount(), 0);
+    EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 7.0f, 1e-4);
+    ASSERT_EQ(device.node->recordBuffer(0).size(), 1u);
+    EXPECT_NEAR(device.node->recordBuffer(0)[0].translateX, 7.0, 1e-4);
+    mayahost::setDouble(device.object, "time", 1.0);
+    EXPECT_EQ(mayahost::getInt(device.object, "posesPassedOver"), 1);
+    // Both buffers went back: three datagrams find three free.
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(mSender.send(port, frameData(3 + i, 0.04 + 0.02 * i, 1.0f, 0.0f)));
+    }
+    EXPECT_TRUE(waitUntil([&] { return device.node->threadDataCount() == 3; }));
+}
+
 // The node's setup, with `time` then pointing at an attribute the node does
 // not have: reading it fails while recording and playing.
 MStatus initializeWithUnreadableTime() {

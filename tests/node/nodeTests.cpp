@@ -127,7 +127,7 @@ TEST_F(NodeTest, SkeletonNameUsesTheDeviceIdAsUnsigned) {
 
 TEST_F(NodeTest, SenderRateTableWritesFrameRate) {
     const DeviceNode device = createDeviceNode();
-    const std::pair<int, double> table[] = {{30, 60.0}, {60, 90.0}, {50, 80.0}};
+    const std::pair<int, double> table[] = {{30, 60.0}, {60, 90.0}, {120, 150.0}, {50, 80.0}};
     for (const auto& row : table) {
         device.node->applySenderRate(row.first);
         EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), row.second) << row.first;
@@ -136,6 +136,7 @@ TEST_F(NodeTest, SenderRateTableWritesFrameRate) {
     device.node->applySenderRate(30);
     device.node->applySenderRate(45);
     device.node->applySenderRate(59);
+    device.node->applySenderRate(100);
     EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 60.0);
 }
 

@@ -88,7 +88,7 @@ TEST_F(NodeTest, StatisticsAttributesPublishWhatTheStreamBrought) {
         &ZemoriDeviceNode::mFramesLost,        &ZemoriDeviceNode::mFramesOutOfOrder,
         &ZemoriDeviceNode::mDatagramsRefused,  &ZemoriDeviceNode::mLastFrameNumber,
         &ZemoriDeviceNode::mSenderTimestamp,   &ZemoriDeviceNode::mArrivalJitter,
-        &ZemoriDeviceNode::mArrivalRate,
+        &ZemoriDeviceNode::mArrivalRate,       &ZemoriDeviceNode::mPosesPassedOver,
     };
     for (const MObject* figure : figures) {
         const MFnAttribute attribute(*figure);

@@ -123,6 +123,31 @@ TEST(ArrivalLedger, PopsMirrorTheQueueEvenBeforeResolution) {
     EXPECT_EQ(ledger.counts().newFrames, 2);
 }
 
+// An evaluation passes over all queued poses but the newest: a repeat behind
+// a new frame shows that frame's pose, so it is what a key must carry.
+TEST(ArrivalLedger, TheNewestQueuedPoseIsWhatAnEvaluationShows) {
+    ArrivalLedger ledger;
+    ledger.recordPush();
+    ASSERT_EQ(ledger.resolve(figures(1, 1, 7), 1), Resolution::kResolved);
+    ledger.recordPush();  // a definition
+    Arrival a;
+    std::size_t queued = 0;
+    EXPECT_FALSE(ledger.peekNewest(a, queued)) << "the newest is not placed yet";
+    ASSERT_EQ(ledger.resolve(figures(2, 1, 7), 2), Resolution::kResolved);
+    ASSERT_TRUE(ledger.peekNewest(a, queued));
+    EXPECT_EQ(queued, 2u);
+    EXPECT_TRUE(a.newFrame);
+    EXPECT_EQ(a.frameNumber, 7);
+
+    ledger.recordPop();
+    ledger.recordPop();
+    ledger.recordPush();  // another definition: nothing new behind it
+    ASSERT_EQ(ledger.resolve(figures(3, 1, 7), 3), Resolution::kResolved);
+    ASSERT_TRUE(ledger.peekNewest(a, queued));
+    EXPECT_EQ(queued, 1u);
+    EXPECT_FALSE(a.newFrame);
+}
+
 TEST(ArrivalLedger, PushesFromAnotherThreadWakeTheReader) {
     ArrivalLedger ledger;
     EXPECT_FALSE(ledger.waitForEntry(std::chrono::milliseconds(1)));

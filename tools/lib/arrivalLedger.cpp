@@ -96,6 +96,15 @@ bool ArrivalLedger::peek(Arrival& out) const {
     return true;
 }
 
+bool ArrivalLedger::peekNewest(Arrival& out, std::size_t& queued) const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mEntries.empty() || !mEntries.back().resolved) return false;
+    out = mEntries.back().arrival;
+    for (const Entry& entry : mEntries) out.newFrame = out.newFrame || entry.arrival.newFrame;
+    queued = mEntries.size();
+    return true;
+}
+
 bool ArrivalLedger::take(Arrival& out) {
     std::lock_guard<std::mutex> lock(mMutex);
     if (mEntries.empty() || !mEntries.front().resolved) return false;

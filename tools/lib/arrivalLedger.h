@@ -72,6 +72,11 @@ public:
 
     // The entry of the pose the next pop returns, once resolved; false when none.
     bool peek(Arrival& out) const;
+    // What an evaluation shows now: the node passes over all queued poses
+    // but the newest. False until every queued pose is resolved. `queued`
+    // takes how many wait. A repeat shows the pose of the newest frame, so
+    // it counts as new when a passed-over pose brought a new frame.
+    bool peekNewest(Arrival& out, std::size_t& queued) const;
     // Takes the front resolved entry out (for a queue that is popped by hand).
     bool take(Arrival& out);
     // Waits up to `timeout` for a push; true when some push is unresolved or

@@ -11,6 +11,7 @@
 #include <maya/MTime.h>
 
 #include <fstream>
+#include <map>
 #include <thread>
 
 namespace ztools {
@@ -315,7 +316,7 @@ void HeadlessRecorder::resolveArrivals() {
     }
 }
 
-bool HeadlessRecorder::takeOnePose(const Arrival& arrival, std::string& error) {
+bool HeadlessRecorder::takeOnePose(const Arrival& arrival, std::size_t queued, std::string& error) {
     const std::int64_t pops = mLedger.counts().pops;
     if (arrival.newFrame) {
         MAnimControl::playForward();
@@ -329,8 +330,8 @@ bool HeadlessRecorder::takeOnePose(const Arrival& arrival, std::string& error) {
         setTime(mLastTime + 0.5);
     }
     const MStatus status = mayahost::evaluate(mNode, kOutput);
-    if (mLedger.counts().pops != pops + 1) {
-        error = "the node did not take the queued pose (compute status " +
+    if (mLedger.counts().pops != pops + std::int64_t(queued)) {
+        error = "the node did not take the queued poses (compute status " +
                 std::to_string(int(status.statusCode())) + ")";
         return false;
     }
@@ -355,7 +356,8 @@ bool HeadlessRecorder::record(const std::atomic<bool>& stop, const StatusCallbac
         }
         resolveArrivals();
         Arrival arrival;
-        if (!mLedger.peek(arrival)) {
+        std::size_t queued = 0;
+        if (!mLedger.peekNewest(arrival, queued)) {
             if (secondsSince(mLedger.lastPushTime()) > mOptions.streamEndSeconds) break;
             if (mLedger.unresolved() > 0)
                 std::this_thread::yield();  // the push's figures are moments away
@@ -367,7 +369,7 @@ bool HeadlessRecorder::record(const std::atomic<bool>& stop, const StatusCallbac
             if (firstFrame < 0) firstFrame = arrival.frameNumber;
             if (durationFrames >= 0 && arrival.frameNumber - firstFrame >= durationFrames) break;
         }
-        if (!takeOnePose(arrival, error)) return false;
+        if (!takeOnePose(arrival, queued, error)) return false;
     }
     if (onStatus) onStatus(status());
     return true;
@@ -393,15 +395,25 @@ bool HeadlessRecorder::finish(RecordedTake& take, std::string& error) {
     // Offline, the receiving thread no longer writes the store.
     goOffline();
 
+    return readRecordedTake(mNode, mOptions.deviceId, mSenderRate, take, error);
+}
+
+bool readRecordedTake(const MObject& node, int deviceId, int fps, RecordedTake& take,
+                      std::string& error) {
     take = RecordedTake{};
-    take.fps = mSenderRate;
-    take.skeletonName = "zemoriCharacter" + std::to_string(mOptions.deviceId) + "_Skeleton";
+    take.fps = fps;
+    take.skeletonName = "zemoriCharacter" + std::to_string(deviceId) + "_Skeleton";
     static const char* const kSuffixes[6] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
+    // Every curve of the scene, read once: the scene may hold the takes of
+    // many nodes, and the host copies them all for each look-up by name.
+    const std::vector<mayahost::CurveInfo> all = mayahost::animCurves();
+    std::map<std::string, const mayahost::CurveInfo*> byName;
+    for (const mayahost::CurveInfo& info : all) byName.emplace(info.name, &info);
     for (int j = 0; j < kCaptureJoints; ++j) {
         // Every joint but the root outputs its definition's translation; the
         // root's rest translation is never used (its pose replaces it).
         float d[3] = {0.0f, 0.0f, 0.0f};
-        if (j > 0 && !mayahost::getFloat3Element(mNode, kOutput, unsigned(j), d)) {
+        if (j > 0 && !mayahost::getFloat3Element(node, kOutput, unsigned(j), d)) {
             error = "the node has no output translation for joint " + std::to_string(j);
             return false;
         }
@@ -409,13 +421,12 @@ bool HeadlessRecorder::finish(RecordedTake& take, std::string& error) {
         for (const char* suffix : kSuffixes) {
             TakeCurve curve;
             curve.name = take.skeletonName + "_" + kJointTable[j].name + suffix;
-            bool exists = false;
-            const mayahost::CurveInfo info = mayahost::animCurve(curve.name, &exists);
-            if (!exists) {
+            const auto found = byName.find(curve.name);
+            if (found == byName.end()) {
                 error = "the curve " + curve.name + " is missing after the flush";
                 return false;
             }
-            for (const mayahost::CurveKey& key : info.keys)
+            for (const mayahost::CurveKey& key : found->second->keys)
                 curve.keys.emplace_back(key.time.as(MTime::uiUnit()), key.value);
             take.curves.push_back(std::move(curve));
         }

@@ -11,8 +11,10 @@
 // pose. After each push the main thread reads the node's statistics, which
 // tell whether the pose carries a newly decoded frame (and its number) or is
 // a repeat (a skeleton definition, or a frame that was not decoded); see
-// ArrivalLedger. While recording, the main
-// thread takes the poses one by one: for a new frame it sets the scene time
+// ArrivalLedger. While recording, the main thread takes the poses as they
+// come (an evaluation shows the newest queued pose and passes over the
+// others, so a main thread that falls behind loses those frames from the
+// take, as gaps the flush fills): for a new frame it sets the scene time
 // to the frame number and evaluates the node with playback running, so the
 // key lands on the sender's frame number (and missing frame numbers leave
 // gaps that the flush fills); a repeat is taken with playback stopped, so
@@ -92,7 +94,8 @@ public:
     RecorderStatus status() const;
 
 private:
-    bool takeOnePose(const Arrival& arrival, std::string& error);
+    // Evaluates once: the node shows the newest of the `queued` poses.
+    bool takeOnePose(const Arrival& arrival, std::size_t queued, std::string& error);
     std::string panelStatus() const;
     // A control of the node's panel: prefix and device id.
     std::string control(const char* prefix) const;
@@ -120,6 +123,13 @@ private:
     double mNudge = 0.25;  // off mLastTime, alternating, to dirty the figures
     std::chrono::steady_clock::time_point mStarted;
 };
+
+// The take of the node with `deviceId` as the scene holds it after a flush:
+// the 162 curves of its skeleton (key times in the UI unit) and the rest
+// translations from the node's outputTranslations. False when a curve or an
+// output element is missing.
+bool readRecordedTake(const MObject& node, int deviceId, int fps, RecordedTake& take,
+                      std::string& error);
 
 // The whole tool: returns the exit status (0 done, 1 failure, 2 bad usage).
 int runRecorder(const std::vector<std::string>& args, const std::string& defaultPrefix,
