@@ -51,6 +51,10 @@ void StreamStatistics::countRefused() {
     bump(mRefused);
 }
 
+void StreamStatistics::countNoBuffer() {
+    bump(mNoBuffer);
+}
+
 void StreamStatistics::countFrame(std::int32_t frameNumber, double senderTimestamp) {
     bump(mFrames);
     if (!mHaveFrame) {
@@ -77,6 +81,7 @@ StreamSnapshot StreamStatistics::snapshot(std::int64_t nowNs) const {
     s.framesLost = mLost.load(kBefore);
     s.framesOutOfOrder = mOutOfOrder.load(kBefore);
     s.datagramsRefused = mRefused.load(kBefore);
+    s.datagramsDroppedNoBuffer = mNoBuffer.load(kBefore);
     const std::int64_t lastArrival = mLastArrivalNs.load(kBefore);
     if (lastArrival != 0 && nowNs - lastArrival <= kWindowNs) {
         s.jitterMs = std::sqrt(mJitterVarianceUs2.load(kBefore)) / 1000.0;

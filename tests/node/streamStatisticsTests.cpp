@@ -82,11 +82,17 @@ TEST(StreamStatistics, FrameNumbersGiveLostOutOfOrderAndRepeatedFrames) {
 TEST_F(NodeTest, StatisticsAttributesPublishWhatTheStreamBrought) {
     const DeviceNode device = createDeviceNode();
     const MObject* figures[] = {
-        &ZemoriDeviceNode::mDatagramsReceived, &ZemoriDeviceNode::mFramesDecoded,
-        &ZemoriDeviceNode::mFramesLost,        &ZemoriDeviceNode::mFramesOutOfOrder,
-        &ZemoriDeviceNode::mDatagramsRefused,  &ZemoriDeviceNode::mLastFrameNumber,
-        &ZemoriDeviceNode::mSenderTimestamp,   &ZemoriDeviceNode::mArrivalJitter,
+        &ZemoriDeviceNode::mDatagramsReceived,
+        &ZemoriDeviceNode::mFramesDecoded,
+        &ZemoriDeviceNode::mFramesLost,
+        &ZemoriDeviceNode::mFramesOutOfOrder,
+        &ZemoriDeviceNode::mDatagramsRefused,
+        &ZemoriDeviceNode::mLastFrameNumber,
+        &ZemoriDeviceNode::mSenderTimestamp,
+        &ZemoriDeviceNode::mArrivalJitter,
         &ZemoriDeviceNode::mArrivalRate,
+        &ZemoriDeviceNode::mDatagramsDroppedNoBuffer,
+        &ZemoriDeviceNode::mDatagramsDroppedBySystem,
     };
     for (const MObject* figure : figures) {
         const MFnAttribute attribute(*figure);
@@ -116,6 +122,58 @@ TEST_F(NodeTest, StatisticsAttributesPublishWhatTheStreamBrought) {
     mayahost::setDouble(device.object, "time", 2.0);
     EXPECT_EQ(mayahost::getInt(device.object, "lastFrameNumber"), 8);
     EXPECT_EQ(mayahost::getInt(device.object, "framesDecoded"), 6);
+}
+
+// A burst into a node whose pose buffers are all taken (nobody pops them):
+// every datagram sent is received or dropped by the system, and every one
+// received beyond the three buffers is a drop for want of one. The system's
+// figure survives the socket's close and goes on adding up over a new one.
+TEST_F(NodeTest, FloodIntoTakenBuffersIsAccountedForByTheDropCounts) {
+    constexpr int kBurst = 2000;  // far beyond a default receive queue
+    const DeviceNode device = createDeviceNode();
+    double time = 0.0;
+    const auto figure = [&](const char* name) {
+        mayahost::setDouble(device.object, "time", ++time);  // makes the figures current
+        return mayahost::getInt(device.object, name);
+    };
+    // Four passes a second: the thread sleeps while the burst fills its queue.
+    mayahost::setDouble(device.object, "frameRate", 4.0);
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(mSender.send(port, skeletonDefinition(0.0f)));
+    ASSERT_TRUE(waitUntil([&] { return !device.node->isAwaitingSkeletonDefinition(); }));
+    device.node->setCharacterized(true);
+    for (int i = 1; i <= kBurst; ++i) ASSERT_TRUE(mSender.send(port, frameData(i, i / 50.0, 0, 0)));
+
+    const int sent = kBurst + 1;
+    const platform::SocketHandle socket = device.node->socketHandle();
+    ASSERT_TRUE(waitUntil([&] {
+        return platform::socketQueuedBytes(socket) == 0 &&
+               figure("datagramsReceived") == 3 + figure("datagramsDroppedNoBuffer");
+    })) << figure("datagramsReceived")
+        << " received";
+    const int received = figure("datagramsReceived");
+    const int noBuffer = figure("datagramsDroppedNoBuffer");
+    const int bySystem = figure("datagramsDroppedBySystem");
+    EXPECT_EQ(figure("framesDecoded"), 2);
+    EXPECT_EQ(figure("datagramsRefused"), 0);
+    EXPECT_GT(noBuffer, 0);
+    EXPECT_EQ(device.node->threadDataCount(), 3);
+#if defined(_WIN32)
+    EXPECT_EQ(bySystem, -1) << "Winsock keeps no drop count";
+    EXPECT_LE(received, sent);
+#else
+    EXPECT_GT(bySystem, 0);
+    EXPECT_EQ(received + bySystem, sent);
+#endif
+
+    mayahost::setBool(device.object, "live", false);
+    mayahost::evaluate(device.object, "outputTranslations");
+    ASSERT_EQ(device.node->socketHandle(), 0u);
+    EXPECT_EQ(figure("datagramsDroppedBySystem"), bySystem);
+    EXPECT_EQ(figure("datagramsDroppedNoBuffer"), noBuffer);
+    ASSERT_NE(goLive(device), 0);
+    EXPECT_EQ(figure("datagramsDroppedBySystem"), bySystem);
 }
 
 }  // namespace
