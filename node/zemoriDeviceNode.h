@@ -77,9 +77,6 @@ public:
     static bool isStatisticsPlug(const MPlug& plug);
     // Writes a snapshot of the counts into every statistics attribute.
     MStatus publishStatistics(MDataBlock& block);
-    // Main thread: the datagrams the system dropped for this node's sockets,
-    // closed ones included; -1 while the system has given no count.
-    std::int64_t readSystemDrops();
 
     // Whether a character is bound to the current skeleton definition; any thread.
     bool isCharacterized();
@@ -155,6 +152,9 @@ private:
     // Takes the socket out of mSocket and waits until the receiving thread
     // holds it no more; 0 when none was open.
     platform::SocketHandle detachSocket();
+    // Main thread: the datagrams the system dropped for this node's sockets,
+    // closed ones included; -1 while the system has given no count.
+    std::int64_t readSystemDrops();
     // Closes a detached socket and balances its startup, keeping its drop count.
     void releaseSocket(platform::SocketHandle socket);
     // Whether a stop was asked for run `run` (counted from 1).
