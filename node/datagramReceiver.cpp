@@ -109,6 +109,7 @@ bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket) {
 
     MCharBuffer storage;
     if (!acquireDataStorage(storage)) {
+        mStatistics.countNoBuffer();
         return true;  // every pose buffer is taken: drop the datagram unlooked-at
     }
     if (storage.size() < static_cast<long>(kPoseBufferBytes)) {

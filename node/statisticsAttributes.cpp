@@ -5,6 +5,10 @@
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnNumericData.h>
 
+#include <cstddef>
+#include <limits>
+#include <optional>
+
 MObject ZemoriDeviceNode::mDatagramsReceived;
 MObject ZemoriDeviceNode::mFramesDecoded;
 MObject ZemoriDeviceNode::mFramesLost;
@@ -15,40 +19,46 @@ MObject ZemoriDeviceNode::mLastFrameNumber;
 MObject ZemoriDeviceNode::mSenderTimestamp;
 MObject ZemoriDeviceNode::mArrivalJitter;
 MObject ZemoriDeviceNode::mArrivalRate;
+MObject ZemoriDeviceNode::mDatagramsDroppedNoBuffer;
+MObject ZemoriDeviceNode::mDatagramsDroppedBySystem;
 
 namespace {
+
+constexpr MFnNumericData::Type kCount = MFnNumericData::kInt;
+constexpr MFnNumericData::Type kMeasure = MFnNumericData::kDouble;
 
 struct StatisticRow {
     MObject* object;
     const char* longName;
     const char* shortName;
+    MFnNumericData::Type type;
 };
 
-// Whole counts first, then the measures (doubles).
-constexpr int kCounts = 7;
+// In the order the attributes are added; publishStatistics gives the values
+// in the same order.
 const StatisticRow kStatistics[] = {
-    {&ZemoriDeviceNode::mDatagramsReceived, "datagramsReceived", "dgr"},
-    {&ZemoriDeviceNode::mFramesDecoded, "framesDecoded", "fdc"},
-    {&ZemoriDeviceNode::mFramesLost, "framesLost", "fls"},
-    {&ZemoriDeviceNode::mFramesOutOfOrder, "framesOutOfOrder", "foo"},
-    {&ZemoriDeviceNode::mDatagramsRefused, "datagramsRefused", "dgf"},
-    {&ZemoriDeviceNode::mPosesPassedOver, "posesPassedOver", "ppo"},
-    {&ZemoriDeviceNode::mLastFrameNumber, "lastFrameNumber", "lfn"},
-    {&ZemoriDeviceNode::mSenderTimestamp, "senderTimestamp", "sts"},
-    {&ZemoriDeviceNode::mArrivalJitter, "arrivalJitter", "ajt"},
-    {&ZemoriDeviceNode::mArrivalRate, "arrivalRate", "arr"},
+    {&ZemoriDeviceNode::mDatagramsReceived, "datagramsReceived", "dgr", kCount},
+    {&ZemoriDeviceNode::mFramesDecoded, "framesDecoded", "fdc", kCount},
+    {&ZemoriDeviceNode::mFramesLost, "framesLost", "fls", kCount},
+    {&ZemoriDeviceNode::mFramesOutOfOrder, "framesOutOfOrder", "foo", kCount},
+    {&ZemoriDeviceNode::mDatagramsRefused, "datagramsRefused", "dgf", kCount},
+    {&ZemoriDeviceNode::mPosesPassedOver, "posesPassedOver", "ppo", kCount},
+    {&ZemoriDeviceNode::mLastFrameNumber, "lastFrameNumber", "lfn", kCount},
+    {&ZemoriDeviceNode::mSenderTimestamp, "senderTimestamp", "sts", kMeasure},
+    {&ZemoriDeviceNode::mArrivalJitter, "arrivalJitter", "ajt", kMeasure},
+    {&ZemoriDeviceNode::mArrivalRate, "arrivalRate", "arr", kMeasure},
+    {&ZemoriDeviceNode::mDatagramsDroppedNoBuffer, "datagramsDroppedNoBuffer", "dnb", kCount},
+    {&ZemoriDeviceNode::mDatagramsDroppedBySystem, "datagramsDroppedBySystem", "dds", kCount},
 };
+constexpr std::size_t kStatisticCount = sizeof(kStatistics) / sizeof(kStatistics[0]);
 
 }  // namespace
 
 MStatus ZemoriDeviceNode::addStatisticsAttributes() {
     MFnNumericAttribute numeric;
     MStatus status;
-    int index = 0;
     for (const StatisticRow& row : kStatistics) {
-        const MFnNumericData::Type type =
-            index++ < kCounts ? MFnNumericData::kInt : MFnNumericData::kDouble;
-        *row.object = numeric.create(row.longName, row.shortName, type, 0, &status);
+        *row.object = numeric.create(row.longName, row.shortName, row.type, 0, &status);
         if (!status) {
             printDiagnostic((std::string("create ") + row.longName).c_str());
             return MS::kFailure;
@@ -83,29 +93,45 @@ bool ZemoriDeviceNode::isStatisticsPlug(const MPlug& plug) {
 
 MStatus ZemoriDeviceNode::publishStatistics(MDataBlock& block) {
     const StreamSnapshot s = mStatistics.snapshot(mClock());
-    const int counts[] = {clampedCount(s.datagramsReceived),
-                          clampedCount(s.framesDecoded),
-                          clampedCount(s.framesLost),
-                          clampedCount(s.framesOutOfOrder),
-                          clampedCount(s.datagramsRefused),
-                          clampedCount(s.posesPassedOver),
-                          s.lastFrameNumber};
-    const double measures[] = {s.senderTimestamp, s.jitterMs, s.arrivalRateHz};
-    static_assert(sizeof(counts) / sizeof(counts[0]) == kCounts);
+    // Counts are whole and within the int range, so a double holds them exactly.
+    const double values[] = {static_cast<double>(clampedCount(s.datagramsReceived)),
+                             static_cast<double>(clampedCount(s.framesDecoded)),
+                             static_cast<double>(clampedCount(s.framesLost)),
+                             static_cast<double>(clampedCount(s.framesOutOfOrder)),
+                             static_cast<double>(clampedCount(s.datagramsRefused)),
+                             static_cast<double>(clampedCount(s.posesPassedOver)),
+                             static_cast<double>(s.lastFrameNumber),
+                             s.senderTimestamp,
+                             s.jitterMs,
+                             s.arrivalRateHz,
+                             static_cast<double>(clampedCount(s.datagramsDroppedNoBuffer)),
+                             static_cast<double>(clampedCount(readSystemDrops()))};
+    static_assert(sizeof(values) / sizeof(values[0]) == kStatisticCount);
     MStatus status;
-    int index = 0;
+    std::size_t index = 0;
     for (const StatisticRow& row : kStatistics) {
         MDataHandle handle = block.outputValue(*row.object, &status);
         if (!status) {
             return MS::kFailure;
         }
-        if (index < kCounts) {
-            handle.set(counts[index]);
+        const double value = values[index++];
+        if (row.type == kCount) {
+            handle.set(static_cast<int>(value));
         } else {
-            handle.set(measures[index - kCounts]);
+            handle.set(value);
         }
         block.setClean(*row.object);
-        ++index;
     }
     return MS::kSuccess;
+}
+
+std::int64_t ZemoriDeviceNode::readSystemDrops() {
+    // The main thread alone opens and closes the socket, so it stays open here.
+    const platform::SocketHandle socket = mSocket.load();
+    if (socket != 0) {
+        if (const std::optional<std::int64_t> drops = platform::socketDropCount(socket)) {
+            mSystemDrops = mSystemDropsOfClosedSockets + *drops;
+        }
+    }
+    return mSystemDrops;
 }

@@ -57,6 +57,10 @@ void StreamStatistics::countRefused() {
     bump(mRefused);
 }
 
+void StreamStatistics::countNoBuffer() {
+    bump(mNoBuffer);
+}
+
 void StreamStatistics::countFrame(std::int32_t frameNumber, double senderTimestamp) {
     bump(mFrames);
     if (!mHaveFrame) {
@@ -84,6 +88,7 @@ StreamSnapshot StreamStatistics::snapshot(std::int64_t nowNs) const {
     s.framesOutOfOrder = mOutOfOrder.load(kBefore);
     s.datagramsRefused = mRefused.load(kBefore);
     s.posesPassedOver = mPassedOver.load(kBefore);
+    s.datagramsDroppedNoBuffer = mNoBuffer.load(kBefore);
     const std::int64_t lastArrival = mLastArrivalNs.load(kBefore);
     if (lastArrival != 0 && nowNs - lastArrival <= kWindowNs) {
         s.jitterMs = std::sqrt(mJitterVarianceUs2.load(kBefore)) / 1000.0;

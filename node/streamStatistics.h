@@ -15,6 +15,8 @@ struct StreamSnapshot {
     std::int64_t framesOutOfOrder = 0;  // numbers at or below the highest seen
     std::int64_t datagramsRefused = 0;
     std::int64_t posesPassedOver = 0;
+    // Dropped unlooked-at: every pose buffer was taken.
+    std::int64_t datagramsDroppedNoBuffer = 0;
     std::int32_t lastFrameNumber = -1;  // of the newest decoded frame; -1 before any
     double senderTimestamp = 0.0;       // seconds, of the newest decoded frame
     double jitterMs = 0.0;              // inter-arrival standard deviation, last second
@@ -37,6 +39,8 @@ public:
     void countDatagram(std::int64_t nowNs);
     // A datagram that is not of the format, or fails its checksum or decoding.
     void countRefused();
+    // A datagram was dropped unlooked-at: no pose buffer was free.
+    void countNoBuffer();
     // A frame was decoded.
     void countFrame(std::int32_t frameNumber, double senderTimestamp);
 
@@ -62,6 +66,7 @@ private:
     std::atomic<std::int64_t> mOutOfOrder{0};
     std::atomic<std::int64_t> mRefused{0};
     std::atomic<std::int64_t> mPassedOver{0};
+    std::atomic<std::int64_t> mNoBuffer{0};
     std::atomic<std::int32_t> mLastFrame{-1};
     std::atomic<double> mSenderTimestamp{0.0};
     std::atomic<double> mJitterVarianceUs2{0.0};

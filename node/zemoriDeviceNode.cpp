@@ -10,6 +10,7 @@
 #include <maya/MPlug.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 MTypeId ZemoriDeviceNode::id(0x81051);
@@ -121,6 +122,11 @@ platform::SocketHandle ZemoriDeviceNode::detachSocket() {
 void ZemoriDeviceNode::releaseSocket(platform::SocketHandle socket) {
     if (socket == 0) {
         return;
+    }
+    // Its count stays in the figure: drops survive live off and add up over sockets.
+    if (const std::optional<std::int64_t> drops = platform::socketDropCount(socket)) {
+        mSystemDropsOfClosedSockets += *drops;
+        mSystemDrops = mSystemDropsOfClosedSockets;
     }
     platform::closeSocket(socket);
     platform::socketCleanup();

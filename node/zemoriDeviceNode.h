@@ -72,6 +72,8 @@ public:
     static MObject mSenderTimestamp;
     static MObject mArrivalJitter;
     static MObject mArrivalRate;
+    static MObject mDatagramsDroppedNoBuffer;
+    static MObject mDatagramsDroppedBySystem;
     // Adds them, affected by what dirties the outputs; called by initialize.
     static MStatus addStatisticsAttributes();
     static bool isStatisticsPlug(const MPlug& plug);
@@ -158,8 +160,11 @@ private:
     // Takes the socket out of mSocket and waits until the receiving thread
     // holds it no more; 0 when none was open.
     platform::SocketHandle detachSocket();
-    // Closes a detached socket and balances its startup.
-    static void releaseSocket(platform::SocketHandle socket);
+    // Main thread: the datagrams the system dropped for this node's sockets,
+    // closed ones included; -1 while the system has given no count.
+    std::int64_t readSystemDrops();
+    // Closes a detached socket and balances its startup, keeping its drop count.
+    void releaseSocket(platform::SocketHandle socket);
     // Whether a stop was asked for run `run` (counted from 1).
     bool stopAskedFor(std::uint64_t run);
     // Waits, without spinning, until a stop, a live socket or a timeout.
@@ -202,6 +207,11 @@ private:
 
     std::atomic<int> mDeviceId{0};
     MCallbackId mAttributeCallback = 0;
+
+    // Main thread only: the system's drops on sockets already closed, and
+    // the figure last read (-1 before any).
+    std::int64_t mSystemDropsOfClosedSockets = 0;
+    std::int64_t mSystemDrops = -1;
 
     // Main thread only: work for runIdleWork.
     std::deque<PendingTake> mPendingTakes;

@@ -57,6 +57,8 @@ TEST_F(NodeTest, AttributesAnswerToLongAndShortNames) {
         {"senderTimestamp", "sts", ZemoriDeviceNode::mSenderTimestamp},
         {"arrivalJitter", "ajt", ZemoriDeviceNode::mArrivalJitter},
         {"arrivalRate", "arr", ZemoriDeviceNode::mArrivalRate},
+        {"datagramsDroppedNoBuffer", "dnb", ZemoriDeviceNode::mDatagramsDroppedNoBuffer},
+        {"datagramsDroppedBySystem", "dds", ZemoriDeviceNode::mDatagramsDroppedBySystem},
     };
     for (const auto& row : rows) {
         MStatus byLong, byShort;

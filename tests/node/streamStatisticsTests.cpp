@@ -84,11 +84,18 @@ TEST(StreamStatistics, FrameNumbersGiveLostOutOfOrderAndRepeatedFrames) {
 TEST_F(NodeTest, StatisticsAttributesPublishWhatTheStreamBrought) {
     const DeviceNode device = createDeviceNode();
     const MObject* figures[] = {
-        &ZemoriDeviceNode::mDatagramsReceived, &ZemoriDeviceNode::mFramesDecoded,
-        &ZemoriDeviceNode::mFramesLost,        &ZemoriDeviceNode::mFramesOutOfOrder,
-        &ZemoriDeviceNode::mDatagramsRefused,  &ZemoriDeviceNode::mLastFrameNumber,
-        &ZemoriDeviceNode::mSenderTimestamp,   &ZemoriDeviceNode::mArrivalJitter,
-        &ZemoriDeviceNode::mArrivalRate,       &ZemoriDeviceNode::mPosesPassedOver,
+        &ZemoriDeviceNode::mDatagramsReceived,
+        &ZemoriDeviceNode::mFramesDecoded,
+        &ZemoriDeviceNode::mFramesLost,
+        &ZemoriDeviceNode::mFramesOutOfOrder,
+        &ZemoriDeviceNode::mDatagramsRefused,
+        &ZemoriDeviceNode::mPosesPassedOver,
+        &ZemoriDeviceNode::mLastFrameNumber,
+        &ZemoriDeviceNode::mSenderTimestamp,
+        &ZemoriDeviceNode::mArrivalJitter,
+        &ZemoriDeviceNode::mArrivalRate,
+        &ZemoriDeviceNode::mDatagramsDroppedNoBuffer,
+        &ZemoriDeviceNode::mDatagramsDroppedBySystem,
     };
     for (const MObject* figure : figures) {
         const MFnAttribute attribute(*figure);
@@ -151,6 +158,69 @@ TEST_F(NodeTest, PanelSummaryLineFollowsTheStreamOnceASecond) {
     mayahost::evaluate(device.object, "outputTranslations");
     mayahost::processIdleEvents();
     EXPECT_EQ(zemoritest::panelState(0).summary, "100.0 fps, 10 lost, jitter 1.99 ms");
+}
+
+// A burst into a node whose pose buffers are all taken (nobody pops them):
+// every datagram sent is received or dropped by the system, and every one
+// received beyond the three buffers is a drop for want of one. The system's
+// figure survives the socket's close and goes on adding up over a new one.
+TEST_F(NodeTest, FloodIntoTakenBuffersIsAccountedForByTheDropCounts) {
+    constexpr int kBurst = 2000;  // far beyond a default receive queue
+    const DeviceNode device = createDeviceNode();
+    double time = 0.0;
+    const auto figure = [&](const char* name) {
+        mayahost::setDouble(device.object, "time", ++time);  // makes the figures current
+        return mayahost::getInt(device.object, name);
+    };
+    // Four passes a second: the thread sleeps while the burst fills its queue.
+    mayahost::setDouble(device.object, "frameRate", 4.0);
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(mSender.send(port, skeletonDefinition(0.0f)));
+    ASSERT_TRUE(waitUntil([&] { return !device.node->isAwaitingSkeletonDefinition(); }));
+    device.node->setCharacterized(true);
+    for (int i = 1; i <= kBurst; ++i) ASSERT_TRUE(mSender.send(port, frameData(i, i / 50.0, 0, 0)));
+
+    const int sent = kBurst + 1;
+    const platform::SocketHandle socket = device.node->socketHandle();
+    // Settled: nothing is left to receive (by the system's count where it
+    // keeps one, else by the socket's queue) and every datagram received
+    // past the three buffers was dropped. Read in this order, a datagram
+    // still being handled makes it false.
+    ASSERT_TRUE(waitUntil([&] {
+        const int received = figure("datagramsReceived");
+        const int noBuffer = figure("datagramsDroppedNoBuffer");
+        const int bySystem = figure("datagramsDroppedBySystem");
+        const bool nothingLeft =
+            bySystem >= 0 ? received + bySystem == sent : platform::socketQueuedBytes(socket) == 0;
+        return nothingLeft && received == 3 + noBuffer;
+    })) << figure("datagramsReceived")
+        << " received";
+    // Without a system count, a datagram taken just as the queue emptied is
+    // counted within microseconds.
+    std::this_thread::sleep_for(50ms);
+    const int received = figure("datagramsReceived");
+    const int noBuffer = figure("datagramsDroppedNoBuffer");
+    const int bySystem = figure("datagramsDroppedBySystem");
+    EXPECT_EQ(figure("framesDecoded"), 2);
+    EXPECT_EQ(figure("datagramsRefused"), 0);
+    EXPECT_GT(noBuffer, 0);
+    EXPECT_EQ(device.node->threadDataCount(), 3);
+#if defined(_WIN32)
+    EXPECT_EQ(bySystem, -1) << "Winsock keeps no drop count";
+    EXPECT_LE(received, sent);
+#else
+    EXPECT_GT(bySystem, 0);
+#endif
+    EXPECT_EQ(noBuffer, received - 3);
+
+    mayahost::setBool(device.object, "live", false);
+    mayahost::evaluate(device.object, "outputTranslations");
+    ASSERT_EQ(device.node->socketHandle(), 0u);
+    EXPECT_EQ(figure("datagramsDroppedBySystem"), bySystem);
+    EXPECT_EQ(figure("datagramsDroppedNoBuffer"), noBuffer);
+    ASSERT_NE(goLive(device), 0);
+    EXPECT_EQ(figure("datagramsDroppedBySystem"), bySystem);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,12 @@ WaitStatus waitReadable(SocketHandle socket, int timeoutMs);
 // kOversized the socket stays usable and the next datagram can be received.
 ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity);
 
+// Datagrams the system has dropped for this socket since it was opened, a
+// full receive queue being the usual reason (Linux: SO_MEMINFO's drop count).
+// Reads only: no option is set. nullopt where the system keeps no such count
+// per socket (Windows) or it cannot be read.
+std::optional<std::int64_t> socketDropCount(SocketHandle socket);
+
 // gethostname into buffer; 0 on success, -1 (SOCKET_ERROR) on failure,
 // lastSocketError then says why.
 int hostName(char* buffer, std::size_t capacity);
@@ -91,6 +98,10 @@ int hostName(char* buffer, std::size_t capacity);
 std::vector<std::string> hostIPv4Addresses(const char* hostName);
 
 // --- Test helpers. ---
+// Bytes waiting in the socket's receive queue; 0 exactly when no datagram
+// waits, -1 when it cannot be read. Linux counts the queue's memory
+// (SO_MEMINFO), other systems the bytes FIONREAD reports.
+std::int64_t socketQueuedBytes(SocketHandle socket);
 // Sets SO_REUSEADDR, then binds as bindAnyAddress does: how another program
 // could try to share a port that a node holds.
 int bindAnyAddressReusing(SocketHandle socket, std::uint16_t port);

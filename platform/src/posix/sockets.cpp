@@ -10,8 +10,13 @@
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#if defined(__linux__)
+#include <linux/sock_diag.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
@@ -203,6 +208,37 @@ ReceiveResult receiveDatagramNow(SocketHandle socket, char* buffer, int capacity
     return receiveWithFlags(socket, buffer, capacity, MSG_DONTWAIT);
 }
 
+#if defined(__linux__)
+namespace {
+
+// One entry of the socket's memory figures; nullopt when they cannot be read.
+std::optional<std::int64_t> memoryFigure(SocketHandle socket, int entry) {
+    if (!isStarted()) return std::nullopt;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return std::nullopt;
+    std::uint32_t figures[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof figures;
+    if (::getsockopt(fd, SOL_SOCKET, SO_MEMINFO, figures, &length) != 0) {
+        failWithErrno();
+        return std::nullopt;
+    }
+    // An older kernel may know fewer entries.
+    if (length < (entry + 1) * sizeof figures[0]) return std::nullopt;
+    return static_cast<std::int64_t>(figures[entry]);
+}
+
+}  // namespace
+#endif
+
+std::optional<std::int64_t> socketDropCount(SocketHandle socket) {
+#if defined(__linux__)
+    return memoryFigure(socket, SK_MEMINFO_DROPS);
+#else
+    (void)socket;
+    return std::nullopt;
+#endif
+}
+
 int hostName(char* buffer, std::size_t capacity) {
     if (!isStarted()) return -1;
     if (buffer == nullptr || capacity == 0) {
@@ -257,6 +293,24 @@ int bindAnyAddressReusing(SocketHandle socket, std::uint16_t port) {
         return -1;
     }
     return bindAnyAddress(socket, port);
+}
+
+std::int64_t socketQueuedBytes(SocketHandle socket) {
+#if defined(__linux__)
+    // FIONREAD gives only the first datagram's length on Linux; the queue's
+    // memory covers them all.
+    const std::optional<std::int64_t> queued = memoryFigure(socket, SK_MEMINFO_RMEM_ALLOC);
+    if (queued) return *queued;
+#endif
+    if (!isStarted()) return -1;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return -1;
+    int bytes = 0;
+    if (::ioctl(fd, FIONREAD, &bytes) != 0) {
+        failWithErrno();
+        return -1;
+    }
+    return bytes;
 }
 
 int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length) {

@@ -122,6 +122,11 @@ ReceiveResult receiveDatagramNow(SocketHandle socket, char* buffer, int capacity
     }
 }
 
+std::optional<std::int64_t> socketDropCount(SocketHandle /*socket*/) {
+    // Winsock keeps no drop count per socket.
+    return std::nullopt;
+}
+
 int hostName(char* buffer, std::size_t capacity) {
     const int length = capacity > 0x7fffffff ? 0x7fffffff : static_cast<int>(capacity);
     return ::gethostname(buffer, length) == 0 ? 0 : -1;
@@ -155,6 +160,12 @@ int bindAnyAddressReusing(SocketHandle socket, std::uint16_t port) {
                    0
                ? 0
                : -1;
+}
+
+std::int64_t socketQueuedBytes(SocketHandle socket) {
+    u_long bytes = 0;
+    if (::ioctlsocket(toSocket(socket), FIONREAD, &bytes) != 0) return -1;
+    return static_cast<std::int64_t>(bytes);
 }
 
 int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length) {
