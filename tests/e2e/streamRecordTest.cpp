@@ -102,7 +102,7 @@ void expectFrameByFrame(const StreamRun& run, int fps) {
     ASSERT_EQ(run.take.curves.size(), 162u);
     EXPECT_EQ(run.senderRate, fps);
     EXPECT_EQ(run.take.fps, fps);
-    EXPECT_EQ(run.nodeFrameRate, fps == 30 ? 60.0 : fps == 50 ? 80.0 : 90.0);
+    EXPECT_EQ(run.nodeFrameRate, fps == 30 ? 60.0 : fps == 50 ? 80.0 : fps == 60 ? 90.0 : 150.0);
 
     // Every frame from the first recorded one to the last sent one, keyed
     // at its own frame number, nothing synthesized.
@@ -136,7 +136,7 @@ TEST(StreamRecord, ThroughTheShelfAndPanelTheTakeIsTheSame) {
     expectFrameByFrame(streamAndRecord(50, 2.5, 0, false, 0.0, 0.0, true), 50);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, StreamRecord, ::testing::Values(30, 50, 60),
+INSTANTIATE_TEST_SUITE_P(Rates, StreamRecord, ::testing::Values(30, 50, 60, 120),
                          [](const auto& info) { return std::to_string(info.param) + "fps"; });
 
 TEST(StreamRecordWithLoss, KeysForDroppedFramesLieOnTheArcBetweenTheirNeighbours) {

@@ -225,7 +225,7 @@ TEST(CaptureSender, ParsesOptionsAndRefusesBadOnes) {
 TEST(CaptureSender, ToolExitsWithAClearMessage) {
     std::ostringstream out, err;
     EXPECT_EQ(runSender({"--fps", "45"}, out, err), 2);
-    EXPECT_NE(err.str().find("30, 50 or 60"), std::string::npos);
+    EXPECT_NE(err.str().find("30, 50, 60 or 120"), std::string::npos);
     err.str("");
     EXPECT_EQ(runSender({"/nonexistent.bvh"}, out, err), 1);
     EXPECT_NE(err.str().find("cannot open /nonexistent.bvh"), std::string::npos);

@@ -56,7 +56,7 @@ void showProgress(std::ostream& out, const SendStats& s, int takeFrames, int fps
 }  // namespace
 
 const char* senderUsage() {
-    return "usage: zemori-send [take.bvh] [--host H] [--port P] [--fps 30|50|60] [--rate max]\n"
+    return "usage: zemori-send [take.bvh] [--host H] [--port P] [--fps 30|50|60|120] [--rate max]\n"
            "                   [--loop] [--drop-every N] [--duration S] [--unit-cm U]\n"
            "                   [--flip-signs] [--quiet]\n"
            "Streams a BVH take (or a built-in synthetic motion when no file is given) as\n"
@@ -95,8 +95,8 @@ ParseOutcome parseSenderOptions(const std::vector<std::string>& args, SenderOpti
             out.port = std::uint16_t(n);
         } else if (a == "--fps") {
             if (!value(v)) return ParseOutcome::kError;
-            if (!parseInt(v, 1, 1000, n) || (n != 30 && n != 50 && n != 60)) {
-                error = "--fps takes 30, 50 or 60, not '" + v + "'";
+            if (!parseInt(v, 1, 1000, n) || (n != 30 && n != 50 && n != 60 && n != 120)) {
+                error = "--fps takes 30, 50, 60 or 120, not '" + v + "'";
                 return ParseOutcome::kError;
             }
             out.fps = int(n);

@@ -18,7 +18,7 @@ struct SenderOptions {
     std::string host = "127.0.0.1";
     std::uint16_t port = 12351;
     std::string bvhPath;  // empty: the built-in synthetic motion
-    int fps = 60;         // 30, 50 or 60
+    int fps = 60;         // 30, 50, 60 or 120
     bool maxRate = false;
     bool loop = false;
     int dropEvery = 0;  // 0: drop nothing; N: skip every Nth frame

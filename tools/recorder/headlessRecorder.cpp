@@ -37,6 +37,7 @@ int senderRateOf(double nodeFrameRate) {
     if (nodeFrameRate == 60.0) return 30;
     if (nodeFrameRate == 80.0) return 50;
     if (nodeFrameRate == 90.0) return 60;
+    if (nodeFrameRate == 150.0) return 120;
     return 0;
 }
 
@@ -46,6 +47,8 @@ MTime::Unit unitOf(int senderRate) {
             return MTime::k30FPS;
         case 50:
             return MTime::k50FPS;
+        case 120:
+            return MTime::k120FPS;
         default:
             return MTime::k60FPS;
     }
