@@ -64,19 +64,35 @@ std::uint32_t sliceBy8(const Table& t, const unsigned char* bytes, std::size_t s
 constexpr std::size_t kLaneBytes = 256;
 
 using ShiftTable = std::array<std::array<std::uint32_t, 256>, 4>;
+// A linear map of 32-bit CRC registers, by the images of the 32 single bits.
+using RegisterMap = std::array<std::uint32_t, 32>;
 
-// What a CRC register becomes after kLaneBytes zero bytes, byte by byte of
-// the register: the step is linear, so the four lookups combine by xor.
+constexpr std::uint32_t apply(const RegisterMap& map, std::uint32_t c) {
+    std::uint32_t out = 0;
+    for (int bit = 0; bit < 32; ++bit) {
+        if ((c >> bit) & 1u) out ^= map[bit];
+    }
+    return out;
+}
+
+// What a CRC register becomes after kLaneBytes zero bytes: one zero byte's
+// map, squared until it covers the lane; the table splits the register
+// into bytes so that four lookups, combined by xor, apply it.
 constexpr ShiftTable makeLaneShift() {
+    RegisterMap map{};
+    for (int bit = 0; bit < 32; ++bit) {
+        const std::uint32_t c = 1u << bit;
+        map[bit] = (c >> 8) ^ kCastagnoliTables[0][c & 0xFFu];
+    }
+    static_assert((kLaneBytes & (kLaneBytes - 1)) == 0, "the lane is a power of two bytes");
+    for (std::size_t bytes = 1; bytes < kLaneBytes; bytes *= 2) {
+        RegisterMap squared{};
+        for (int bit = 0; bit < 32; ++bit) squared[bit] = apply(map, map[bit]);
+        map = squared;
+    }
     ShiftTable t{};
     for (std::size_t part = 0; part < 4; ++part) {
-        for (std::uint32_t b = 0; b < 256; ++b) {
-            std::uint32_t c = b << (8 * part);
-            for (std::size_t i = 0; i < kLaneBytes; ++i) {
-                c = (c >> 8) ^ kCastagnoliTables[0][c & 0xFFu];
-            }
-            t[part][b] = c;
-        }
+        for (std::uint32_t b = 0; b < 256; ++b) t[part][b] = apply(map, b << (8 * part));
     }
     return t;
 }
