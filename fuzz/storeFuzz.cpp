@@ -36,7 +36,7 @@ void feed(const std::uint8_t* data, std::size_t size) {
     }
 
     const int rate = s.detectedFrameRate();
-    if (rate != 30 && rate != 50 && rate != 60) {
+    if (rate != 30 && rate != 50 && rate != 60 && rate != 120) {
         std::abort();
     }
     for (int i = 0; i < kJointCount; ++i) {
