@@ -6,7 +6,6 @@
 #include <maya/MFnNumericData.h>
 
 #include <cstddef>
-#include <limits>
 #include <optional>
 
 MObject ZemoriDeviceNode::mDatagramsReceived;

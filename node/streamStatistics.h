@@ -1,7 +1,8 @@
-// Health figures of one incoming stream. The receiving thread is the only
-// writer (compute of the pass-over count alone): it counts with relaxed loads and stores (no
-// read-modify-write, no lock, no allocation) and keeps its own ring of arrival times. Any thread
-// may take a snapshot; compute publishes one through the node's statistics
+// Health figures of one incoming stream. Each counter has one writer: the
+// receiving thread, or compute for the poses it passes over. They count with
+// relaxed loads and stores (no read-modify-write, no lock, no allocation);
+// the receiving thread keeps its own ring of arrival times. Any thread may
+// take a snapshot; compute publishes one through the node's statistics
 // attributes.
 #pragma once
 

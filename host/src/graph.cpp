@@ -165,11 +165,6 @@ std::shared_ptr<NodeData> createNodeOfType(const std::string& typeName, MStatus*
     return node;
 }
 
-void markDirty(NodeData& node, const AttributeData* root) {
-    std::lock_guard<std::mutex> lock(node.mutex);
-    node.dirty.insert(root);
-}
-
 std::vector<const AttributeData*> affectedClosure(const NodeData& node,
                                                   const std::vector<const AttributeData*>& roots) {
     const auto& affects = node.type->affects;

@@ -305,7 +305,6 @@ std::shared_ptr<NodeData> createNodeOfType(const std::string& typeName, MStatus*
 std::string uniqueName(const std::string& wanted, const NodeData* except);
 std::shared_ptr<NodeData> findNodeByName(const std::string& name);
 void markDirtyFrom(NodeData& node, const AttributeData* changed);
-void markDirty(NodeData& node, const AttributeData* root);
 // The roots given and every attribute they affect within the node, transitively.
 std::vector<const AttributeData*> affectedClosure(const NodeData& node,
                                                   const std::vector<const AttributeData*>& roots);
