@@ -136,6 +136,11 @@ void MotionDataStore::measureFrameRate() {
     } else {
         return;
     }
+    // This thread is the only writer, so reading without the lock is safe;
+    // a steady stream then takes no lock for its rate.
+    if (rate == mDetectedFrameRate) {
+        return;
+    }
     std::lock_guard<std::mutex> lock(mStoreMutex);
     mDetectedFrameRate = rate;
 }

@@ -18,8 +18,6 @@
 #include <numeric>
 #include <vector>
 
-#include <algorithm>
-
 namespace {
 
 constexpr int kCurvesPerJoint = 6;
