@@ -10,7 +10,9 @@
 //    joint) against copying the same (time, value) pairs into arrays
 //    allocated beforehand, pages already touched or not, and against
 //    creating the same curves with every key added one by one.
-// Ratios are taken against the baselines measured in the same run.
+// Ratios are taken against the baselines measured in the same run; the
+// "in turn" benchmarks alternate pipeline and baseline sample by sample, so
+// that a drift of the machine's speed during the run falls on both alike.
 #include "intake/linkedFormatLibrary.h"
 #include "intake/jointTable.h"
 #include "node/streamStatistics.h"
@@ -41,6 +43,8 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <numeric>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -150,6 +154,20 @@ std::vector<EncodedDatagram> encodedFrames() {
     return frames;
 }
 
+// recvfrom plus a 3456-byte copy for each datagram of a queued batch.
+double timePlainBatch(LoopbackPair& pair, const EncodedDatagram* frames, char* buffer, char* pose) {
+    sendBatch(pair, frames);
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < kBatch; ++i) {
+        const platform::ReceiveResult r =
+            platform::receiveDatagram(pair.receiver, buffer, kReceiveBytes);
+        benchmark::DoNotOptimize(r.bytes);
+        std::memcpy(pose, buffer, kPoseBufferBytes);
+        benchmark::ClobberMemory();
+    }
+    return std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+}
+
 void BM_PlainReceiveAndCopy(benchmark::State& state) {
     LoopbackPair pair;
     const std::vector<EncodedDatagram> frames = encodedFrames();
@@ -157,16 +175,7 @@ void BM_PlainReceiveAndCopy(benchmark::State& state) {
     std::vector<char> pose(kPoseBufferBytes);
     double totalNs = 0.0;
     for (auto _ : state) {
-        sendBatch(pair, frames.data());
-        const Clock::time_point start = Clock::now();
-        for (int i = 0; i < kBatch; ++i) {
-            const platform::ReceiveResult r =
-                platform::receiveDatagram(pair.receiver, buffer.data(), kReceiveBytes);
-            benchmark::DoNotOptimize(r.bytes);
-            std::memcpy(pose.data(), buffer.data(), kPoseBufferBytes);
-            benchmark::ClobberMemory();
-        }
-        const double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+        const double ns = timePlainBatch(pair, frames.data(), buffer.data(), pose.data());
         totalNs += ns;
         state.SetIterationTime(ns * 1e-9);
     }
@@ -175,23 +184,19 @@ void BM_PlainReceiveAndCopy(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainReceiveAndCopy)->UseManualTime();
 
-// One pass of the node's receiving loop per datagram (receiveOnce: receive,
-// clear what an earlier datagram left, take a pose buffer, classify and
-// decode, copy, push), run on this thread so that nothing else is counted,
-// with the allocations made meanwhile counted too.
-void BM_ReceivingThreadPerDatagram(benchmark::State& state) {
-    MObject object;
+// A node whose receiving loop is driven by hand on `pair`'s receiver: pools
+// with room for a whole batch (the node itself keeps three buffers), no
+// throttling between passes, the skeleton definition received and the
+// character bound. Null after reporting an error.
+ZemoriDeviceNode* receivingNode(MObject& object, LoopbackPair& pair, benchmark::State& state) {
     ZemoriDeviceNode* node = createNode(object);
     if (node == nullptr) {
         state.SkipWithError("the device node could not be created");
-        return;
+        return nullptr;
     }
-    // Room for a whole batch (the node itself keeps three buffers), and no
-    // throttling between passes.
     node->destroyMemoryPools();
     node->createMemoryPools(kBatch, kJointCount, long(sizeof(JointRecord)));
     mayahost::setDouble(object, "frameRate", 1e9);
-    LoopbackPair pair;
     // The definition comes first, through the same pass, as from a sender.
     EncodedDatagram definition;
     ztools::encodeSkeletonDefinition(take(), 0, definition);
@@ -201,26 +206,44 @@ void BM_ReceivingThreadPerDatagram(benchmark::State& state) {
     MCharBuffer definitionPose;
     node->popThreadData(definitionPose);
     node->releaseDataStorage(definitionPose);
+    return node;
+}
 
+// One pass of the node's receiving loop (receiveOnce) for each datagram of a
+// queued batch; the poses are handed back afterwards, untimed.
+double timeNodeBatch(ZemoriDeviceNode& node, LoopbackPair& pair, const EncodedDatagram* frames) {
+    sendBatch(pair, frames);
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < kBatch; ++i) node.receiveOnce(pair.receiver);
+    const double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+    for (int i = 0; i < kBatch; ++i) {
+        MCharBuffer popped;
+        node.popThreadData(popped);
+        node.releaseDataStorage(popped);
+    }
+    return ns;
+}
+
+// One pass of the node's receiving loop per datagram (receiveOnce: receive,
+// clear what an earlier datagram left, take a pose buffer, classify and
+// decode, copy, push), run on this thread so that nothing else is counted,
+// with the allocations made meanwhile counted too.
+void BM_ReceivingThreadPerDatagram(benchmark::State& state) {
+    MObject object;
+    LoopbackPair pair;
+    ZemoriDeviceNode* node = receivingNode(object, pair, state);
+    if (node == nullptr) return;
     const std::vector<EncodedDatagram> frames = encodedFrames();
     std::int64_t decoded = 0;
     double totalNs = 0.0;
     std::int64_t allocations = 0;
     for (auto _ : state) {
-        sendBatch(pair, frames.data());
         const std::int64_t allocationsBefore = gAllocations.load();
-        const Clock::time_point start = Clock::now();
-        for (int i = 0; i < kBatch; ++i) node->receiveOnce(pair.receiver);
-        const double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+        const double ns = timeNodeBatch(*node, pair, frames.data());
         allocations += gAllocations.load() - allocationsBefore;
         totalNs += ns;
         state.SetIterationTime(ns * 1e-9);
         decoded = node->store().currentFrame().frameNumber;
-        for (int i = 0; i < kBatch; ++i) {
-            MCharBuffer popped;
-            node->popThreadData(popped);
-            node->releaseDataStorage(popped);
-        }
     }
     if (decoded != kBatch) state.SkipWithError("frames were not decoded");
     const double datagrams = double(state.iterations() * kBatch);
@@ -233,6 +256,52 @@ void BM_ReceivingThreadPerDatagram(benchmark::State& state) {
     mayahost::reset();
 }
 BENCHMARK(BM_ReceivingThreadPerDatagram)->UseManualTime();
+
+// The same two measurements taken in turn, batch by batch, in alternating
+// order: drifts of the machine (other load, the host's scheduling of this
+// virtual machine) fall on both alike, which two benchmarks run one after
+// the other do not promise. The ratio is the median of the rounds' ratios.
+void BM_ReceivingThreadAgainstPlainInTurn(benchmark::State& state) {
+    constexpr int kRounds = 2000;
+    MObject object;
+    LoopbackPair nodePair;
+    ZemoriDeviceNode* node = receivingNode(object, nodePair, state);
+    if (node == nullptr) return;
+    LoopbackPair plainPair;
+    const std::vector<EncodedDatagram> frames = encodedFrames();
+    std::vector<char> buffer(kReceiveBytes);
+    std::vector<char> pose(kPoseBufferBytes);
+    std::vector<double> ratios;
+    std::vector<double> nodeNs;
+    std::vector<double> plainNs;
+    for (auto _ : state) {
+        for (int round = 0; round < kRounds; ++round) {
+            double plain = 0.0;
+            double pass = 0.0;
+            if (round % 2 == 0) {
+                plain = timePlainBatch(plainPair, frames.data(), buffer.data(), pose.data());
+                pass = timeNodeBatch(*node, nodePair, frames.data());
+            } else {
+                pass = timeNodeBatch(*node, nodePair, frames.data());
+                plain = timePlainBatch(plainPair, frames.data(), buffer.data(), pose.data());
+            }
+            plainNs.push_back(plain / kBatch);
+            nodeNs.push_back(pass / kBatch);
+            ratios.push_back(pass / plain);
+        }
+    }
+    state.counters["plain_ns_median"] = percentile(plainNs, 0.5);
+    state.counters["node_ns_median"] = percentile(nodeNs, 0.5);
+    state.counters["x_plain_receive_in_turn"] = percentile(ratios, 0.5);
+    state.counters["x_plain_receive_in_turn_p25"] = percentile(ratios, 0.25);
+    state.counters["x_plain_receive_in_turn_p75"] = percentile(ratios, 0.75);
+    // Totals as well: a batch slowed by an interrupt counts in full here.
+    state.counters["x_plain_receive_in_turn_totals"] =
+        std::accumulate(nodeNs.begin(), nodeNs.end(), 0.0) /
+        std::accumulate(plainNs.begin(), plainNs.end(), 0.0);
+    mayahost::reset();
+}
+BENCHMARK(BM_ReceivingThreadAgainstPlainInTurn)->Iterations(1)->UseRealTime();
 
 // What the receiving thread adds per datagram for the statistics: one
 // arrival (ring and window sums) and one decoded frame. The clock read it
@@ -278,49 +347,76 @@ constexpr auto kLatencySpacing = std::chrono::milliseconds(15);
 // sending thread, asleep on a condition variable, and the clock stops when
 // that thread is awake: the node's path has the same two hops (its
 // receiving thread, then the main thread's idle processing).
-std::vector<double> loopbackLatencies(bool handOff) {
-    std::vector<double> samples;
-    LoopbackPair pair;
-    std::mutex arrivalMutex;
-    std::condition_variable arrived;
-    std::int64_t arrivedNs = 0;
-    int arrivals = 0;
-    std::thread receiver([&] {
-        char buffer[kReceiveBytes];
-        for (int i = 0; i < kLatencySamples; ++i) {
-            platform::receiveDatagram(pair.receiver, buffer, kReceiveBytes);
-            const std::int64_t now = Clock::now().time_since_epoch().count();
-            {
-                std::lock_guard<std::mutex> lock(arrivalMutex);
-                arrivedNs = now;
-                ++arrivals;
-            }
-            arrived.notify_one();
-        }
-    });
-    EncodedDatagram frame;
-    ztools::encodeFrame(take(), 0, 0, 0, frame);
-    for (int i = 0; i < kLatencySamples; ++i) {
+class LoopbackProbe {
+public:
+    LoopbackProbe() : mReceiver([this] { receive(); }) {
+        ztools::encodeFrame(take(), 0, 0, 0, mFrame);
+    }
+    ~LoopbackProbe() {
+        mStopping.store(true);
+        platform::sendToLoopback(mPair.sender, mPair.port, mFrame.bytes, mFrame.length);
+        mReceiver.join();
+    }
+    LoopbackProbe(const LoopbackProbe&) = delete;
+    LoopbackProbe& operator=(const LoopbackProbe&) = delete;
+
+    // Microseconds from sendto until the datagram was received (or, with
+    // `handOff`, until the sender was awake again).
+    double sample(bool handOff) {
         std::this_thread::sleep_for(kLatencySpacing);
         const Clock::time_point sent = Clock::now();
-        platform::sendToLoopback(pair.sender, pair.port, frame.bytes, frame.length);
-        std::unique_lock<std::mutex> lock(arrivalMutex);
-        arrived.wait(lock, [&] { return arrivals > i; });
+        platform::sendToLoopback(mPair.sender, mPair.port, mFrame.bytes, mFrame.length);
+        std::unique_lock<std::mutex> lock(mMutex);
+        const int awaited = ++mSent;
+        mArrived.wait(lock, [&] { return mArrivals >= awaited; });
         const Clock::time_point seen =
-            handOff ? Clock::now() : Clock::time_point(Clock::duration(arrivedNs));
-        samples.push_back(microsecondsBetween(sent, seen));
+            handOff ? Clock::now() : Clock::time_point(Clock::duration(mArrivedNs));
+        return microsecondsBetween(sent, seen);
     }
-    receiver.join();
-    return samples;
-}
+
+private:
+    void receive() {
+        char buffer[kReceiveBytes];
+        while (!mStopping.load()) {
+            platform::receiveDatagram(mPair.receiver, buffer, kReceiveBytes);
+            const std::int64_t now = Clock::now().time_since_epoch().count();
+            {
+                std::lock_guard<std::mutex> lock(mMutex);
+                mArrivedNs = now;
+                ++mArrivals;
+            }
+            mArrived.notify_one();
+        }
+    }
+
+    LoopbackPair mPair;
+    EncodedDatagram mFrame;
+    std::mutex mMutex;
+    std::condition_variable mArrived;
+    std::int64_t mArrivedNs = 0;
+    int mArrivals = 0;
+    int mSent = 0;
+    std::atomic<bool> mStopping{false};
+    std::thread mReceiver;  // last: it starts once the rest is built
+};
+
+struct LatencyFigures {
+    std::vector<double> samples;
+    void report(benchmark::State& state, const char* prefix) const {
+        state.counters[std::string(prefix) + "median_us"] = percentile(samples, 0.5);
+        state.counters[std::string(prefix) + "p99_us"] = percentile(samples, 0.99);
+    }
+};
 
 void loopbackLatency(benchmark::State& state, bool handOff, double& median, double& p99) {
-    std::vector<double> samples;
-    for (auto _ : state) samples = loopbackLatencies(handOff);
-    median = percentile(samples, 0.5);
-    p99 = percentile(samples, 0.99);
-    state.counters["median_us"] = median;
-    state.counters["p99_us"] = p99;
+    LatencyFigures figures;
+    for (auto _ : state) {
+        LoopbackProbe probe;
+        for (int i = 0; i < kLatencySamples; ++i) figures.samples.push_back(probe.sample(handOff));
+    }
+    median = percentile(figures.samples, 0.5);
+    p99 = percentile(figures.samples, 0.99);
+    figures.report(state, "");
 }
 
 void BM_PlainLoopbackLatency(benchmark::State& state) {
@@ -333,98 +429,137 @@ void BM_LoopbackHandOffLatency(benchmark::State& state) {
 }
 BENCHMARK(BM_LoopbackHandOffLatency)->Iterations(1)->UseRealTime();
 
+// When the receiving thread pushed and the node's evaluation popped, to
+// split the pipeline's latency.
+std::atomic<std::int64_t> gPushedNs{0};
+std::atomic<std::int64_t> gPoppedNs{0};
+
+// A live node on a port of its own, fed frames from this thread, the host's
+// idle processing run on this thread as the host's main loop runs it.
+class PipelineProbe {
+public:
+    // Ready once the definition has been received; `ready()` tells.
+    PipelineProbe() {
+        mNode = createNode(mObject);
+        if (mNode == nullptr) return;
+        mayahost::setInt(mObject, "inputPort", 0);  // any free port
+        mayahost::setBool(mObject, "live", true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        mayahost::evaluate(mObject, "outputTranslations");  // opens the socket
+        mPort = platform::boundPort(mNode->socketHandle());
+        EncodedDatagram d;
+        ztools::encodeSkeletonDefinition(take(), 0, d);
+        const Clock::time_point giveUp = Clock::now() + std::chrono::seconds(3);
+        Clock::time_point resend{};
+        while (mNode->isAwaitingSkeletonDefinition() && Clock::now() < giveUp) {
+            if (Clock::now() >= resend) {
+                platform::sendToLoopback(mPair.sender, mPort, d.bytes, d.length);
+                resend = Clock::now() + std::chrono::milliseconds(100);
+            }
+            mayahost::processIdleEvents();
+        }
+        mNode->setCharacterized(true);
+        mayahost::ThreadDataObserver observer;
+        observer.pushed = [](MPxThreadedDeviceNode&) {
+            gPushedNs.store(Clock::now().time_since_epoch().count());
+        };
+        observer.popped = [](MPxThreadedDeviceNode&) {
+            gPoppedNs.store(Clock::now().time_since_epoch().count());
+        };
+        mayahost::setThreadDataObserver(observer);
+        mMarked = take();
+    }
+    ~PipelineProbe() { mayahost::reset(); }
+    PipelineProbe(const PipelineProbe&) = delete;
+    PipelineProbe& operator=(const PipelineProbe&) = delete;
+
+    bool ready() const { return mNode != nullptr && !mNode->isAwaitingSkeletonDefinition(); }
+    // What the first frame that never reached the outputs had gone through.
+    const std::string& firstMiss() const { return mFirstMiss; }
+
+    // One frame, sendto until the root output holds it; false when it did
+    // not arrive within a second (counted by the caller, not timed).
+    bool sample(LatencyFigures& total, LatencyFigures& toPush, LatencyFigures& toPop,
+                LatencyFigures& toIdle) {
+        // A root position of its own, so that the output shows this pose;
+        // frame numbers two apart keep the rate detection out of it.
+        ++mSent;
+        mMarked.frames[0].translations[0].x = 1.0 + mSent;
+        EncodedDatagram d;
+        ztools::encodeFrame(mMarked, 0, 2 * mSent, std::uint32_t(mSent + 1), d);
+        std::this_thread::sleep_for(kLatencySpacing);
+        const Clock::time_point sent = Clock::now();
+        platform::sendToLoopback(mPair.sender, mPort, d.bytes, d.length);
+        float root[3] = {0, 0, 0};
+        Clock::time_point idleDone = sent;  // the idle pass that evaluated the node
+        const Clock::time_point deadline = sent + std::chrono::seconds(1);
+        while (Clock::now() < deadline) {
+            // As the host's main loop does: asleep until there is idle work.
+            mayahost::waitForIdleWork(std::chrono::milliseconds(5));
+            mayahost::processIdleEvents();
+            idleDone = Clock::now();
+            mayahost::getFloat3Element(mObject, "outputTranslations", 0, root);
+            if (std::fabs(root[0] - float(1.0 + mSent)) < 1e-3f) break;
+        }
+        const Clock::time_point seen = Clock::now();
+        if (seen >= deadline) {
+            const auto after = [&](const std::atomic<std::int64_t>& ns) {
+                return Clock::time_point(Clock::duration(ns.load())) >= sent ? "yes" : "no";
+            };
+            mFirstMiss = mFirstMiss.empty()
+                             ? "frame " + std::to_string(2 * mSent) + ": pushed " +
+                                   after(gPushedNs) + ", popped " + after(gPoppedNs) + ", root x " +
+                                   std::to_string(root[0]) + ", awaiting a definition " +
+                                   (mNode->isAwaitingSkeletonDefinition() ? "yes" : "no")
+                             : mFirstMiss;
+            return false;
+        }
+        total.samples.push_back(microsecondsBetween(sent, seen));
+        toPush.samples.push_back(
+            microsecondsBetween(sent, Clock::time_point(Clock::duration(gPushedNs.load()))));
+        toPop.samples.push_back(
+            microsecondsBetween(sent, Clock::time_point(Clock::duration(gPoppedNs.load()))));
+        toIdle.samples.push_back(microsecondsBetween(sent, idleDone));
+        return true;
+    }
+
+private:
+    MObject mObject;
+    ZemoriDeviceNode* mNode = nullptr;
+    LoopbackPair mPair;
+    std::uint16_t mPort = 0;
+    CaptureTake mMarked;
+    int mSent = 0;
+    std::string mFirstMiss;
+};
+
 // sendto of a frame until the node's root output holds its translation,
 // the host's idle processing (which evaluates the node) running meanwhile.
 void BM_SendToOutputLatency(benchmark::State& state) {
-    MObject object;
-    ZemoriDeviceNode* node = createNode(object);
-    if (node == nullptr) {
-        state.SkipWithError("the device node could not be created");
-        return;
-    }
-    mayahost::setInt(object, "inputPort", 0);  // any free port
-    mayahost::setBool(object, "live", true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    mayahost::evaluate(object, "outputTranslations");  // opens the socket
-    const std::uint16_t port = platform::boundPort(node->socketHandle());
-    LoopbackPair pair;
-    EncodedDatagram d;
-    ztools::encodeSkeletonDefinition(take(), 0, d);
-    const Clock::time_point giveUp = Clock::now() + std::chrono::seconds(3);
-    Clock::time_point resend{};
-    while (node->isAwaitingSkeletonDefinition() && Clock::now() < giveUp) {
-        if (Clock::now() >= resend) {
-            platform::sendToLoopback(pair.sender, port, d.bytes, d.length);
-            resend = Clock::now() + std::chrono::milliseconds(100);
-        }
-        mayahost::processIdleEvents();
-    }
-    node->setCharacterized(true);
-
-    // When the receiving thread pushed, to split the latency in two.
-    static std::atomic<std::int64_t> pushedNs{0};
-    mayahost::ThreadDataObserver observer;
-    observer.pushed = [](MPxThreadedDeviceNode&) {
-        pushedNs.store(Clock::now().time_since_epoch().count());
-    };
-    static std::atomic<std::int64_t> poppedNs{0};
-    observer.popped = [](MPxThreadedDeviceNode&) {
-        poppedNs.store(Clock::now().time_since_epoch().count());
-    };
-    mayahost::setThreadDataObserver(observer);
-
-    std::vector<double> samples;
-    std::vector<double> toPush;
-    std::vector<double> toPop;
-    std::vector<double> toIdle;
+    LatencyFigures total, toPush, toPop, toIdle;
     int missed = 0;
-    CaptureTake marked = take();
     for (auto _ : state) {
-        for (int i = 0; i < kLatencySamples && Clock::now() < giveUp + std::chrono::seconds(60);
-             ++i) {
-            // A root position of its own, so that the output shows this pose;
-            // frame numbers two apart keep the rate detection out of it.
-            marked.frames[0].translations[0].x = 1.0 + i;
-            ztools::encodeFrame(marked, 0, 2 * i, std::uint32_t(i + 1), d);
-            std::this_thread::sleep_for(kLatencySpacing);
-            const Clock::time_point sent = Clock::now();
-            platform::sendToLoopback(pair.sender, port, d.bytes, d.length);
-            float root[3] = {0, 0, 0};
-            Clock::time_point idleDone = sent;  // the idle pass that evaluated the node
-            const Clock::time_point deadline = sent + std::chrono::seconds(1);
-            while (Clock::now() < deadline) {
-                // As the host's main loop does: asleep until there is idle work.
-                mayahost::waitForIdleWork(std::chrono::milliseconds(5));
-                mayahost::processIdleEvents();
-                idleDone = Clock::now();
-                mayahost::getFloat3Element(object, "outputTranslations", 0, root);
-                if (std::fabs(root[0] - float(1.0 + i)) < 1e-3f) break;
+        PipelineProbe probe;
+        if (!probe.ready()) {
+            state.SkipWithError("the node did not take the skeleton definition");
+            return;
+        }
+        for (int i = 0; i < kLatencySamples; ++i) {
+            // Many misses mean something is wrong.
+            if (!probe.sample(total, toPush, toPop, toIdle) && ++missed > kLatencySamples / 20) {
+                state.SkipWithError(
+                    ("poses did not reach the outputs; " + probe.firstMiss()).c_str());
+                return;
             }
-            const Clock::time_point seen = Clock::now();
-            if (seen >= deadline) {
-                // Counted, not timed; many of them mean something is wrong.
-                if (++missed > kLatencySamples / 20) {
-                    state.SkipWithError("poses did not reach the outputs");
-                    break;
-                }
-                continue;
-            }
-            samples.push_back(microsecondsBetween(sent, seen));
-            toPush.push_back(
-                microsecondsBetween(sent, Clock::time_point(Clock::duration(pushedNs.load()))));
-            toIdle.push_back(microsecondsBetween(sent, idleDone));
-            toPop.push_back(
-                microsecondsBetween(sent, Clock::time_point(Clock::duration(poppedNs.load()))));
         }
     }
-    const double median = percentile(samples, 0.5);
-    const double p99 = percentile(samples, 0.99);
-    state.counters["median_us"] = median;
-    state.counters["p99_us"] = p99;
-    state.counters["to_push_median_us"] = percentile(toPush, 0.5);
-    state.counters["to_pop_median_us"] = percentile(toPop, 0.5);
-    state.counters["to_idle_median_us"] = percentile(toIdle, 0.5);
+    total.report(state, "");
+    toPush.report(state, "to_push_");
+    toPop.report(state, "to_pop_");
+    toIdle.report(state, "to_idle_");
     state.counters["missed"] = missed;
+    const double median = percentile(total.samples, 0.5);
+    const double p99 = percentile(total.samples, 0.99);
     if (gBaseline.latencyMedianUs > 0.0) {
         state.counters["x_loopback_median"] = median / gBaseline.latencyMedianUs;
         state.counters["x_loopback_p99"] = p99 / gBaseline.latencyP99Us;
@@ -433,9 +568,55 @@ void BM_SendToOutputLatency(benchmark::State& state) {
         state.counters["x_handoff_median"] = median / gBaseline.handOffMedianUs;
         state.counters["x_handoff_p99"] = p99 / gBaseline.handOffP99Us;
     }
-    mayahost::reset();
 }
 BENCHMARK(BM_SendToOutputLatency)->Iterations(1)->UseRealTime();
+
+// The pipeline and both baselines sampled in turn, one of each per round in
+// rotating order, so that all three meet the same state of the machine.
+void BM_SendToOutputLatencyInTurn(benchmark::State& state) {
+    LatencyFigures total, toPush, toPop, toIdle, plain, handOff;
+    int missed = 0;
+    for (auto _ : state) {
+        PipelineProbe pipeline;
+        if (!pipeline.ready()) {
+            state.SkipWithError("the node did not take the skeleton definition");
+            return;
+        }
+        LoopbackProbe loopback;
+        for (int round = 0; round < kLatencySamples; ++round) {
+            for (int step = 0; step < 3; ++step) {
+                switch ((round + step) % 3) {
+                    case 0:
+                        if (!pipeline.sample(total, toPush, toPop, toIdle) &&
+                            ++missed > kLatencySamples / 20) {
+                            state.SkipWithError(
+                                ("poses did not reach the outputs; " + pipeline.firstMiss())
+                                    .c_str());
+                            return;
+                        }
+                        break;
+                    case 1:
+                        plain.samples.push_back(loopback.sample(false));
+                        break;
+                    default:
+                        handOff.samples.push_back(loopback.sample(true));
+                        break;
+                }
+            }
+        }
+    }
+    total.report(state, "");
+    plain.report(state, "loopback_");
+    handOff.report(state, "handoff_");
+    toPush.report(state, "to_push_");
+    toPop.report(state, "to_pop_");
+    state.counters["missed"] = missed;
+    state.counters["over_loopback_median_us"] =
+        percentile(total.samples, 0.5) - percentile(plain.samples, 0.5);
+    state.counters["over_loopback_p99_us"] =
+        percentile(total.samples, 0.99) - percentile(plain.samples, 0.99);
+}
+BENCHMARK(BM_SendToOutputLatencyInTurn)->Iterations(1)->UseRealTime();
 
 constexpr int kTakeSamples = 36000;  // 10 minutes at 60 fps
 const char* const kSuffixes[6] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
