@@ -3,8 +3,9 @@
 // centimetres and detects the sender's frame rate (30, 50, 60 or 120).
 //
 // Threads: the receiving thread is the only writer of the records and frame
-// headers; the detected rate is the one value shared with the compute and is
-// read and written under storeMutex only.
+// headers; the detected rate is the one value shared with the compute: it is
+// written, and read by other threads, under storeMutex only (the writer
+// compares with it unlocked, to skip a write that changes nothing).
 #pragma once
 
 #include "intake/jointTable.h"
