@@ -2,16 +2,13 @@
 // 27 rotations, fill both output arrays through the host's array builders)
 // next to a plain copy of the same 3456 bytes. The host's own evaluation
 // machinery (dirtying, idle queue) is part of the measured evaluation.
+#include "bench/benchHost.h"
 #include "intake/jointTable.h"
 #include "node/zemoriDeviceNode.h"
-#include "plugin/idleWorkCmd.h"
 
 #include <benchmark/benchmark.h>
 
-#define MNoVersionString
-#define MNoPluginEntry
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnPlugin.h>
 #include <mayahost/host.h>
 
 #include <chrono>
@@ -63,12 +60,7 @@ BENCHMARK(BM_CopyPoseBuffer);
 // The evaluation as the pipeline meets it: after the main thread has slept
 // between frames (15 ms), with caches and predictors gone cold, or back to back.
 void liveCompute(benchmark::State& state, std::chrono::milliseconds pause) {
-    mayahost::reset();
-    MObject plugin = mayahost::createPluginObject("ZemoriComputeBench", ".");
-    MFnPlugin(plugin).registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id,
-                                   &ZemoriDeviceNode::creator, &ZemoriDeviceNode::initialize,
-                                   MPxNode::kThreadedDeviceNode);
-    MFnPlugin(plugin).registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator);
+    zbench::registerPluginInFreshHost("ZemoriComputeBench");
     const MObject object = mayahost::createNode("ZemoriDeviceNode");
     auto* node = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(object).userNode());
     if (node == nullptr) {

@@ -6,17 +6,13 @@
 // counts do not add up to what was sent, 2 on a setup failure or bad options.
 //
 //   flood_bench [--rate DATAGRAMS_PER_SECOND] [--seconds SECONDS]
-#include "intake/linkedFormatLibrary.h"
+#include "bench/benchHost.h"
 #include "node/zemoriDeviceNode.h"
 #include "platform/sockets.h"
-#include "plugin/idleWorkCmd.h"
 #include "plugin/zemoriDidCharacterizeCmd.h"
 #include "tools/lib/streamDatagrams.h"
 
-#define MNoVersionString
-#define MNoPluginEntry
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnPlugin.h>
 #include <maya/MGlobal.h>
 #include <mayahost/host.h>
 
@@ -85,15 +81,7 @@ struct ResidentSamples {
 // A device node of the plug-in's type in a fresh embedded host, with the
 // command that binds a character.
 MObject createNode(std::string& name) {
-    mayahost::reset();
-    static int moduleStandIn = 0;
-    gFormatLibrary = linkedFormatLibrary(&moduleStandIn);
-    MObject plugin = mayahost::createPluginObject("ZemoriFloodBench", ".");
-    MFnPlugin(plugin).registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id,
-                                   &ZemoriDeviceNode::creator, &ZemoriDeviceNode::initialize,
-                                   MPxNode::kThreadedDeviceNode);
-    MFnPlugin(plugin).registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator);
-    MFnPlugin(plugin).registerCommand(kCharacterizeCommandName, &ZemoriDidCharacterizeCmd::creator);
+    zbench::registerPluginInFreshHost("ZemoriFloodBench");
     return mayahost::createNode("ZemoriDeviceNode", &name);
 }
 

@@ -20,10 +20,8 @@
 //
 // Usage: performers_bench [--nodes N] [--seconds S] [--skip-alone]
 // Exits with 1 when anything was lost or a take does not match.
+#include "bench/benchHost.h"
 #include "node/zemoriDeviceNode.h"
-#include "intake/linkedFormatLibrary.h"
-#include "plugin/idleWorkCmd.h"
-#include "plugin/zemoriDidCharacterizeCmd.h"
 #include "platform/sockets.h"
 #include "tools/lib/bvhFile.h"
 #include "tools/lib/captureSender.h"
@@ -32,11 +30,8 @@
 #include "tools/lib/udpDestination.h"
 #include "tools/recorder/headlessRecorder.h"
 
-#define MNoVersionString
-#define MNoPluginEntry
 #include <maya/MAnimControl.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnPlugin.h>
 #include <maya/MGlobal.h>
 #include <maya/MTime.h>
 #include <mayahost/host.h>
@@ -166,15 +161,7 @@ const ztools::BvhMotion& source() {
 }
 
 void setUpHost() {
-    mayahost::reset();
-    static int moduleStandIn = 0;
-    gFormatLibrary = linkedFormatLibrary(&moduleStandIn);
-    MObject object = mayahost::createPluginObject("ZemoriPerformersBench", ".");
-    MFnPlugin plugin(object);
-    plugin.registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id, &ZemoriDeviceNode::creator,
-                        &ZemoriDeviceNode::initialize, MPxNode::kThreadedDeviceNode);
-    plugin.registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator);
-    plugin.registerCommand("ZemoriDidCharacterize", &ZemoriDidCharacterizeCmd::creator);
+    zbench::registerPluginInFreshHost("ZemoriPerformersBench");
     MTime::setUIUnit(MTime::k120FPS);
 }
 

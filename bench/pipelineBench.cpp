@@ -13,23 +13,19 @@
 // Ratios are taken against the baselines measured in the same run; the
 // "in turn" benchmarks alternate pipeline and baseline sample by sample, so
 // that a drift of the machine's speed during the run falls on both alike.
-#include "intake/linkedFormatLibrary.h"
+#include "bench/benchHost.h"
 #include "intake/jointTable.h"
 #include "node/streamStatistics.h"
 #include "node/zemoriDeviceNode.h"
-#include "plugin/idleWorkCmd.h"
 #include "platform/sockets.h"
 #include "tools/lib/streamDatagrams.h"
 
 #include <benchmark/benchmark.h>
 #include <ostrevo/ostrevo.h>
 
-#define MNoVersionString
-#define MNoPluginEntry
 #include <maya/MAnimControl.h>
 #include <maya/MFnAnimCurve.h>
 #include <maya/MFnDependencyNode.h>
-#include <maya/MFnPlugin.h>
 #include <maya/MTime.h>
 #include <mayahost/host.h>
 
@@ -117,21 +113,9 @@ struct LoopbackPair {
     std::uint16_t port;
 };
 
-// The format library linked in, where the plug-in would load it.
-void installFormatLibrary() {
-    static int moduleStandIn = 0;
-    gFormatLibrary = linkedFormatLibrary(&moduleStandIn);
-}
-
-// A device node of the plug-in's type, registered straight from the code.
+// A device node of the plug-in's type in a fresh host.
 ZemoriDeviceNode* createNode(MObject& object) {
-    mayahost::reset();
-    installFormatLibrary();
-    MObject plugin = mayahost::createPluginObject("ZemoriPipelineBench", ".");
-    MFnPlugin(plugin).registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id,
-                                   &ZemoriDeviceNode::creator, &ZemoriDeviceNode::initialize,
-                                   MPxNode::kThreadedDeviceNode);
-    MFnPlugin(plugin).registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator);
+    zbench::registerPluginInFreshHost("ZemoriPipelineBench");
     object = mayahost::createNode("ZemoriDeviceNode");
     // Let the node's thread begin before anything restarts it.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

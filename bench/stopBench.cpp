@@ -6,15 +6,12 @@
 //  - the process CPU spent over two seconds with 8 nodes that are not
 //    live, against the same two seconds with no node, as a share of one
 //    core per node.
+#include "bench/benchHost.h"
 #include "intake/formatLibrary.h"
 #include "node/zemoriDeviceNode.h"
-#include "plugin/idleWorkCmd.h"
 
 #include <benchmark/benchmark.h>
 
-#define MNoVersionString
-#define MNoPluginEntry
-#include <maya/MFnPlugin.h>
 #include <mayahost/host.h>
 
 #include <chrono>
@@ -25,15 +22,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void registerNodeType() {
-    mayahost::reset();
-    MObject plugin = mayahost::createPluginObject("ZemoriStopBench", ".");
-    MFnPlugin(plugin).registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id,
-                                   &ZemoriDeviceNode::creator, &ZemoriDeviceNode::initialize,
-                                   MPxNode::kThreadedDeviceNode);
-    MFnPlugin(plugin).registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator);
-}
 
 // A live node with its socket open and nobody sending to it.
 MObject silentLiveNode() {
@@ -52,7 +40,7 @@ double millisecondsSince(Clock::time_point start) {
 
 void BM_StopSilentNode(benchmark::State& state) {
     const bool deleteIt = state.range(0) == 1;
-    registerNodeType();
+    zbench::registerPluginInFreshHost("ZemoriStopBench");
     double worst = 0.0;
     double total = 0.0;
     for (auto _ : state) {
@@ -89,7 +77,7 @@ double processCpuSecondsOver(std::chrono::milliseconds wall) {
 void BM_IdleNodeCpu(benchmark::State& state) {
     constexpr int kNodes = 8;
     const std::chrono::milliseconds wall(2000);
-    registerNodeType();
+    zbench::registerPluginInFreshHost("ZemoriStopBench");
     double baseline = 0.0;
     double withNodes = 0.0;
     for (auto _ : state) {
