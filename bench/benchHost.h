@@ -6,6 +6,8 @@
 #include "intake/linkedFormatLibrary.h"
 #include "node/zemoriDeviceNode.h"
 #include "plugin/idleWorkCmd.h"
+#include "plugin/keepLastCmd.h"
+#include "recording/takeNode.h"
 #include "plugin/zemoriDidCharacterizeCmd.h"
 
 #define MNoVersionString
@@ -24,6 +26,9 @@ inline void registerPluginInFreshHost(const char* pluginName) {
     plugin.registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id, &ZemoriDeviceNode::creator,
                         &ZemoriDeviceNode::initialize, MPxNode::kThreadedDeviceNode);
     plugin.registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator);
+    plugin.registerCommand(kKeepLastCommandName, &ZemoriKeepLastCmd::creator);
+    plugin.registerNode(kTakeNodeTypeName, ZemoriTakeNode::id, &ZemoriTakeNode::creator,
+                        &ZemoriTakeNode::initialize);
     plugin.registerCommand(kCharacterizeCommandName, &ZemoriDidCharacterizeCmd::creator);
 }
 

@@ -6,10 +6,13 @@
 //    pose (median, 99th percentile) against plain one-way loopback latency;
 //  - the stream statistics' counting step per datagram against the
 //    receiving thread's whole time per datagram (x_counting_share);
-//  - the recording flush of a 10-minute take at 60 fps (36,000 samples per
-//    joint) against copying the same (time, value) pairs into arrays
-//    allocated beforehand, pages already touched or not, and against
-//    creating the same curves with every key added one by one.
+//  - the capture journal's share of the receiving thread's pass, against the
+//    same pass of a node without one, in turn;
+//  - the recording flush of a 10-minute take captured at 120 fps and keyed
+//    on a 30 fps scene (18,000 keys per curve) against copying the same
+//    (time, value) pairs into arrays allocated beforehand, pages already
+//    touched or not, and against creating the same curves with every key
+//    added one by one.
 // Ratios are taken against the baselines measured in the same run; the
 // "in turn" benchmarks alternate pipeline and baseline sample by sample, so
 // that a drift of the machine's speed during the run falls on both alike.
@@ -172,24 +175,30 @@ BENCHMARK(BM_PlainReceiveAndCopy)->UseManualTime();
 // with room for a whole batch (the node itself keeps three buffers), no
 // throttling between passes, the skeleton definition received and the
 // character bound. Null after reporting an error.
+// Readies a node of the current host for that: pools, throttle, definition
+// and binding.
+void prepareReceiving(ZemoriDeviceNode& node, const MObject& object, LoopbackPair& pair) {
+    node.destroyMemoryPools();
+    node.createMemoryPools(kBatch, kJointCount, long(sizeof(JointRecord)));
+    mayahost::setDouble(object, "frameRate", 1e9);
+    // The definition comes first, through the same pass, as from a sender.
+    EncodedDatagram definition;
+    ztools::encodeSkeletonDefinition(take(), 0, definition);
+    platform::sendToLoopback(pair.sender, pair.port, definition.bytes, definition.length);
+    while (node.isAwaitingSkeletonDefinition()) node.receiveOnce(pair.receiver);
+    node.setCharacterized(true);
+    MCharBuffer definitionPose;
+    node.popThreadData(definitionPose);
+    node.releaseDataStorage(definitionPose);
+}
+
 ZemoriDeviceNode* receivingNode(MObject& object, LoopbackPair& pair, benchmark::State& state) {
     ZemoriDeviceNode* node = createNode(object);
     if (node == nullptr) {
         state.SkipWithError("the device node could not be created");
         return nullptr;
     }
-    node->destroyMemoryPools();
-    node->createMemoryPools(kBatch, kJointCount, long(sizeof(JointRecord)));
-    mayahost::setDouble(object, "frameRate", 1e9);
-    // The definition comes first, through the same pass, as from a sender.
-    EncodedDatagram definition;
-    ztools::encodeSkeletonDefinition(take(), 0, definition);
-    platform::sendToLoopback(pair.sender, pair.port, definition.bytes, definition.length);
-    while (node->isAwaitingSkeletonDefinition()) node->receiveOnce(pair.receiver);
-    node->setCharacterized(true);
-    MCharBuffer definitionPose;
-    node->popThreadData(definitionPose);
-    node->releaseDataStorage(definitionPose);
+    prepareReceiving(*node, object, pair);
     return node;
 }
 
@@ -290,6 +299,64 @@ void BM_ReceivingThreadAgainstPlainInTurn(benchmark::State& state) {
     mayahost::reset();
 }
 BENCHMARK(BM_ReceivingThreadAgainstPlainInTurn)->Iterations(1)->UseRealTime();
+
+// The journal's share of the receiving pass: the same pass of two nodes, one
+// journalling every frame and one with no journal, batch by batch in
+// alternating order. x_journal_share is the median of the rounds' extra time
+// over the pass without it.
+void BM_JournalShareOfTheReceivingPassInTurn(benchmark::State& state) {
+    constexpr int kRounds = 2000;
+    MObject object;
+    LoopbackPair journalPair;
+    ZemoriDeviceNode* journalling = receivingNode(object, journalPair, state);
+    if (journalling == nullptr) return;
+    // The second node in the same host: the first one's set-up reset it.
+    const MObject other = mayahost::createNode("ZemoriDeviceNode");
+    auto* bare = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(other).userNode());
+    LoopbackPair barePair;
+    prepareReceiving(*bare, other, barePair);
+    bare->journalForTesting().reserve(0);
+
+    const std::vector<EncodedDatagram> frames = encodedFrames();
+    std::vector<double> shares;
+    std::vector<double> withNs;
+    std::vector<double> withoutNs;
+    std::int64_t allocations = 0;
+    for (auto _ : state) {
+        for (int round = 0; round < kRounds; ++round) {
+            double with = 0.0;
+            double without = 0.0;
+            const std::int64_t allocationsBefore = gAllocations.load();
+            if (round % 2 == 0) {
+                with = timeNodeBatch(*journalling, journalPair, frames.data());
+                without = timeNodeBatch(*bare, barePair, frames.data());
+            } else {
+                without = timeNodeBatch(*bare, barePair, frames.data());
+                with = timeNodeBatch(*journalling, journalPair, frames.data());
+            }
+            allocations += gAllocations.load() - allocationsBefore;
+            withNs.push_back(with / kBatch);
+            withoutNs.push_back(without / kBatch);
+            shares.push_back((with - without) / without);
+        }
+    }
+    const std::uint64_t expected = std::uint64_t(kRounds) * kBatch;
+    if (journalling->journal().written() != expected || bare->journal().written() != 0) {
+        state.SkipWithError("the journal did not take every frame, or the bare node journalled");
+    }
+    state.counters["with_journal_ns_median"] = percentile(withNs, 0.5);
+    state.counters["without_journal_ns_median"] = percentile(withoutNs, 0.5);
+    state.counters["x_journal_share"] = percentile(shares, 0.5);
+    state.counters["x_journal_share_p25"] = percentile(shares, 0.25);
+    state.counters["x_journal_share_p75"] = percentile(shares, 0.75);
+    state.counters["x_journal_share_totals"] =
+        std::accumulate(withNs.begin(), withNs.end(), 0.0) /
+            std::accumulate(withoutNs.begin(), withoutNs.end(), 0.0) -
+        1.0;
+    state.counters["allocations_per_datagram"] = double(allocations) / double(2 * expected);
+    mayahost::reset();
+}
+BENCHMARK(BM_JournalShareOfTheReceivingPassInTurn)->Iterations(1)->UseRealTime();
 
 // What the receiving thread adds per datagram for the statistics: one
 // arrival (ring and window sums) and one decoded frame. The clock read it
@@ -606,15 +673,18 @@ void BM_SendToOutputLatencyInTurn(benchmark::State& state) {
 }
 BENCHMARK(BM_SendToOutputLatencyInTurn)->Iterations(1)->UseRealTime();
 
-constexpr int kTakeSamples = 36000;  // 10 minutes at 60 fps
+constexpr int kCaptureRate = 120;
+constexpr int kTakeFrames = 10 * 60 * kCaptureRate;  // 10 minutes
+constexpr int kSceneRate = 30;
+constexpr int kCurveKeys = kTakeFrames / (kCaptureRate / kSceneRate);  // every whole frame
 const char* const kSuffixes[6] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
 
-// The same curves made the way the flush made them before addKeys: 162
-// curves, every key added one by one.
+// The same number of curves and keys made the way the flush made them before
+// addKeys: 162 curves, every key added one by one.
 void BM_CreateCurvesDirectly(benchmark::State& state) {
     for (auto _ : state) {
         mayahost::reset();
-        MTime::setUIUnit(MTime::k60FPS);
+        MTime::setUIUnit(MTime::k30FPS);
         const Clock::time_point start = Clock::now();
         for (int j = 0; j < kJointCount; ++j) {
             for (const char* suffix : kSuffixes) {
@@ -622,7 +692,7 @@ void BM_CreateCurvesDirectly(benchmark::State& state) {
                 curve.create(MFnAnimCurve::kAnimCurveTL, nullptr, nullptr);
                 curve.setName(
                     MString((std::string("direct_") + kJointTable[j].name + suffix).c_str()));
-                for (int k = 0; k < kTakeSamples; ++k)
+                for (int k = 0; k < kCurveKeys; ++k)
                     curve.addKeyframe(MTime(double(k), MTime::uiUnit()), 0.25 * k);
             }
         }
@@ -635,45 +705,62 @@ void BM_CreateCurvesDirectly(benchmark::State& state) {
 }
 BENCHMARK(BM_CreateCurvesDirectly)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-// A node holding a 10-minute take, 36,000 samples per joint, buffered the
-// way playback buffers them (one evaluation per frame, not live), playback
-// stopped; null after reporting an error.
-ZemoriDeviceNode* bufferTenMinuteTake(MObject& object, benchmark::State& state) {
+// A node with a 10-minute take of a 120 fps capture in progress on a 30 fps
+// scene, not live: every frame journalled as the receiving thread would,
+// taken from the journal by an evaluation each scene frame; playback
+// stopped and recording off at the end, so the next evaluation hands the
+// take over. Null after reporting an error.
+ZemoriDeviceNode* recordTenMinuteTake(MObject& object, benchmark::State& state) {
     ZemoriDeviceNode* node = createNode(object);
     if (node == nullptr) {
         state.SkipWithError("the device node could not be created");
         return nullptr;
     }
-    MTime::setUIUnit(MTime::k60FPS);
+    MTime::setUIUnit(MTime::k30FPS);
     mayahost::connectTime(object, "time");
+    static const CaptureTake capture = ztools::syntheticTake(kCaptureRate, 2.0);
+    node->journalForTesting().reserve(CaptureJournal::framesFor(kTakeFrames / kCaptureRate));
+    EncodedDatagram datagram;
+    ztools::encodeSkeletonDefinition(capture, 0, datagram);
+    node->handlePacket(datagram.bytes, kReceiveBytes);
+    node->setCharacterized(true);
     mayahost::setBool(object, "recording", true);
     MAnimControl::playForward();
-    for (int k = 0; k < kTakeSamples; ++k) {
-        MAnimControl::setCurrentTime(MTime(double(k), MTime::uiUnit()));
-        mayahost::evaluate(object, "outputTranslations");
+    for (int frame = 0; frame < kTakeFrames; ++frame) {
+        if (frame % (kCaptureRate / kSceneRate) == 0) {
+            MAnimControl::setCurrentTime(MTime(double(frame / 4), MTime::uiUnit()));
+            mayahost::evaluate(object, "outputTranslations");
+        }
+        ztools::encodeFrame(capture, frame % int(capture.frames.size()), frame,
+                            std::uint32_t(frame), datagram);
+        node->handlePacket(datagram.bytes, kReceiveBytes);
     }
     MAnimControl::stop();
+    mayahost::setBool(object, "recording", false);
     // What playback left for idle time (an interface update per evaluation)
     // is not the flush's: Maya would have run it during playback.
     mayahost::processIdleEvents();
-    if (node->recordBuffer(0).size() != std::size_t(kTakeSamples)) {
-        state.SkipWithError("the take was not buffered");
+    if (node->takeFrameCount() + 4 < std::size_t(kTakeFrames)) {
+        state.SkipWithError("the take was not recorded");
         return nullptr;
     }
     return node;
 }
 
 // The floor of a flush: the take's (time, value) pairs, one array of times
-// and one of values per curve, copied from the buffered samples into arrays
+// and one of values per curve, copied from samples of every key into arrays
 // allocated before the clock starts. `warm`: the arrays were written once
 // already, so the copy pays no first touch of their pages; otherwise it does,
 // as the curves' new keys do.
 double copyTakePairs(benchmark::State& state, bool warm) {
-    constexpr std::size_t kCurveKeys = kTakeSamples;
-    constexpr std::size_t kPairs = kJointCount * 6 * kCurveKeys;
-    MObject object;
-    const ZemoriDeviceNode* node = bufferTenMinuteTake(object, state);
-    if (node == nullptr) return 0.0;
+    constexpr std::size_t kPairs = std::size_t(kJointCount) * 6 * kCurveKeys;
+    std::vector<std::vector<RecordedSample>> samples(kJointCount);
+    for (auto& joint : samples) {
+        for (int k = 0; k < kCurveKeys; ++k) {
+            joint.push_back(
+                RecordedSample{1.0 * k, 2.0, 3.0, 4.0, 5.0, 6.0, double(k), 1, 0, 0, 0});
+        }
+    }
     std::vector<double> runs;
     for (auto _ : state) {
         const std::unique_ptr<double[]> times(new double[kPairs]);
@@ -684,11 +771,11 @@ double copyTakePairs(benchmark::State& state, bool warm) {
         }
         const Clock::time_point start = Clock::now();
         for (int j = 0; j < kJointCount; ++j) {
-            const RecordedSample* samples = node->recordBuffer(j).data();
+            const RecordedSample* jointSamples = samples[std::size_t(j)].data();
             double* t = times.get() + std::size_t(j) * 6 * kCurveKeys;
             double* v = values.get() + std::size_t(j) * 6 * kCurveKeys;
-            for (std::size_t i = 0; i < kCurveKeys; ++i) {
-                const RecordedSample& sample = samples[i];
+            for (std::size_t i = 0; i < std::size_t(kCurveKeys); ++i) {
+                const RecordedSample& sample = jointSamples[i];
                 const double channels[6] = {sample.translateX, sample.translateY, sample.translateZ,
                                             sample.rotateX,    sample.rotateY,    sample.rotateZ};
                 for (std::size_t k = 0; k < 6; ++k) {
@@ -700,9 +787,8 @@ double copyTakePairs(benchmark::State& state, bool warm) {
         benchmark::ClobberMemory();
         runs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         state.SetIterationTime(runs.back() / 1000.0);
-        if (times[kPairs - 1] != double(kTakeSamples - 1)) state.SkipWithError("the copy is wrong");
+        if (times[kPairs - 1] != double(kCurveKeys - 1)) state.SkipWithError("the copy is wrong");
     }
-    mayahost::reset();
     const double median = percentile(runs, 0.5);
     state.counters["median_ms"] = median;
     return median;
@@ -721,30 +807,31 @@ BENCHMARK(BM_CopyTakePairsFreshArrays)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// The node's flush of that take: curves created, every curve's keys added.
-// Each run buffers a take of its own (not timed); the ratios take the
-// medians.
+// The node's flush of that take: handed over by an evaluation, then at idle
+// time placed on the scene's clock, resampled onto its whole frames, curves
+// created and every curve's keys added. Each run records a take of its own
+// (not timed); the ratios take the medians.
 void BM_FlushTenMinuteTake(benchmark::State& state) {
     std::vector<double> runs;
     for (auto _ : state) {
         MObject object;
-        ZemoriDeviceNode* node = bufferTenMinuteTake(object, state);
+        ZemoriDeviceNode* node = recordTenMinuteTake(object, state);
         if (node == nullptr) return;
-        mayahost::setBool(object, "recording", false);
-        MAnimControl::setCurrentTime(MTime(double(kTakeSamples), MTime::uiUnit()));
+        MAnimControl::setCurrentTime(MTime(double(kCurveKeys + 1), MTime::uiUnit()));
         const Clock::time_point start = Clock::now();
         mayahost::evaluate(object, "outputTranslations");  // hands the take over
         mayahost::processIdleEvents();                     // writes the curves
         runs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         state.SetIterationTime(runs.back() / 1000.0);
-        if (!node->recordBuffer(0).empty() || mayahost::animCurves().size() != 162) {
+        const mayahost::CurveInfo root = mayahost::animCurve("zemoriCharacter0_Skeleton_root_tx");
+        if (node->takeInProgress() || root.keys.size() + 1 < std::size_t(kCurveKeys)) {
             state.SkipWithError("the take was not flushed");
         }
         mayahost::reset();
     }
     const double ms = percentile(runs, 0.5);
     state.counters["median_ms"] = ms;
-    state.counters["keys"] = 162.0 * kTakeSamples;
+    state.counters["keys"] = 162.0 * kCurveKeys;
     if (gBaseline.copyMs > 0.0) state.counters["x_copy_pairs"] = ms / gBaseline.copyMs;
     if (gBaseline.freshCopyMs > 0.0) {
         state.counters["x_copy_pairs_fresh"] = ms / gBaseline.freshCopyMs;

@@ -41,6 +41,12 @@ MStatus ZemoriDeviceNode::initialize() {
          false, true, "create outputTranslations"},
         {&mOutputRotations, "outputRotations", "ors", MFnNumericData::k3Float, 0, false, false,
          true, "create outputRotations"},
+        {&mJournalSeconds, "journalSeconds", "jsc", MFnNumericData::kDouble, 120, true, false,
+         false, "create journalSeconds"},
+        {&mKeyEveryFrame, "keyEveryFrame", "kef", MFnNumericData::kBoolean, 0, true, false, false,
+         "create keyEveryFrame"},
+        {&mPreRoll, "preRoll", "prl", MFnNumericData::kDouble, 0, true, false, false,
+         "create preRoll"},
     };
 
     MFnNumericAttribute numeric;

@@ -4,7 +4,6 @@
 #include "recording/outputFloat.h"
 #include "recording/rotation.h"
 
-#include <maya/MAnimControl.h>
 #include <maya/MArrayDataBuilder.h>
 #include <maya/MArrayDataHandle.h>
 #include <maya/MDataHandle.h>
@@ -15,6 +14,18 @@ constexpr std::int64_t kSummaryIntervalNs = 1000000000;
 
 bool plugIsOrBelongsTo(const MPlug& plug, const MObject& attribute) {
     return plug == attribute || plug.parent() == attribute;
+}
+
+// An input of the node from the data block; 0 (or false) when it cannot be read.
+double inputDouble(MDataBlock& block, const MObject& attribute) {
+    MStatus status;
+    const MDataHandle handle = block.inputValue(attribute, &status);
+    return status ? handle.asDouble() : 0.0;
+}
+bool inputBool(MDataBlock& block, const MObject& attribute) {
+    MStatus status;
+    const MDataHandle handle = block.inputValue(attribute, &status);
+    return status && handle.asBool();
 }
 
 }  // namespace
@@ -31,8 +42,17 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
 
     // The main thread's copy of the device id, for the receiving thread's posts.
     refreshDeviceId();
-    if (flushIsDue()) {
-        flushRecording();
+    const bool recording = isRecording();
+    if (flushIsDue(recording)) {
+        flushRecording(inputBool(block, mKeyEveryFrame));
+    }
+    // Before anything can fail: a take follows the journal, not the poses shown.
+    MStatus timeRead;
+    const MDataHandle time = block.inputValue(mTime, &timeRead);
+    if (timeRead) {
+        recordFromJournal(recording, time.asDouble(), inputDouble(block, mPreRoll));
+    } else if (recording) {
+        printDiagnostic("Error getting Time value");  // no take can begin without it
     }
 
     if (isLive()) {
@@ -40,6 +60,8 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
             return MS::kFailure;  // the port was in use; live goes off at idle time
         }
         if (mSocket.load() == 0) {
+            // No socket, so the receiving thread is not journalling now.
+            mJournal.reserve(CaptureJournal::framesFor(inputDouble(block, mJournalSeconds)));
             const int port = MPlug(thisMObject(), mInputPort).asInt();
             const MString initText = lookupMessage(msg::kInitSocket);
             printToConsole(initText.asChar(), port);
@@ -179,20 +201,6 @@ MStatus ZemoriDeviceNode::populateOutputs(MDataBlock& block, const JointRecord* 
         rotate[0] = static_cast<float>(angles.x);
         rotate[1] = static_cast<float>(angles.y);
         rotate[2] = static_cast<float>(angles.z);
-
-        if (isRecording() && MAnimControl::isPlaying()) {
-            if (mRecordBuffers[joint].empty() && joint == 0) {
-                mFramesLostAtTakeStart = mStatistics.snapshot(mClock()).framesLost;
-            }
-            double time = 0.0;
-            if (!MPlug(thisMObject(), mTime).getValue(time)) {
-                printDiagnostic("Error getting Time value");
-                return MS::kFailure;
-            }
-            mRecordBuffers[joint].push_back(RecordedSample{translate[0], translate[1], translate[2],
-                                                           rotate[0], rotate[1], rotate[2], time,
-                                                           q.w, q.x, q.y, q.z});
-        }
     }
 
     if (!translationsHandle.set(translationsBuilder)) {

@@ -107,23 +107,26 @@ bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket) {
     const std::int64_t now = mClock();
     mStatistics.countDatagram(now);
 
+    if (static_cast<double>(now - mLastDatagramTime) / 1000000.0 > mSilenceThresholdMs) {
+        mAwaitingSkeletonDefinition = true;
+    }
+    mLastDatagramTime = mClock();
+    // Decoded and journalled whether or not a pose buffer is free: the take
+    // is made from the journal, so no frame of it waits on an evaluation.
+    // The whole buffer's size: the library reads the datagram's own length
+    // from its header.
+    const JointRecord* records = handlePacket(buffer, kReceiveBufferBytes);
+
     MCharBuffer storage;
     if (!acquireDataStorage(storage)) {
         mStatistics.countNoBuffer();
-        return true;  // every pose buffer is taken: drop the datagram unlooked-at
+        return true;  // every pose buffer is taken: the outputs skip this pose
     }
     if (storage.size() < static_cast<long>(kPoseBufferBytes)) {
         releaseDataStorage(storage);  // pools of another size: never write past them
         return true;
     }
     beginThreadLoop();
-    if (static_cast<double>(now - mLastDatagramTime) / 1000000.0 > mSilenceThresholdMs) {
-        mAwaitingSkeletonDefinition = true;
-    }
-    mLastDatagramTime = mClock();
-    // The whole buffer's size: the library reads the datagram's own length
-    // from its header.
-    const JointRecord* records = handlePacket(buffer, kReceiveBufferBytes);
     std::memcpy(storage.ptr(), records, kPoseBufferBytes);
     pushThreadData(storage);
     endThreadLoop();
@@ -162,6 +165,8 @@ const JointRecord* ZemoriDeviceNode::handlePacket(const char* bytes, std::int32_
         if (!mAwaitingSkeletonDefinition && isCharacterized()) {
             if (mStore.decodeFrameData(bytes, length)) {
                 const FrameHeader& frame = mStore.currentFrame();
+                mJournal.append(mStore.poseRecords(), frame.frameNumber, frame.timestamp,
+                                mLastDatagramTime);
                 mStatistics.countFrame(frame.frameNumber, frame.timestamp);
             } else {
                 mStatistics.countRefused();

@@ -20,6 +20,8 @@ MObject ZemoriDeviceNode::mArrivalJitter;
 MObject ZemoriDeviceNode::mArrivalRate;
 MObject ZemoriDeviceNode::mDatagramsDroppedNoBuffer;
 MObject ZemoriDeviceNode::mDatagramsDroppedBySystem;
+MObject ZemoriDeviceNode::mFramesJournalled;
+MObject ZemoriDeviceNode::mFramesFellOffJournal;
 
 namespace {
 
@@ -48,6 +50,8 @@ const StatisticRow kStatistics[] = {
     {&ZemoriDeviceNode::mArrivalRate, "arrivalRate", "arr", kMeasure},
     {&ZemoriDeviceNode::mDatagramsDroppedNoBuffer, "datagramsDroppedNoBuffer", "dnb", kCount},
     {&ZemoriDeviceNode::mDatagramsDroppedBySystem, "datagramsDroppedBySystem", "dds", kCount},
+    {&ZemoriDeviceNode::mFramesJournalled, "framesJournalled", "fjl", kCount},
+    {&ZemoriDeviceNode::mFramesFellOffJournal, "framesFellOffJournal", "ffj", kCount},
 };
 constexpr std::size_t kStatisticCount = sizeof(kStatistics) / sizeof(kStatistics[0]);
 
@@ -93,18 +97,21 @@ bool ZemoriDeviceNode::isStatisticsPlug(const MPlug& plug) {
 MStatus ZemoriDeviceNode::publishStatistics(MDataBlock& block) {
     const StreamSnapshot s = mStatistics.snapshot(mClock());
     // Counts are whole and within the int range, so a double holds them exactly.
-    const double values[] = {static_cast<double>(clampedCount(s.datagramsReceived)),
-                             static_cast<double>(clampedCount(s.framesDecoded)),
-                             static_cast<double>(clampedCount(s.framesLost)),
-                             static_cast<double>(clampedCount(s.framesOutOfOrder)),
-                             static_cast<double>(clampedCount(s.datagramsRefused)),
-                             static_cast<double>(clampedCount(s.posesPassedOver)),
-                             static_cast<double>(s.lastFrameNumber),
-                             s.senderTimestamp,
-                             s.jitterMs,
-                             s.arrivalRateHz,
-                             static_cast<double>(clampedCount(s.datagramsDroppedNoBuffer)),
-                             static_cast<double>(clampedCount(readSystemDrops()))};
+    const double values[] = {
+        static_cast<double>(clampedCount(s.datagramsReceived)),
+        static_cast<double>(clampedCount(s.framesDecoded)),
+        static_cast<double>(clampedCount(s.framesLost)),
+        static_cast<double>(clampedCount(s.framesOutOfOrder)),
+        static_cast<double>(clampedCount(s.datagramsRefused)),
+        static_cast<double>(clampedCount(s.posesPassedOver)),
+        static_cast<double>(s.lastFrameNumber),
+        s.senderTimestamp,
+        s.jitterMs,
+        s.arrivalRateHz,
+        static_cast<double>(clampedCount(s.datagramsDroppedNoBuffer)),
+        static_cast<double>(clampedCount(readSystemDrops())),
+        static_cast<double>(clampedCount(static_cast<std::int64_t>(mJournal.written()))),
+        static_cast<double>(clampedCount(mFellOffJournal))};
     static_assert(sizeof(values) / sizeof(values[0]) == kStatisticCount);
     MStatus status;
     std::size_t index = 0;

@@ -2,7 +2,6 @@
 
 #include "plugin/idleWorkCmd.h"
 #include "plugin/uiBridge.h"
-#include "recording/takeReport.h"
 
 #include <maya/MGlobal.h>
 #include <maya/MNodeMessage.h>
@@ -21,6 +20,9 @@ MObject ZemoriDeviceNode::mDeviceIdAttr;
 MObject ZemoriDeviceNode::mOutputTranslate;
 MObject ZemoriDeviceNode::mOutputTranslations;
 MObject ZemoriDeviceNode::mOutputRotations;
+MObject ZemoriDeviceNode::mJournalSeconds;
+MObject ZemoriDeviceNode::mKeyEveryFrame;
+MObject ZemoriDeviceNode::mPreRoll;
 
 namespace {
 
@@ -30,7 +32,7 @@ std::int64_t steadyClockNanoseconds() {
         .count();
 }
 
-constexpr std::size_t kReservedSamplesPerJoint = 1000;
+constexpr double kDefaultJournalSeconds = 120.0;
 
 // Keeps the node's copy of deviceId current for the receiving thread.
 void onAttributeChanged(MNodeMessage::AttributeMessage message, MPlug& plug, MPlug& /*other*/,
@@ -44,7 +46,6 @@ void onAttributeChanged(MNodeMessage::AttributeMessage message, MPlug& plug, MPl
 
 ZemoriDeviceNode::ZemoriDeviceNode()
     : mStore(),
-      mRecordBuffers(),
       mAwaitingSkeletonDefinition(true),
       mStateMutex(),
       mCharacterized(false),
@@ -55,15 +56,12 @@ ZemoriDeviceNode::ZemoriDeviceNode()
       mLastDatagramTime(0),
       mSilenceThresholdMs(1000.0),
       mClock(&steadyClockNanoseconds) {
-    for (int joint = 0; joint < mStore.jointCount(); ++joint) {
-        if (mRecordBuffers[joint].capacity() < kReservedSamplesPerJoint) {
-            mRecordBuffers[joint].reserve(kReservedSamplesPerJoint);
-        }
-    }
+    // Up front: the receiving thread never allocates.
+    mJournal.reserve(CaptureJournal::framesFor(kDefaultJournalSeconds));
 }
 
 ZemoriDeviceNode::~ZemoriDeviceNode() {
-    // Takes not yet written are dropped with the node, as buffered samples are.
+    // Takes not yet written are dropped with the node, as the journal is.
     forgetIdleWork(*this);
     if (mAttributeCallback != 0) {
         MMessage::removeCallback(mAttributeCallback);
@@ -149,12 +147,9 @@ bool ZemoriDeviceNode::runIdleWork(bool mayRestart) {
         mAppliedSenderRate = mWantedSenderRate;
     }
     while (!mPendingTakes.empty()) {
-        PendingTake& take = mPendingTakes.front();
-        TakeReport report = measureTakeGaps(take.samples[0]);
-        report.framesLost = take.framesLost;
-        writeTake(take.skeleton, take.samples);
-        MGlobal::displayInfo(takeReportLine(report));
+        PendingTake take = std::move(mPendingTakes.front());
         mPendingTakes.pop_front();
+        writeTake(take);
     }
     if (mLiveOffPending) {
         mLiveOffPending = false;

@@ -1,12 +1,14 @@
 // The plug-in's threaded device node: one incoming capture stream on one UDP
 // port. It owns the motion data store, the socket, the awaiting/characterized
-// flags, the sender-rate table and the 27 per-joint recording buffers.
+// flags, the sender-rate table, the capture journal and the take being
+// recorded from it.
 #pragma once
 
+#include "intake/captureJournal.h"
 #include "intake/motionDataStore.h"
 #include "node/streamStatistics.h"
 #include "platform/sockets.h"
-#include "recording/recordedSample.h"
+#include "recording/captureTimeline.h"
 
 #include <maya/MDataBlock.h>
 #include <maya/MMessage.h>
@@ -61,6 +63,12 @@ public:
     static MObject mOutputTranslate;
     static MObject mOutputTranslations;
     static MObject mOutputRotations;
+    // Recording from the journal: its length in seconds, whether a take keys
+    // every captured frame (else every whole scene frame), and the seconds
+    // of capture a take keeps from before recording began.
+    static MObject mJournalSeconds;
+    static MObject mKeyEveryFrame;
+    static MObject mPreRoll;
     // Stream statistics, read-only outputs after the seven (statisticsAttributes.cpp).
     static MObject mDatagramsReceived;
     static MObject mFramesDecoded;
@@ -74,6 +82,8 @@ public:
     static MObject mArrivalRate;
     static MObject mDatagramsDroppedNoBuffer;
     static MObject mDatagramsDroppedBySystem;
+    static MObject mFramesJournalled;
+    static MObject mFramesFellOffJournal;
     // Adds them, affected by what dirties the outputs; called by initialize.
     static MStatus addStatisticsAttributes();
     static bool isStatisticsPlug(const MPlug& plug);
@@ -102,8 +112,8 @@ public:
     const JointRecord* handlePacket(const char* bytes, std::int32_t length);
 
     // Compute side.
-    // Writes the 27 translations and rotations and appends samples while
-    // recording and playing; kFailure (with a diagnostic) when the host refuses.
+    // Writes the 27 translations and rotations; kFailure (with a diagnostic)
+    // when the host refuses.
     MStatus populateOutputs(MDataBlock& block, const JointRecord* records);
     // The recording attribute; true when it cannot be read.
     bool isRecording();
@@ -115,14 +125,21 @@ public:
     // other rate writes nothing.
     void applySenderRate(int senderRate);
 
-    // Recording flush. Compute may not edit the graph, so it only hands the
-    // buffered take over (flushRecording); the curves are written at idle
-    // time by runIdleWork, on the main thread outside any evaluation.
-    // Empties the buffers into a pending take of this skeleton; a take
-    // recorded afterwards is never mixed into it.
-    void flushRecording();
-    // Replaces the 162 curves of the take's skeleton by its samples.
-    void writeTake(const MString& skeleton, std::vector<RecordedSample> (&samples)[kJointCount]);
+    // Recording. A take begins at the first evaluation that finds recording
+    // on and the scene playing, and takes every frame the journal holds from
+    // then on while recording stays on (playing or not); compute copies them
+    // out of the journal as they come. Compute may not edit the graph, so
+    // the take is written into curves at idle time by runIdleWork.
+    // Hands the take over for writing; a take recorded afterwards is never
+    // mixed into it.
+    void flushRecording(bool keyEveryFrame);
+    // The capture's last `seconds` up to the newest journalled frame, as a
+    // take ending at the current scene time (main thread, outside any
+    // evaluation): written at once. False, with nothing written, when the
+    // journal holds less; `heldSeconds` then says how much it holds.
+    bool keepLast(double seconds, double& heldSeconds);
+    // Seconds of capture the journal holds now (main thread).
+    double journalHeldSeconds() const;
 
     // Main thread, outside evaluation: writes what compute left pending
     // (takes, the node frame rate, live off after a failed bind). A changed
@@ -138,9 +155,13 @@ public:
     // Read-only views for tests and tools.
     const MotionDataStore& store() const { return mStore; }
     const StreamStatistics& statistics() const { return mStatistics; }
-    const std::vector<RecordedSample>& recordBuffer(int joint) const {
-        return mRecordBuffers[joint];
-    }
+    const CaptureJournal& journal() const { return mJournal; }
+    // For benchmarks: the journal itself, to size it or leave it out.
+    CaptureJournal& journalForTesting() { return mJournal; }
+    // Whether a take is being recorded, and its frames so far.
+    bool takeInProgress() const { return mTake.active; }
+    std::size_t takeFrameCount() const { return mTake.frames.size(); }
+    std::int64_t framesFellOffJournal() const { return mFellOffJournal; }
     bool isAwaitingSkeletonDefinition() const { return mAwaitingSkeletonDefinition.load(); }
     platform::SocketHandle socketHandle() const { return mSocket.load(); }
     int appliedSenderRate() const { return mAppliedSenderRate; }
@@ -150,8 +171,14 @@ public:
     void setClockForTesting(Clock clock) { mClock = std::move(clock); }
 
 private:
-    // Playback stopped, recording off or not live, and some sample buffered.
-    bool flushIsDue();
+    // A take is being recorded, playback has stopped, and recording is off
+    // or the node not live.
+    bool flushIsDue(bool recording);
+    // Begins a take or copies the journal's new frames into it.
+    void recordFromJournal(bool recording, double time, double preRoll);
+    // Copies the journal's frames the take has not yet, counting those that
+    // fell off the ring first.
+    void drainJournal();
     // While live: queues the panel's summary line unless one went out less
     // than a second of the node's clock ago.
     void postStreamSummaryWhenDue();
@@ -172,13 +199,29 @@ private:
 
     struct PendingTake {
         MString skeleton;
-        std::vector<RecordedSample> samples[kJointCount];
+        int deviceId = 0;
+        std::vector<JournalFrame> frames;  // in arrival order
+        TakeClock clock;                   // framesPerSecond set when written
+        bool keyEveryFrame = false;
         std::int64_t framesLost = 0;  // in the stream while it was recorded
+        int captureRate = 0;
     };
+    struct TakeInProgress {
+        bool active = false;
+        std::uint64_t nextSequence = 0;  // the next journal frame to copy
+        std::size_t anchor = 0;          // the first frame after recording began
+        double sceneStart = 0.0;         // the whole scene frame recording began at
+        double preRollSeconds = 0.0;
+        std::int64_t framesLostAtStart = 0;
+        std::vector<JournalFrame> frames;
+    };
+    // Writes a take: the previous take of its skeleton keeps its curves
+    // under "_take<N>", the new one gets the plain names and a take node.
+    void writeTake(PendingTake& take);
 
     MotionDataStore mStore;
     StreamStatistics mStatistics;
-    std::vector<RecordedSample> mRecordBuffers[kJointCount];
+    CaptureJournal mJournal;
     std::atomic<bool> mAwaitingSkeletonDefinition;
     std::mutex mStateMutex;
     bool mCharacterized;
@@ -215,8 +258,9 @@ private:
 
     // Main thread only: work for runIdleWork.
     std::deque<PendingTake> mPendingTakes;
-    // Frames the stream had lost when the current take's first sample came.
-    std::int64_t mFramesLostAtTakeStart = 0;
+    TakeInProgress mTake;
+    // Frames a take needed that the journal had already overwritten.
+    std::int64_t mFellOffJournal = 0;
     int mWantedSenderRate = 50;
     bool mLiveOffPending = false;
     // When the summary line was last posted in this live period.

@@ -21,13 +21,22 @@ void* ZemoriIdleWorkCmd::creator() {
 }
 
 MStatus ZemoriIdleWorkCmd::doIt(const MArgList& /*args*/) {
-    std::vector<ZemoriDeviceNode*> nodes;
-    nodes.swap(gNodesWithWork);
+    // The nodes that had work when the run began; only compared, never
+    // called through: one node's work may delete another node, whose
+    // destructor takes it off gNodesWithWork.
+    const std::vector<ZemoriDeviceNode*> due = gNodesWithWork;
     // The host waits for each thread a frameRate change restarts (up to
     // 10 ms): one per run, so that evaluations come between them and no
     // node's pose buffers fill up meanwhile.
     bool restarted = false;
-    for (ZemoriDeviceNode* node : nodes) restarted = node->runIdleWork(!restarted) || restarted;
+    for (ZemoriDeviceNode* candidate : due) {
+        const auto listed = std::find(gNodesWithWork.begin(), gNodesWithWork.end(), candidate);
+        if (listed == gNodesWithWork.end()) {
+            continue;  // deleted meanwhile
+        }
+        gNodesWithWork.erase(listed);
+        restarted = candidate->runIdleWork(!restarted) || restarted;
+    }
     return MS::kSuccess;
 }
 

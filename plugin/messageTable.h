@@ -68,6 +68,24 @@ inline constexpr MessageKey kTakeReport{
     "TAKE_REPORT",
     "Take written: %lld frames recorded, %lld gaps filled (longest %lld frames), %lld gaps left "
     "unfilled, %lld frames lost in the stream"};
+// Recording from the journal; looked up with their defaults, outside the
+// registered table, as the take report is.
+inline constexpr MessageKey kTakeEmpty{
+    "TAKE_EMPTY", "Recording: no frame arrived while recording, so no take was written"};
+// Arguments: the other node's name, the name the new curve was given.
+inline constexpr MessageKey kCurveNameTaken{
+    "CURVE_NAME_TAKEN",
+    "Recording: %s is not a take curve and was left alone; the take's curve is named %s", true};
+// Arguments: the command's name and the node given.
+inline constexpr MessageKey kNotDeviceNode{"NOT_DEVICE_NODE", "%s: %s is not a ZemoriDeviceNode",
+                                           true};
+inline constexpr MessageKey kKeepLastSeconds{
+    "KEEP_LAST_SECONDS", "ZemoriKeepLast: the seconds to keep must be a number above 0"};
+// Arguments: the node, the seconds the journal holds, the seconds asked for.
+inline constexpr MessageKey kKeepLastTooLong{
+    "KEEP_LAST_TOO_LONG",
+    "ZemoriKeepLast: the journal of %s holds %.2f s of capture, less than the %.2f s asked for",
+    true};
 }  // namespace msg
 
 // The 21 registered rows in registration order.

@@ -3,8 +3,10 @@
 #include "intake/formatLibraryLoader.h"
 #include "node/zemoriDeviceNode.h"
 #include "plugin/idleWorkCmd.h"
+#include "plugin/keepLastCmd.h"
 #include "plugin/messageTable.h"
 #include "plugin/zemoriDidCharacterizeCmd.h"
+#include "recording/takeNode.h"
 
 #include <maya/MFnPlugin.h>
 #include <maya/MGlobal.h>
@@ -65,6 +67,13 @@ PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
     const MStatus idleWork =
         plugin.registerCommand(kIdleWorkCommandName, ZemoriIdleWorkCmd::creator);
     if (!idleWork) report(idleWork, msg::kRegCommandError);
+    const MStatus keepLast =
+        plugin.registerCommand(kKeepLastCommandName, ZemoriKeepLastCmd::creator);
+    if (!keepLast) report(keepLast, msg::kRegCommandError);
+    // What the scene keeps of each recorded take.
+    const MStatus takeType = plugin.registerNode(
+        kTakeNodeTypeName, ZemoriTakeNode::id, ZemoriTakeNode::creator, ZemoriTakeNode::initialize);
+    if (!takeType) report(takeType, msg::kRegNodeError);
 
     result =
         plugin.registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id, ZemoriDeviceNode::creator,
@@ -103,6 +112,10 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
     // library from their receiving threads, so it stays loaded for them.
     const bool keepFormatLibrary = nodeTypeRegistered;
 
+    const MStatus takeType = plugin.deregisterNode(ZemoriTakeNode::id);
+    if (!takeType) report(takeType, msg::kDeregNodeError);
+    const MStatus keepLast = plugin.deregisterCommand(kKeepLastCommandName);
+    if (!keepLast) report(keepLast, msg::kDeregCommandError);
     const MStatus idleWork = plugin.deregisterCommand(kIdleWorkCommandName);
     if (!idleWork) report(idleWork, msg::kDeregCommandError);
     result = plugin.deregisterCommand(kCharacterizeCommandName);

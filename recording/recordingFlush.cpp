@@ -1,12 +1,16 @@
+// Writing a take into curves: the previous take of the skeleton keeps its
+// curves under its number, the new one gets the plain names and a take node
+// with its report.
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
 #include "recording/keyTimeline.h"
+#include "recording/takeNode.h"
+#include "recording/takeReport.h"
 #include "recording/unfilledGaps.h"
 
-#include <maya/MAnimControl.h>
 #include <maya/MDoubleArray.h>
-#include <maya/MDGModifier.h>
 #include <maya/MFnAnimCurve.h>
+#include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 #include <maya/MObject.h>
 #include <maya/MSelectionList.h>
@@ -15,49 +19,105 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numeric>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace {
 
 constexpr int kCurvesPerJoint = 6;
-const char* const kCurveSuffixes[kCurvesPerJoint] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
+struct CurveRow {
+    const char* suffix;
+    MFnAnimCurve::AnimCurveType type;
+    const char* typeName;
+};
+// Translations on distance curves in centimetres; rotations on angle curves,
+// which hold radians inside and show the node's degrees in a degree scene.
+const CurveRow kCurveRows[kCurvesPerJoint] = {
+    {"_tx", MFnAnimCurve::kAnimCurveTL, "animCurveTL"},
+    {"_ty", MFnAnimCurve::kAnimCurveTL, "animCurveTL"},
+    {"_tz", MFnAnimCurve::kAnimCurveTL, "animCurveTL"},
+    {"_rx", MFnAnimCurve::kAnimCurveTA, "animCurveTA"},
+    {"_ry", MFnAnimCurve::kAnimCurveTA, "animCurveTA"},
+    {"_rz", MFnAnimCurve::kAnimCurveTA, "animCurveTA"},
+};
+constexpr double kRadiansPerDegree = 3.141592653589793 / 180.0;
 
-// Replaces whatever node bears the name by a new free-standing curve.
-// Returns whether the curve was made; `status` takes the creation's outcome.
-bool createNamedCurve(const MString& name, MFnAnimCurve& curve, MStatus& status) {
+MObject nodeNamed(const MString& name) {
     MSelectionList found;
-    found.add(name, false);
-    MObject existing;
-    found.getDependNode(0, existing);
-    if (!existing.isNull()) {
-        MDGModifier modifier;
-        modifier.deleteNode(existing);
-        modifier.doIt();
+    MObject node;
+    if (found.add(name, false)) {
+        found.getDependNode(0, node);
     }
-    curve.create(MFnAnimCurve::kAnimCurveTL, nullptr, &status);
+    return node;
+}
+
+std::string formatted(const MessageKey& key, const char* a, const char* b) {
+    const MString format = lookupMessage(key);
+    char line[1024];
+    std::snprintf(line, sizeof line, format.asChar(), a, b);
+    return line;
+}
+
+// The highest take number among the skeleton's take nodes; 0 for none.
+int lastTakeNumber(const MString& skeleton) {
+    MString names;
+    const MString command = MString("stringArrayToString(`ls -type \"") + kTakeNodeTypeName +
+                            "\" \"" + skeleton + "_take*\"`, \" \")";
+    if (!MGlobal::executeCommand(command, names)) {
+        return 0;
+    }
+    int highest = 0;
+    std::istringstream list(names.asChar());
+    std::string name;
+    while (list >> name) {
+        const MObject take = nodeNamed(MString(name.c_str()));
+        if (!take.isNull()) {
+            highest = std::max(highest, MPlug(take, ZemoriTakeNode::mTakeNumber).asInt());
+        }
+    }
+    return highest;
+}
+
+// The previous take's curves leave the plain names for the new take. Only
+// curves of the take's own types are renamed: another node that bears such
+// a name is never touched.
+void keepPreviousTake(const MString& skeleton, int number) {
+    const MString suffix = MString("_take") + std::to_string(number).c_str();
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        for (const CurveRow& row : kCurveRows) {
+            const MString name = skeleton + "_" + kJointTable[joint].name + row.suffix;
+            const MObject curve = nodeNamed(name);
+            if (curve.isNull()) {
+                continue;
+            }
+            MFnDependencyNode node(curve);
+            if (node.typeName() == row.typeName) {
+                node.setName(name + suffix, false);
+            }
+        }
+    }
+}
+
+// A new free-standing curve that takes the name, or the next free one when
+// another node bears it (with a warning naming both). False when the curve
+// could not be made; `status` takes the creation's outcome.
+bool createNamedCurve(const MString& name, const CurveRow& row, MFnAnimCurve& curve,
+                      MStatus& status) {
+    curve.create(row.type, nullptr, &status);
     if (!status) {
         // The set is not attached to a new curve: renaming through it would
         // rename the previous joint's curve.
         return false;
     }
-    curve.setName(name, false);
+    const MString given = curve.setName(name, false);
+    if (given != name) {
+        MGlobal::displayWarning(
+            formatted(msg::kCurveNameTaken, name.asChar(), given.asChar()).c_str());
+    }
     return true;
-}
-
-// Makes the six curves of one joint; `created[k]` tells which sets are
-// attached to this joint's new curves. Any failed creation is shown once.
-void createJointCurves(const MString& baseName, MFnAnimCurve (&curves)[kCurvesPerJoint],
-                       bool (&created)[kCurvesPerJoint]) {
-    MStatus status;
-    bool anyFailed = false;
-    for (int k = 0; k < kCurvesPerJoint; ++k) {
-        created[k] = createNamedCurve(baseName + kCurveSuffixes[k], curves[k], status);
-        anyFailed = anyFailed || !created[k];
-    }
-    if (anyFailed) {
-        MGlobal::displayError(lookupMessage(msg::kCreateCurvesError));
-    }
 }
 
 // One joint's keys, as one array of times and one of values per curve. The
@@ -100,9 +160,10 @@ void sortKeepingLast(JointKeys& keys) {
     keys.count = kept;
 }
 
-// Fills `keys` from one walk of a joint's samples. Keys at times that are
-// not finite are left out: a curve has no such key.
-// Returns the frames left unfilled in gaps too long to fill.
+// Fills `keys` from one walk of a joint's samples, filling gaps of whole
+// frames; rotations in radians. Keys at times that are not finite are left
+// out: a curve has no such key. Returns the frames left unfilled in gaps too
+// long to fill.
 std::int64_t collectJointKeys(const std::vector<RecordedSample>& samples, MTime::Unit unit,
                               JointKeys& keys) {
     keys.count = 0;
@@ -126,9 +187,9 @@ std::int64_t collectJointKeys(const std::vector<RecordedSample>& samples, MTime:
             keys.values[0][i] = sample.translateX;
             keys.values[1][i] = sample.translateY;
             keys.values[2][i] = sample.translateZ;
-            keys.values[3][i] = sample.rotateX;
-            keys.values[4][i] = sample.rotateY;
-            keys.values[5][i] = sample.rotateZ;
+            keys.values[3][i] = sample.rotateX * kRadiansPerDegree;
+            keys.values[4][i] = sample.rotateY * kRadiansPerDegree;
+            keys.values[5][i] = sample.rotateZ * kRadiansPerDegree;
         });
     if (!increasing) {
         sortKeepingLast(keys);
@@ -137,53 +198,80 @@ std::int64_t collectJointKeys(const std::vector<RecordedSample>& samples, MTime:
     return unfilled;
 }
 
+double framesPerSecond(MTime::Unit unit) {
+    return MTime(1.0, MTime::kSeconds).as(unit);
+}
+
+// The take's node, named after its number; null when it cannot be made.
+MObject createTakeNode(const MString& skeleton, int number) {
+    const MString wanted = skeleton + "_take" + std::to_string(number).c_str();
+    MString given;
+    const MString command =
+        MString("createNode \"") + kTakeNodeTypeName + "\" -name \"" + wanted + "\" -skipSelect";
+    if (!MGlobal::executeCommand(command, given)) {
+        return MObject();
+    }
+    return nodeNamed(given);
+}
+
+void setTakeAttribute(const MObject& take, const MObject& attribute, double value) {
+    MPlug(take, attribute).setValue(value);
+}
+
 }  // namespace
 
-bool ZemoriDeviceNode::flushIsDue() {
-    if (MAnimControl::isPlaying()) {
-        return false;
-    }
-    if (isRecording() && isLive()) {
-        return false;
-    }
-    for (const auto& buffer : mRecordBuffers) {
-        if (!buffer.empty()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void ZemoriDeviceNode::flushRecording() {
-    mPendingTakes.emplace_back();
-    PendingTake& take = mPendingTakes.back();
-    take.skeleton = skeletonName();
-    take.framesLost = mStatistics.snapshot(mClock()).framesLost - mFramesLostAtTakeStart;
-    for (int joint = 0; joint < kJointCount; ++joint) {
-        take.samples[joint].swap(mRecordBuffers[joint]);
-        // The next take records into the same room as before.
-        mRecordBuffers[joint].reserve(take.samples[joint].capacity());
-    }
-    requestIdleWork();
-}
-
-void ZemoriDeviceNode::writeTake(const MString& skeleton,
-                                 std::vector<RecordedSample> (&samples)[kJointCount]) {
-    MFnAnimCurve curves[kCurvesPerJoint];
+void ZemoriDeviceNode::writeTake(PendingTake& take) {
     const MTime::Unit unit = MTime::uiUnit();
+    take.clock.framesPerSecond = framesPerSecond(unit);
+    const std::vector<TimedFrame> timeline = placeFrames(take.frames, take.clock);
+    if (timeline.empty()) {
+        return;
+    }
+
+    std::vector<RecordedSample> samples;
+    captureSamples(take.frames, timeline, 0, samples);
+    TakeReport report = measureTakeGaps(samples);
+    report.framesLost = take.framesLost;
+
+    const int previous = lastTakeNumber(take.skeleton);
+    if (previous > 0) {
+        keepPreviousTake(take.skeleton, previous);
+    }
+    const int number = previous + 1;
+
+    MFnAnimCurve curves[kCurvesPerJoint];
     JointKeys keys;
     std::int64_t unfilledFrames = 0;
-
+    double firstKey = 0.0;
+    double lastKey = 0.0;
     for (int joint = 0; joint < kJointCount; ++joint) {
         // The table's names, which the store's records carry too: the store
         // may be decoding on the receiving thread right now.
-        const MString baseName = skeleton + "_" + kJointTable[joint].name;
+        const MString baseName = take.skeleton + "_" + kJointTable[joint].name;
+        MStatus status;
         bool created[kCurvesPerJoint];
-        createJointCurves(baseName, curves, created);
+        bool anyFailed = false;
+        for (int k = 0; k < kCurvesPerJoint; ++k) {
+            created[k] =
+                createNamedCurve(baseName + kCurveRows[k].suffix, kCurveRows[k], curves[k], status);
+            anyFailed = anyFailed || !created[k];
+        }
+        if (anyFailed) {
+            MGlobal::displayError(lookupMessage(msg::kCreateCurvesError));
+        }
 
-        unfilledFrames = std::max(unfilledFrames, collectJointKeys(samples[joint], unit, keys));
+        if (take.keyEveryFrame) {
+            captureSamples(take.frames, timeline, joint, samples);
+        } else {
+            resampledSamples(take.frames, timeline, joint, samples);
+        }
+        unfilledFrames = std::max(unfilledFrames, collectJointKeys(samples, unit, keys));
         if (keys.count == 0) {
             continue;
+        }
+        if (joint == 0) {
+            firstKey = keys.times[0].as(unit);
+            lastKey = keys.times[keys.count - 1].as(unit);
         }
         for (int k = 0; k < kCurvesPerJoint; ++k) {
             if (created[k]) {
@@ -192,4 +280,28 @@ void ZemoriDeviceNode::writeTake(const MString& skeleton,
         }
     }
     warnOfUnfilledFrames(unfilledFrames);
+
+    const MObject takeNode = createTakeNode(take.skeleton, number);
+    if (!takeNode.isNull()) {
+        const double seconds =
+            (timeline.back().time - timeline.front().time) / take.clock.framesPerSecond;
+        setTakeAttribute(takeNode, ZemoriTakeNode::mTakeNumber, number);
+        setTakeAttribute(takeNode, ZemoriTakeNode::mDeviceId, take.deviceId);
+        setTakeAttribute(takeNode, ZemoriTakeNode::mFramesRecorded,
+                         static_cast<double>(report.framesRecorded));
+        setTakeAttribute(takeNode, ZemoriTakeNode::mGapsFilled,
+                         static_cast<double>(report.gapsFilled));
+        setTakeAttribute(takeNode, ZemoriTakeNode::mLongestGapFilled,
+                         static_cast<double>(report.longestGapFilled));
+        setTakeAttribute(takeNode, ZemoriTakeNode::mGapsUnfilled,
+                         static_cast<double>(report.gapsUnfilled));
+        setTakeAttribute(takeNode, ZemoriTakeNode::mFramesLost,
+                         static_cast<double>(report.framesLost));
+        setTakeAttribute(takeNode, ZemoriTakeNode::mCaptureRate, take.captureRate);
+        setTakeAttribute(takeNode, ZemoriTakeNode::mStartTime, firstKey);
+        setTakeAttribute(takeNode, ZemoriTakeNode::mEndTime, lastKey);
+        setTakeAttribute(takeNode, ZemoriTakeNode::mDuration, seconds);
+        setTakeAttribute(takeNode, ZemoriTakeNode::mKeyEveryFrame, take.keyEveryFrame ? 1.0 : 0.0);
+    }
+    MGlobal::displayInfo(takeReportLine(report));
 }

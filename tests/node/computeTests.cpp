@@ -51,46 +51,40 @@ TEST_F(ComputeTest, NotLiveFillsOutputsFromTheStoreAndPostsAddresses) {
     EXPECT_EQ(zemoritest::panelState(0).ipListUpdates, 1);
 }
 
-TEST_F(ComputeTest, RecordsOneSamplePerJointOnlyWhileRecordingAndPlaying) {
+// A take begins only at an evaluation that finds recording on and the scene
+// playing, and then takes every frame the journal gets, however many
+// evaluations there are; with playback stopped it goes on taking them.
+TEST_F(ComputeTest, ATakeBeginsWhileRecordingAndPlayingAndTakesEveryFrame) {
     const DeviceNode device = createDeviceNode();
     bindPose(device, 2.0f, 90.0f);
 
     mayahost::setBool(device.object, "recording", true);
     evaluateAt(device, 1.0);  // stopped: nothing
-    EXPECT_TRUE(device.node->recordBuffer(0).empty());
-
+    EXPECT_FALSE(device.node->takeInProgress());
     MAnimControl::playForward();
     mayahost::setBool(device.object, "recording", false);
     evaluateAt(device, 2.0);  // not recording: nothing
-    EXPECT_TRUE(device.node->recordBuffer(0).empty());
+    EXPECT_FALSE(device.node->takeInProgress());
 
     mayahost::setBool(device.object, "recording", true);
     evaluateAt(device, 3.0);
-    evaluateAt(device, 4.0);
-    MAnimControl::stop();
-
-    const JointRecord* records = device.node->store().poseRecords();
-    for (int joint = 0; joint < kJointCount; ++joint) {
-        const std::vector<RecordedSample>& samples = device.node->recordBuffer(joint);
-        ASSERT_EQ(samples.size(), 2u) << joint;
-        const RecordedSample& s = samples[1];
-        const auto t = outputElement(device, "outputTranslations", static_cast<unsigned>(joint));
-        const auto r = outputElement(device, "outputRotations", static_cast<unsigned>(joint));
-        EXPECT_EQ(s.translateX, static_cast<double>(t[0]));
-        EXPECT_EQ(s.translateY, static_cast<double>(t[1]));
-        EXPECT_EQ(s.translateZ, static_cast<double>(t[2]));
-        EXPECT_EQ(s.rotateX, static_cast<double>(r[0]));
-        EXPECT_EQ(s.rotateY, static_cast<double>(r[1]));
-        EXPECT_EQ(s.rotateZ, static_cast<double>(r[2]));
-        EXPECT_EQ(samples[0].time, 3.0);
-        EXPECT_EQ(s.time, 4.0);
-        const Quaternion4d& q = records[joint].currentRotation;
-        EXPECT_EQ(s.quatW, q.w);
-        EXPECT_EQ(s.quatX, q.x);
-        EXPECT_EQ(s.quatY, q.y);
-        EXPECT_EQ(s.quatZ, q.z);
+    ASSERT_TRUE(device.node->takeInProgress());
+    EXPECT_EQ(device.node->takeFrameCount(), 0u);  // the frame before is not the take's
+    for (int frame = 2; frame < 6; ++frame) {
+        handle(device, frameData(frame, frame / 60.0, 2.0f, 90.0f));
     }
-    EXPECT_NEAR(device.node->recordBuffer(0)[0].rotateZ, 90.0, 1e-3);
+    evaluateAt(device, 4.0);
+    EXPECT_EQ(device.node->takeFrameCount(), 4u);
+    handle(device, frameData(6, 6 / 60.0, 2.0f, 90.0f));
+    // Stopped, and the node not live: the evaluation that ends the take
+    // still takes what came before it.
+    MAnimControl::stop();
+    evaluateAt(device, 5.0);
+    EXPECT_FALSE(device.node->takeInProgress());
+    mayahost::processIdleEvents();
+    // By default a key on each whole scene frame: 3 and 4 of 3.0 .. 4.6.
+    EXPECT_EQ(mayahost::animCurve("zemoriCharacter0_Skeleton_root_tx").keys.size(), 2u);
+    EXPECT_EQ(device.node->journal().written(), 6u);
 }
 
 TEST_F(ComputeTest, PopFailureLeavesOutputsAndPlugUntouched) {
@@ -165,6 +159,8 @@ TEST_F(ComputeTest, OneEvaluationTakesTheNewestQueuedPose) {
     device.node->setCharacterized(true);
     mayahost::setBool(device.object, "recording", true);
     MAnimControl::playForward();
+    mayahost::setDouble(device.object, "time", 1.0);
+    mayahost::evaluate(device.object, "outputTranslations");  // the take begins
     const int computes = mayahost::computeCount(device.object);
 
     ASSERT_TRUE(mSender.send(port, frameData(1, 0.00, 3.0f, 0.0f)));
@@ -176,9 +172,9 @@ TEST_F(ComputeTest, OneEvaluationTakesTheNewestQueuedPose) {
     EXPECT_EQ(mayahost::computeCount(device.object), computes + 1);
     EXPECT_EQ(device.node->threadDataCount(), 0);
     EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 7.0f, 1e-4);
-    ASSERT_EQ(device.node->recordBuffer(0).size(), 1u);
-    EXPECT_NEAR(device.node->recordBuffer(0)[0].translateX, 7.0, 1e-4);
-    mayahost::setDouble(device.object, "time", 1.0);
+    // One evaluation showed the newest pose; the take has both frames.
+    EXPECT_EQ(device.node->takeFrameCount(), 2u);
+    mayahost::setDouble(device.object, "time", 2.0);
     EXPECT_EQ(mayahost::getInt(device.object, "posesPassedOver"), 1);
     // Both buffers went back: three datagrams find three free.
     for (int i = 0; i < 3; ++i) {
@@ -187,23 +183,24 @@ TEST_F(ComputeTest, OneEvaluationTakesTheNewestQueuedPose) {
     EXPECT_TRUE(waitUntil([&] { return device.node->threadDataCount() == 3; }));
 }
 
-// The node's setup, with `time` then pointing at an attribute the node does
-// not have: reading it fails while recording and playing.
-MStatus initializeWithUnreadableTime() {
+// The node's setup, with `outputRotations` then pointing at an attribute
+// the node does not have: every population fails.
+MStatus initializeWithUnreadableRotations() {
     const MStatus status = ZemoriDeviceNode::initialize();
     MFnNumericAttribute ghost;
-    ZemoriDeviceNode::mTime = ghost.create("ghostTime", "gtm", MFnNumericData::kDouble, 0);
+    ZemoriDeviceNode::mOutputRotations =
+        ghost.create("ghostRotations", "gro", MFnNumericData::k3Float, 0);
     return status;
 }
 
 TEST_F(ComputeTest, FailedPopulatingHandsThePoseBufferBack) {
     MFnPlugin plugin(mPlugin);
-    ASSERT_EQ(
-        plugin.registerNode("ZemoriUnreadableTime", MTypeId(0x7F0E4), &ZemoriDeviceNode::creator,
-                            &initializeWithUnreadableTime, MPxNode::kThreadedDeviceNode),
-        MS::kSuccess);
+    ASSERT_EQ(plugin.registerNode("ZemoriUnreadableRotations", MTypeId(0x7F0E4),
+                                  &ZemoriDeviceNode::creator, &initializeWithUnreadableRotations,
+                                  MPxNode::kThreadedDeviceNode),
+              MS::kSuccess);
     DeviceNode device;
-    device.object = mayahost::createNode("ZemoriUnreadableTime", &device.name);
+    device.object = mayahost::createNode("ZemoriUnreadableRotations", &device.name);
     device.node = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(device.object).userNode());
     ASSERT_NE(device.node, nullptr);
     const std::uint16_t port = goLive(device);
@@ -217,12 +214,11 @@ TEST_F(ComputeTest, FailedPopulatingHandsThePoseBufferBack) {
         testing::internal::CaptureStderr();
         deliver(device, port, Datagram(8, 'p'));
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  "Error getting Time value\nFailed in populating block\n\n")
+                  "Error in block.outputArrayValue for outputRotations\n"
+                  "Failed in populating block\n\n")
             << "datagram " << i;
     }
     MAnimControl::stop();
-    // The read fails before joint 0's sample: nothing was appended.
-    EXPECT_EQ(device.node->recordBuffer(0).size(), 0u);
 }
 
 MObject gExtraOutput;
@@ -249,7 +245,7 @@ TEST_F(ComputeTest, PlugsThatAreNotOutputsAreLeftAlone) {
     bindPose(device, 1.0f, 0.0f);
     mayahost::setBool(device.object, "recording", true);
     MAnimControl::playForward();
-    evaluateAt(device, 1.0);  // one sample per joint
+    evaluateAt(device, 1.0);  // a take begins
     MAnimControl::stop();
     mayahost::setBool(device.object, "recording", false);
     mayahost::setInt(device.object, "inputPort", 0);
@@ -260,7 +256,7 @@ TEST_F(ComputeTest, PlugsThatAreNotOutputsAreLeftAlone) {
 
     EXPECT_EQ(mayahost::evaluate(device.object, "extraOutput"), MS::kUnknownParameter);
     // No flush, no socket, no IP list.
-    EXPECT_EQ(device.node->recordBuffer(0).size(), 1u);
+    EXPECT_TRUE(device.node->takeInProgress());
     EXPECT_TRUE(mayahost::animCurves().empty());
     EXPECT_EQ(device.node->socketHandle(), 0u);
     mayahost::processIdleEvents();
@@ -295,26 +291,26 @@ TEST_F(ComputeTest, UnreadableRecordingCountsAsOn) {
     device.object = mayahost::createNode("ZemoriUnreadableRecording", &device.name);
     device.node = static_cast<ZemoriDeviceNode*>(MFnDependencyNode(device.object).userNode());
     ASSERT_NE(device.node, nullptr);
+    bindPose(device, 1.0f, 0.0f);
 
     MAnimControl::playForward();
     testing::internal::CaptureStderr();
     evaluateAt(device, 1.0);
     std::string diagnostics = testing::internal::GetCapturedStderr();
-    // Asked once per joint, and each time taken as on.
-    EXPECT_EQ(countLines(diagnostics, "Error getting Recording value\n"), kJointCount);
-    for (int joint = 0; joint < kJointCount; ++joint) {
-        EXPECT_EQ(device.node->recordBuffer(joint).size(), 1u);
-    }
+    // Asked once per evaluation, and taken as on: a take begins.
+    EXPECT_EQ(countLines(diagnostics, "Error getting Recording value\n"), 1);
+    EXPECT_TRUE(device.node->takeInProgress());
+    handle(device, frameData(2, 0.1, 1.0f, 0.0f));
 
     // Stopped and not live: the flush runs although recording reads as on.
     MAnimControl::stop();
     testing::internal::CaptureStderr();
     evaluateAt(device, 2.0);
     diagnostics = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(countLines(diagnostics, "Error getting Recording value\n"), 1 + kJointCount);
+    EXPECT_EQ(countLines(diagnostics, "Error getting Recording value\n"), 1);
     mayahost::processIdleEvents();  // the curves are written at idle time
     EXPECT_EQ(mayahost::animCurves().size(), 162u);
-    EXPECT_TRUE(device.node->recordBuffer(0).empty());
+    EXPECT_FALSE(device.node->takeInProgress());
 }
 
 }  // namespace

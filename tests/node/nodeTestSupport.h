@@ -8,6 +8,8 @@
 #include "ostrevo/ostrevo.h"
 #include "platform/sockets.h"
 #include "plugin/idleWorkCmd.h"
+#include "plugin/keepLastCmd.h"
+#include "recording/takeNode.h"
 #include "tests/support/zemoriPanel.h"
 
 #include <gtest/gtest.h>
@@ -148,6 +150,11 @@ protected:
                                       MPxNode::kThreadedDeviceNode),
                   MS::kSuccess);
         ASSERT_EQ(plugin.registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator),
+                  MS::kSuccess);
+        ASSERT_EQ(plugin.registerCommand(kKeepLastCommandName, &ZemoriKeepLastCmd::creator),
+                  MS::kSuccess);
+        ASSERT_EQ(plugin.registerNode(kTakeNodeTypeName, ZemoriTakeNode::id,
+                                      &ZemoriTakeNode::creator, &ZemoriTakeNode::initialize),
                   MS::kSuccess);
         zemoritest::loadUiScripts(true);
     }

@@ -17,10 +17,12 @@ TEST_F(NodeTest, FreshNodeStateAndAttributeDefaults) {
     EXPECT_FALSE(node.isCharacterized());
     EXPECT_EQ(node.socketHandle(), 0u);
     EXPECT_EQ(node.appliedSenderRate(), 50);
-    for (int joint = 0; joint < kJointCount; ++joint) {
-        EXPECT_TRUE(node.recordBuffer(joint).empty());
-        EXPECT_GE(node.recordBuffer(joint).capacity(), 1000u);
-    }
+    // Two minutes at 120 frames a second, allocated before any datagram.
+    EXPECT_EQ(node.journal().capacity(), 120u * 120u);
+    EXPECT_FALSE(node.takeInProgress());
+    EXPECT_EQ(mayahost::getDouble(device.object, "journalSeconds"), 120.0);
+    EXPECT_EQ(mayahost::getDouble(device.object, "preRoll"), 0.0);
+    EXPECT_FALSE(mayahost::getBool(device.object, "keyEveryFrame"));
     // postConstructor has applied the rate 50.
     EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 80.0);
     EXPECT_EQ(mayahost::getInt(device.object, "inputPort"), 12351);

@@ -7,6 +7,7 @@
 #include <maya/MQuaternion.h>
 #include <maya/MTime.h>
 #include <maya/MTypeId.h>
+#include <mayahost/ui.h>
 
 #include "recording/keyTimeline.h"
 
@@ -61,7 +62,7 @@ DistinctPose distinctPose(double base) {
 }
 
 // Each of the six curves of every joint, after the flush, has a key at `time`
-// holding its own channel's value.
+// holding its own channel's value (rotations in radians inside).
 void expectCurvesHoldPose(double time, const DistinctPose& pose) {
     for (int joint = 0; joint < kJointCount; ++joint) {
         for (int k = 0; k < 6; ++k) {
@@ -74,9 +75,16 @@ void expectCurvesHoldPose(double time, const DistinctPose& pose) {
                 return k.time.as(MTime::uiUnit()) == time;
             });
             ASSERT_NE(key, curve.keys.end()) << name << " has no key at " << time;
-            EXPECT_NEAR(key->value, pose.channels[joint][k], 1e-3) << name;
+            const double scale = k < 3 ? 1.0 : 3.141592653589793 / 180.0;
+            EXPECT_NEAR(key->value, pose.channels[joint][k] * scale, 1e-5) << name;
         }
     }
+}
+
+constexpr double kRadiansPerDegree = 3.141592653589793 / 180.0;
+
+double uiFramesPerSecond() {
+    return MTime(1.0, MTime::kSeconds).as(MTime::uiUnit());
 }
 
 class RecordingTest : public NodeTest {
@@ -88,27 +96,35 @@ protected:
         mDevice.node->setCharacterized(true);
     }
 
-    // The store's pose, as the receiving loop would hand a frame over.
+    // The store's pose, as the receiving loop would hand a frame over; a
+    // decoded frame goes into the journal.
     void handle(Datagram bytes) {
         bytes.resize(OSV_MAX_DATAGRAM_BYTES, 0);
         mDevice.node->handlePacket(bytes.data(), OSV_MAX_DATAGRAM_BYTES);
     }
 
-    // One recorded evaluation at `time`: the root stands at X = shift and
-    // every joint is turned about Z by `degrees`.
-    void recordAt(double time, float shift, float degrees) {
-        record(time, frameData(1, 0.0, shift, degrees));
+    // A captured frame whose timestamp places it at `time` scene frames,
+    // once the take's first frame lies on the frame the take began at.
+    void frameAt(double time, float shift, float degrees) {
+        captured(time, restPose(shift, degrees));
+    }
+    void captured(double time, const std::array<OsvJointPose, kJointCount>& joints) {
+        handle(frameData(++mFrameNumber, time / uiFramesPerSecond(), joints));
     }
 
-    void record(double time, Datagram frame) {
-        handle(std::move(frame));
-        mayahost::setDouble(mDevice.object, "time", time);
-        mayahost::evaluate(mDevice.object, "outputTranslations");
-    }
-
-    void startTake() {
+    // Recording on and playing, and the evaluation at `sceneTime` that
+    // begins the take.
+    void startTake(double sceneTime, bool keyEveryFrame = true) {
+        mayahost::setBool(mDevice.object, "keyEveryFrame", keyEveryFrame);
         mayahost::setBool(mDevice.object, "recording", true);
         MAnimControl::playForward();
+        evaluateAt(sceneTime);
+        ASSERT_TRUE(mDevice.node->takeInProgress());
+    }
+
+    void evaluateAt(double sceneTime) {
+        mayahost::setDouble(mDevice.object, "time", sceneTime);
+        mayahost::evaluate(mDevice.object, "outputTranslations");
     }
 
     // Stops playback and recording, then evaluates once: the flush is due,
@@ -116,9 +132,9 @@ protected:
     void endTake() {
         MAnimControl::stop();
         mayahost::setBool(mDevice.object, "recording", false);
-        mayahost::setDouble(mDevice.object, "time", -100.0);
-        mayahost::evaluate(mDevice.object, "outputTranslations");
+        evaluateAt(-100.0);
         mayahost::processIdleEvents();
+        EXPECT_FALSE(mDevice.node->takeInProgress());
     }
 
     static std::vector<double> keyTimes(const mayahost::CurveInfo& curve) {
@@ -145,11 +161,12 @@ protected:
     }
 
     DeviceNode mDevice;
+    int mFrameNumber = 0;
 };
 
 TEST_F(RecordingTest, FlushTriggerTable) {
     struct Row {
-        bool playing, recording, live, samples, flush;
+        bool playing, recording, live, take, flush;
     };
     const Row rows[] = {
         {true, true, false, true, false},    {true, false, true, true, false},
@@ -160,174 +177,171 @@ TEST_F(RecordingTest, FlushTriggerTable) {
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message()
                      << "playing " << row.playing << " recording " << row.recording << " live "
-                     << row.live << " samples " << row.samples);
+                     << row.live << " take " << row.take);
         MAnimControl::stop();
-        mayahost::newScene();  // no curves, and a fresh node with empty buffers
+        mayahost::newScene();  // no curves, and a fresh node with no take
         mDevice = createDeviceNode();
         handle(skeletonDefinition(0.0f));
+        mDevice.node->setCharacterized(true);
         mayahost::setInt(mDevice.object, "inputPort", 0);
-        if (row.samples) {
-            startTake();
-            recordAt(1.0, 1.0f, 0.0f);
-            ASSERT_FALSE(mDevice.node->recordBuffer(0).empty());
+        if (row.take) {
+            startTake(1.0);
+            frameAt(1.0, 1.0f, 0.0f);
         }
         row.playing ? MAnimControl::playForward() : MAnimControl::stop();
         mayahost::setBool(mDevice.object, "recording", row.recording);
         mayahost::setBool(mDevice.object, "live", row.live);
-        mayahost::setDouble(mDevice.object, "time", 50.0);
-        mayahost::evaluate(mDevice.object, "outputTranslations");
+        evaluateAt(50.0);
         MAnimControl::stop();
         mayahost::processIdleEvents();
 
         EXPECT_EQ(mayahost::animCurves().size(), row.flush ? 162u : 0u);
-        if (row.flush) {
-            EXPECT_TRUE(mDevice.node->recordBuffer(0).empty());
-        }
+        EXPECT_EQ(mDevice.node->takeInProgress(), row.take && !row.flush);
     }
 }
 
 TEST_F(RecordingTest, EachCurveHoldsItsOwnChannel) {
     const DistinctPose first = distinctPose(0.0);
     const DistinctPose second = distinctPose(20.0);
-    startTake();
-    record(4.0, frameData(1, 0.0, first.joints));
-    record(5.0, frameData(2, 0.0, second.joints));
+    startTake(4.0);
+    captured(4.0, first.joints);
+    captured(5.0, second.joints);
     endTake();
     expectCurvesHoldPose(4.0, first);
     expectCurvesHoldPose(5.0, second);
 }
 
-TEST_F(RecordingTest, SkippedFramesAreKeyedBetweenTheSamples) {
-    startTake();
-    recordAt(10, 10.0f, 0.0f);
-    recordAt(11, 11.0f, 10.0f);
-    recordAt(14, 14.0f, 40.0f);
-    endTake();
+// Frames, not evaluations, make the take: three frames with one evaluation
+// between them give three keys, and skipped whole frames are filled evenly
+// in either keying.
+TEST_F(RecordingTest, EveryFrameIsKeyedAndSkippedFramesFilledInBothKeyings) {
+    for (const bool keyEveryFrame : {true, false}) {
+        SCOPED_TRACE(keyEveryFrame ? "every captured frame" : "every scene frame");
+        startTake(10.0, keyEveryFrame);
+        frameAt(10, 10.0f, 0.0f);
+        frameAt(11, 11.0f, 10.0f);
+        evaluateAt(10.0);
+        frameAt(14, 14.0f, 40.0f);
+        endTake();
 
-    EXPECT_EQ(mayahost::animCurves().size(), 162u);
-    const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
-    EXPECT_EQ(keyTimes(tx), (std::vector<double>{10, 11, 12, 13, 14}));
-    const std::vector<double> shifts = keyValues(tx);
-    const std::vector<double> angles = keyValues(curve("zemoriCharacter0_Skeleton_root_rz"));
-    ASSERT_EQ(shifts.size(), 5u);
-    ASSERT_EQ(angles.size(), 5u);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_NEAR(shifts[i], 10.0 + i, 1e-4);
-        EXPECT_NEAR(angles[i], 10.0 * i, 1e-3);
-    }
-    // Joint 5 keeps its definition translation on every key.
-    for (double value : keyValues(curve("zemoriCharacter0_Skeleton_torso_5_tx"))) {
-        EXPECT_NEAR(value, 5.0, 1e-4);
-    }
-    for (int joint = 0; joint < kJointCount; ++joint) {
-        EXPECT_TRUE(mDevice.node->recordBuffer(joint).empty());
-        EXPECT_GE(mDevice.node->recordBuffer(joint).capacity(), 1000u);
+        const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
+        EXPECT_EQ(keyTimes(tx), (std::vector<double>{10, 11, 12, 13, 14}));
+        const std::vector<double> shifts = keyValues(tx);
+        const std::vector<double> angles = keyValues(curve("zemoriCharacter0_Skeleton_root_rz"));
+        ASSERT_EQ(shifts.size(), 5u);
+        ASSERT_EQ(angles.size(), 5u);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_NEAR(shifts[i], 10.0 + i, 1e-4);
+            EXPECT_NEAR(angles[i], 10.0 * i * kRadiansPerDegree, 1e-5);
+        }
+        // Joint 5 keeps its definition translation on every key.
+        for (double value : keyValues(curve("zemoriCharacter0_Skeleton_torso_5_tx"))) {
+            EXPECT_NEAR(value, 5.0, 1e-4);
+        }
     }
 }
 
-TEST_F(RecordingTest, FractionalGapAndKeysInTheCurrentUiUnit) {
+// A capture faster than the scene: every captured frame at its own sub-frame
+// time, or every whole frame, where a frame falls exactly or is interpolated.
+TEST_F(RecordingTest, FastCaptureKeysItsOwnTimesOrTheWholeFrames) {
     MTime::setUIUnit(MTime::k30FPS);
-    startTake();
-    recordAt(10, 0.0f, 0.0f);
-    recordAt(12.5, 5.0f, 0.0f);
+    startTake(10.0, true);
+    for (int quarter = 0; quarter <= 8; ++quarter) {
+        frameAt(10.0 + 0.25 * quarter, static_cast<float>(quarter), 0.0f);
+    }
     endTake();
-    const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
-    ASSERT_EQ(tx.keys.size(), 3u);
-    EXPECT_EQ(tx.keys[1].time.as(MTime::k30FPS), 11.0);
-    EXPECT_DOUBLE_EQ(tx.keys[1].time.as(MTime::kSeconds), 11.0 / 30.0);
-    EXPECT_NEAR(tx.keys[1].value, 2.0, 1e-4);  // 0.4 of the way to 5
-    EXPECT_EQ(tx.keys[2].time.as(MTime::k30FPS), 12.5);
+    auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
+    ASSERT_EQ(tx.keys.size(), 9u);
+    EXPECT_DOUBLE_EQ(tx.keys[1].time.as(MTime::kSeconds), 10.25 / 30.0);
+    EXPECT_NEAR(tx.keys[1].value, 1.0, 1e-5);
+
+    startTake(10.0, false);
+    frameAt(10.0, 0.0f, 0.0f);
+    frameAt(10.75, 3.0f, 0.0f);
+    frameAt(12.5, 10.0f, 0.0f);
+    endTake();
+    tx = curve("zemoriCharacter0_Skeleton_root_tx");
+    EXPECT_EQ(keyTimes(tx), (std::vector<double>{10, 11, 12}));
+    EXPECT_NEAR(tx.keys[1].value, 3.0 + 7.0 * (0.25 / 1.75), 1e-4);
+    EXPECT_NEAR(tx.keys[2].value, 3.0 + 7.0 * (1.25 / 1.75), 1e-4);
 }
 
-TEST_F(RecordingTest, EqualAndDecreasingTimesAddNoFill) {
-    startTake();
-    recordAt(5, 1.0f, 0.0f);
-    recordAt(5, 2.0f, 0.0f);
-    recordAt(3, 3.0f, 0.0f);
-    endTake();
-    const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
-    // A key at a time that holds one replaces its value.
-    EXPECT_EQ(keyTimes(tx), (std::vector<double>{3, 5}));
-    EXPECT_NEAR(keyValues(tx)[0], 3.0, 1e-4);
-    EXPECT_NEAR(keyValues(tx)[1], 2.0, 1e-4);
-}
+TEST_F(RecordingTest, TwoTakesInARowAreBothKeptAndOtherNodesLeftAlone) {
+    MObject transform = mayahost::createNode("transform");
+    MFnDependencyNode(transform).setName("zemoriCharacter0_Skeleton_l_hand_ry", false);
 
-TEST_F(RecordingTest, SamplesAtTimesThatAreNotFiniteGiveNoKeysAndCostNoOthers) {
-    startTake();
-    recordAt(2, 2.0f, 0.0f);
-    recordAt(std::nan(""), 5.0f, 0.0f);
-    recordAt(4, 4.0f, 0.0f);
-    recordAt(HUGE_VAL, 6.0f, 0.0f);
-    recordAt(1, 1.0f, 0.0f);
+    startTake(1.0);
+    frameAt(1, 1.0f, 0.0f);
+    frameAt(2, 2.0f, 0.0f);
+    frameAt(3, 3.0f, 0.0f);
     endTake();
-    const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
-    EXPECT_EQ(keyTimes(tx), (std::vector<double>{1, 2, 4}));
-    EXPECT_EQ(keyValues(tx).size(), 3u);
-    EXPECT_NEAR(keyValues(tx).at(2), 4.0, 1e-4);
-}
+    startTake(7.0);
+    frameAt(7, 7.0f, 0.0f);
+    frameAt(8, 8.0f, 0.0f);
+    endTake();
 
-TEST_F(RecordingTest, SecondTakeReplacesTheFirstAndNewIdKeepsTheOld) {
-    startTake();
-    recordAt(1, 1.0f, 0.0f);
-    recordAt(2, 2.0f, 0.0f);
-    recordAt(3, 3.0f, 0.0f);
-    endTake();
-    startTake();
-    recordAt(7, 7.0f, 0.0f);
-    recordAt(8, 8.0f, 0.0f);
-    endTake();
-    EXPECT_EQ(mayahost::animCurves().size(), 162u);
-    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_root_tx")), (std::vector<double>{7, 8}));
-
-    mayahost::setInt(mDevice.object, "deviceId", 4);
-    startTake();
-    recordAt(20, 20.0f, 0.0f);
-    endTake();
     EXPECT_EQ(mayahost::animCurves().size(), 324u);
     EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_root_tx")), (std::vector<double>{7, 8}));
-    EXPECT_EQ(keyTimes(curve("zemoriCharacter4_Skeleton_root_tx")), (std::vector<double>{20}));
-}
-
-TEST_F(RecordingTest, ANodeOfAnotherTypeBearingACurveNameIsReplaced) {
-    std::string transformName;
-    MObject transform = mayahost::createNode("transform", &transformName);
-    MFnDependencyNode(transform).setName("zemoriCharacter0_Skeleton_l_hand_ry", false);
-    ASSERT_FALSE(mayahost::findNode("zemoriCharacter0_Skeleton_l_hand_ry").isNull());
-
-    startTake();
-    recordAt(1, 1.0f, 0.0f);
-    endTake();
-    const MObject named = mayahost::findNode("zemoriCharacter0_Skeleton_l_hand_ry");
-    ASSERT_FALSE(named.isNull());
-    const MObject referenceCurve = mayahost::createNode("animCurveTL");
-    EXPECT_TRUE(MFnDependencyNode(named).typeId() == MFnDependencyNode(referenceCurve).typeId());
-    EXPECT_EQ(curve("zemoriCharacter0_Skeleton_l_hand_ry").keys.size(), 1u);
-    for (const std::string& name : mayahost::nodeNames()) {
-        EXPECT_EQ(name.rfind("transform", 0), std::string::npos) << name;
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_root_tx_take1")),
+              (std::vector<double>{1, 2, 3}));
+    // The transform keeps its name and type; each take's curve went beside
+    // it under the next free name, and keeps that name.
+    EXPECT_EQ(mayahost::nodeName(transform), "zemoriCharacter0_Skeleton_l_hand_ry");
+    EXPECT_EQ(MFnDependencyNode(transform).typeName(), "transform");
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_l_hand_ry1")),
+              (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_l_hand_ry2")), (std::vector<double>{7, 8}));
+    int warned = 0;
+    for (const std::string& line : mayahost::infoLines()) {
+        warned += line.find("zemoriCharacter0_Skeleton_l_hand_ry is not a take curve") !=
+                          std::string::npos
+                      ? 1
+                      : 0;
     }
+    EXPECT_EQ(warned, 2);
+
+    // Each take's report on the scene, by number.
+    for (const int take : {1, 2}) {
+        const MObject node =
+            mayahost::findNode("zemoriCharacter0_Skeleton_take" + std::to_string(take));
+        ASSERT_FALSE(node.isNull()) << take;
+        EXPECT_EQ(mayahost::getInt(node, "takeNumber"), take);
+        EXPECT_EQ(mayahost::getInt(node, "framesRecorded"), take == 1 ? 3 : 2);
+        EXPECT_EQ(mayahost::getDouble(node, "startTime"), take == 1 ? 1.0 : 7.0);
+    }
+
+    // Another device id: curves under its own skeleton, numbered from 1.
+    mayahost::setInt(mDevice.object, "deviceId", 4);
+    startTake(20.0);
+    frameAt(20, 20.0f, 0.0f);
+    endTake();
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter4_Skeleton_root_tx")), (std::vector<double>{20}));
+    EXPECT_FALSE(mayahost::findNode("zemoriCharacter4_Skeleton_take1").isNull());
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_root_tx")), (std::vector<double>{7, 8}));
 }
 
-TEST_F(RecordingTest, RotationKeysAreDegreesOnDistanceCurves) {
-    startTake();
-    recordAt(1, 0.0f, 90.0f);
+TEST_F(RecordingTest, RotationKeysAreRadiansOnAngleCurves) {
+    startTake(1.0);
+    frameAt(1, 0.0f, 90.0f);
     endTake();
     const MObject rz = mayahost::findNode("zemoriCharacter0_Skeleton_head_rz");
-    const MObject referenceCurve = mayahost::createNode("animCurveTL");
-    EXPECT_TRUE(MFnDependencyNode(rz).typeId() == MFnDependencyNode(referenceCurve).typeId());
-    EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_head_rz").keys.at(0).value, 90.0, 1e-3);
-    EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_head_rx").keys.at(0).value, 0.0, 1e-3);
+    EXPECT_EQ(MFnDependencyNode(rz).typeName(), "animCurveTA");
+    EXPECT_EQ(MFnDependencyNode(mayahost::findNode("zemoriCharacter0_Skeleton_head_tz")).typeName(),
+              "animCurveTL");
+    EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_head_rz").keys.at(0).value, 3.141592653589793 / 2,
+                1e-6);
+    EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_head_rx").keys.at(0).value, 0.0, 1e-6);
 }
 
 TEST_F(RecordingTest, FailedCurveCreationIsReportedAndItsKeysGoNowhere) {
-    startTake();
-    recordAt(1, 1.0f, 10.0f);
-    recordAt(2, 2.0f, 20.0f);
+    startTake(1.0);
+    frameAt(1, 1.0f, 10.0f);
+    frameAt(2, 2.0f, 20.0f);
     endTake();
-    // A clean first take, so that curves of these names exist already.
     ASSERT_EQ(mayahost::animCurves().size(), 162u);
 
-    startTake();
-    recordAt(5, 5.0f, 50.0f);
+    startTake(5.0);
+    frameAt(5, 5.0f, 50.0f);
     // The whole root and the first curve of the next joint fail.
     mayahost::failCurveCreations(7);
     endTake();
@@ -340,56 +354,22 @@ TEST_F(RecordingTest, FailedCurveCreationIsReportedAndItsKeysGoNowhere) {
     for (const char* suffix : kSuffixes) {
         bool exists = true;
         mayahost::animCurve(std::string("zemoriCharacter0_Skeleton_root") + suffix, &exists);
-        EXPECT_FALSE(exists) << suffix;  // the old curve was deleted, no new one came
+        EXPECT_FALSE(exists) << suffix;
+        // The first take keeps its curve under its number.
+        EXPECT_EQ(
+            curve(std::string("zemoriCharacter0_Skeleton_root") + suffix + "_take1").keys.size(),
+            2u);
     }
-    bool exists = true;
-    mayahost::animCurve("zemoriCharacter0_Skeleton_torso_1_tx", &exists);
-    EXPECT_FALSE(exists);
-    // Every curve made holds only its own key of the new take.
-    EXPECT_EQ(mayahost::animCurves().size(), 162u - 7u);
+    // Every curve of the new take holds only its own key.
+    EXPECT_EQ(mayahost::animCurves().size(), 162u + 162u - 7u);
     for (const auto& made : mayahost::animCurves()) {
+        if (made.name.find("_take1") != std::string::npos) continue;
         ASSERT_EQ(made.keys.size(), 1u) << made.name;
         EXPECT_EQ(made.keys[0].time.as(MTime::uiUnit()), 5.0) << made.name;
     }
-    const auto ty = curve("zemoriCharacter0_Skeleton_torso_1_ty");
-    EXPECT_NEAR(ty.keys[0].value, 2.0, 1e-4);
-    EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_torso_1_rz").keys[0].value, 50.0, 1e-3);
-}
-
-// A node whose deletion makes the next curve creation fail: placed under a
-// curve's name, it fails that one curve in the middle of a flush, after the
-// function set of its row has been attached to the previous joint's curve.
-class Tripwire : public MPxNode {
-public:
-    ~Tripwire() override { mayahost::failCurveCreations(1); }
-    static void* creator() { return new Tripwire(); }
-    static MStatus initialize() { return MS::kSuccess; }
-};
-
-TEST_F(RecordingTest, KeysOfAFailedCurveDoNotReachThePreviousJointsCurve) {
-    MFnPlugin plugin(mPlugin);
-    ASSERT_EQ(plugin.registerNode("zemoriTripwire", MTypeId(0x7F0E1), &Tripwire::creator,
-                                  &Tripwire::initialize, MPxNode::kDependNode),
-              MS::kSuccess);
-    const MObject tripwire = mayahost::createNode("zemoriTripwire");
-    MFnDependencyNode(tripwire).setName("zemoriCharacter0_Skeleton_torso_1_tx", false);
-
-    startTake();
-    recordAt(3, 7.0f, 0.0f);
-    endTake();
-
-    bool exists = true;
-    mayahost::animCurve("zemoriCharacter0_Skeleton_torso_1_tx", &exists);
-    EXPECT_FALSE(exists);
-    const auto rootTx = curve("zemoriCharacter0_Skeleton_root_tx");
-    ASSERT_EQ(rootTx.keys.size(), 1u);
-    EXPECT_NEAR(rootTx.keys[0].value, 7.0, 1e-4);  // torso_1 would stand at 1
-    EXPECT_EQ(mayahost::animCurves().size(), 161u);
-    int reported = 0;
-    for (const std::string& line : mayahost::errorLines()) {
-        reported += line.find("Error creating animation curves") != std::string::npos ? 1 : 0;
-    }
-    EXPECT_EQ(reported, 1);
+    EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_torso_1_ty").keys[0].value, 2.0, 1e-4);
+    EXPECT_NEAR(curve("zemoriCharacter0_Skeleton_torso_1_rz").keys[0].value,
+                50.0 * kRadiansPerDegree, 1e-5);
 }
 
 std::vector<std::string> warningLines() {
@@ -401,12 +381,12 @@ std::vector<std::string> warningLines() {
 }
 
 TEST_F(RecordingTest, LongGapsAreKeyedAtTheirEndsWithOneWarningPerFlush) {
-    startTake();
-    recordAt(10, 10.0f, 0.0f);
-    recordAt(11, 11.0f, 0.0f);
-    recordAt(5000, 50.0f, 0.0f);
-    recordAt(5002, 52.0f, 0.0f);
-    recordAt(9000.5, 90.0f, 0.0f);
+    startTake(10.0);
+    frameAt(10, 10.0f, 0.0f);
+    frameAt(11, 11.0f, 0.0f);
+    frameAt(5000, 50.0f, 0.0f);
+    frameAt(5002, 52.0f, 0.0f);
+    frameAt(9000.5, 90.0f, 0.0f);
     endTake();
 
     for (const auto& made : mayahost::animCurves()) {
@@ -419,15 +399,6 @@ TEST_F(RecordingTest, LongGapsAreKeyedAtTheirEndsWithOneWarningPerFlush) {
     EXPECT_EQ(warningLines(), (std::vector<std::string>{
                                   "Warning: Recording: 8985 skipped frames left unfilled; a gap "
                                   "of more than 600 frames is keyed at its ends only"}));
-
-    // A take whose gaps are all filled warns of nothing.
-    startTake();
-    recordAt(1, 1.0f, 0.0f);
-    recordAt(1 + kMaxFilledGapFrames + 1, 2.0f, 0.0f);
-    endTake();
-    EXPECT_EQ(curve("zemoriCharacter0_Skeleton_root_tx").keys.size(),
-              static_cast<std::size_t>(kMaxFilledGapFrames) + 2);
-    EXPECT_EQ(warningLines().size(), 1u);
 }
 
 TEST_F(RecordingTest, TranslationsBeyondFloatRangeAreClampedOnOutputsAndKeys) {
@@ -435,10 +406,9 @@ TEST_F(RecordingTest, TranslationsBeyondFloatRangeAreClampedOnOutputsAndKeys) {
     joints[0].translation[0] = 3e38f;  // 3e40 centimetres
     joints[0].translation[1] = -std::numeric_limits<float>::infinity();
     joints[0].translation[2] = std::numeric_limits<float>::quiet_NaN();
-    startTake();
+    startTake(1.0);
     handle(frameData(1, 0.0, joints));
-    mayahost::setDouble(mDevice.object, "time", 1.0);
-    ASSERT_EQ(mayahost::evaluate(mDevice.object, "outputTranslations"), MS::kSuccess);
+    evaluateAt(1.0);
 
     float root[3];
     ASSERT_EQ(mayahost::getFloat3Element(mDevice.object, "outputTranslations", 0, root),
@@ -457,14 +427,13 @@ TEST_F(RecordingTest, TranslationsBeyondFloatRangeAreClampedOnOutputsAndKeys) {
 // The take report: one info line with what the take holds, what it misses,
 // and what the stream lost while the take was recorded (not before).
 TEST_F(RecordingTest, TakeReportGivesFramesGapsAndTheStreamsLoss) {
+    MTime::setUIUnit(MTime::k50FPS);
     handle(frameData(10, 0.2, 0.0f, 0.0f));
     handle(frameData(20, 0.4, 0.0f, 0.0f));  // 11..19 lost before the take
-    startTake();
+    startTake(21.0);
     // 22 and 25..27 lost during the take.
     for (int frame : {21, 23, 24, 28}) {
         handle(frameData(frame, frame / 50.0, 0.0f, 0.0f));
-        mayahost::setDouble(mDevice.object, "time", frame);
-        mayahost::evaluate(mDevice.object, "outputTranslations");
     }
     const std::size_t infoBefore = mayahost::infoLines().size();
     endTake();
@@ -474,18 +443,84 @@ TEST_F(RecordingTest, TakeReportGivesFramesGapsAndTheStreamsLoss) {
               "Take written: 4 frames recorded, 2 gaps filled (longest 3 frames), 0 gaps left "
               "unfilled, 4 frames lost in the stream");
     EXPECT_EQ(mayahost::getInt(mDevice.object, "framesLost"), 9 + 4);
+    const MObject take = mayahost::findNode("zemoriCharacter0_Skeleton_take1");
+    EXPECT_EQ(mayahost::getInt(take, "framesLost"), 4);
+    EXPECT_EQ(mayahost::getInt(take, "gapsFilled"), 2);
+    EXPECT_DOUBLE_EQ(mayahost::getDouble(take, "duration"), 7.0 / 50.0);
+}
 
-    // The next take counts only its own frames and loss.
-    startTake();
-    for (int frame : {29, 30}) {
-        handle(frameData(frame, frame / 50.0, 0.0f, 0.0f));
-        mayahost::setDouble(mDevice.object, "time", frame);
-        mayahost::evaluate(mDevice.object, "outputTranslations");
+// Pre-roll: the frames of the second before recording began, and no others.
+TEST_F(RecordingTest, PreRollKeepsTheSecondBeforeRecordingBegan) {
+    MTime::setUIUnit(MTime::k30FPS);
+    mayahost::setDouble(mDevice.object, "preRoll", 1.0);
+    for (int frame = 0; frame < 300; ++frame) {
+        handle(frameData(frame, frame / 120.0, static_cast<float>(frame), 0.0f));
+    }
+    startTake(100.0);
+    for (int frame = 300; frame < 330; ++frame) {
+        handle(frameData(frame, frame / 120.0, static_cast<float>(frame), 0.0f));
     }
     endTake();
-    EXPECT_EQ(mayahost::infoLines().back(),
-              "Take written: 2 frames recorded, 0 gaps filled (longest 0 frames), 0 gaps left "
-              "unfilled, 0 frames lost in the stream");
+    // Frames 180..329: 120 before recording, at a quarter frame each.
+    const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
+    ASSERT_EQ(tx.keys.size(), 150u);
+    EXPECT_EQ(tx.keys.front().time.as(MTime::k30FPS), 70.0);
+    EXPECT_NEAR(tx.keys.front().value, 180.0, 1e-4);
+    EXPECT_EQ(tx.keys.back().time.as(MTime::k30FPS), 100.0 + 29 * 0.25);
+}
+
+TEST_F(RecordingTest, KeepLastMakesATakeOfTheJournalsLastSeconds) {
+    MTime::setUIUnit(MTime::k30FPS);
+    MAnimControl::setCurrentTime(MTime(200.0, MTime::k30FPS));
+    for (int frame = 0; frame < 120 * 8; ++frame) {
+        handle(frameData(frame, frame / 120.0, static_cast<float>(frame), 0.0f));
+    }
+    const auto errorsOf = [](const std::string& command) {
+        const std::size_t before = mayahost::errorLines().size();
+        EXPECT_FALSE(mayahost::runMel(command)) << command;
+        const std::vector<std::string> errors = mayahost::errorLines();
+        return errors.size() > before ? errors.back() : std::string();
+    };
+    EXPECT_NE(errorsOf("ZemoriKeepLast time1 5").find("time1 is not a ZemoriDeviceNode"),
+              std::string::npos);
+    EXPECT_NE(errorsOf("ZemoriKeepLast nothingHere 5").find("is not a ZemoriDeviceNode"),
+              std::string::npos);
+    EXPECT_NE(errorsOf("ZemoriKeepLast " + mDevice.name + " 0").find("must be a number above 0"),
+              std::string::npos);
+    EXPECT_NE(errorsOf("ZemoriKeepLast " + mDevice.name + " -2").find("above 0"),
+              std::string::npos);
+    EXPECT_NE(errorsOf("ZemoriKeepLast " + mDevice.name + " 9")
+                  .find("holds 8.00 s of capture, less than the 9.00 s asked for"),
+              std::string::npos);
+    EXPECT_TRUE(mayahost::animCurves().empty());
+
+    ASSERT_TRUE(mayahost::runMel("ZemoriKeepLast " + mDevice.name + " 5"));
+    // 600 frames ending on the current frame, the newest frame 959.
+    const auto tx = curve("zemoriCharacter0_Skeleton_root_tx");
+    ASSERT_EQ(tx.keys.size(), 150u);  // every whole frame: 4 captured frames each
+    EXPECT_EQ(tx.keys.back().time.as(MTime::k30FPS), 200.0);
+    EXPECT_NEAR(tx.keys.back().value, 959.0, 1e-3);
+    EXPECT_EQ(
+        mayahost::getInt(mayahost::findNode("zemoriCharacter0_Skeleton_take1"), "framesRecorded"),
+        600);
+}
+
+// Idle work never reaches a node through a stale pointer, and the take
+// never deletes a node that bears its curve's name: here the device node.
+TEST_F(RecordingTest, ANodeRenamedToACurveNameWhileATakeWaitsIsLeftAlone) {
+    startTake(1.0);
+    frameAt(1, 1.0f, 0.0f);
+    MAnimControl::stop();
+    mayahost::setBool(mDevice.object, "recording", false);
+    evaluateAt(2.0);  // the take now waits for idle time
+    MFnDependencyNode(mDevice.object).setName("zemoriCharacter0_Skeleton_root_tx", false);
+    ASSERT_EQ(mayahost::nodeName(mDevice.object), "zemoriCharacter0_Skeleton_root_tx");
+    mayahost::processIdleEvents();
+
+    EXPECT_EQ(mayahost::nodeName(mDevice.object), "zemoriCharacter0_Skeleton_root_tx");
+    EXPECT_EQ(MFnDependencyNode(mDevice.object).userNode(), mDevice.node);
+    EXPECT_EQ(curve("zemoriCharacter0_Skeleton_root_tx1").keys.size(), 1u);
+    EXPECT_EQ(mayahost::animCurves().size(), 162u);
 }
 
 }  // namespace

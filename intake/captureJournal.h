@@ -1,0 +1,88 @@
+// A node's capture journal: a ring of every frame the receiving thread
+// decoded, kept whatever the host evaluates, so that a take is made from the
+// capture itself and not from the evaluations that happened to show it.
+//
+// A frame keeps what a take needs of each joint, as the node outputs it
+// (the root's translation from the frame, the others' from the skeleton
+// definition, and the rotation quaternion), in single precision, plus the
+// sender's frame number and timestamp and the arrival time: 776 bytes.
+//
+// Threads: one writer (the receiving thread) appends with no lock and no
+// allocation; one reader at a time (the main thread) copies frames out. Each
+// slot is a sequence lock over relaxed atomic words, so a frame overwritten
+// while it is copied is seen as gone, never as a torn frame.
+#pragma once
+
+#include "intake/jointTable.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+struct JournalJoint {
+    float translate[3];  // centimetres
+    float rotation[4];   // quaternion x, y, z, w
+};
+
+struct JournalFrame {
+    JournalJoint joints[kJointCount];
+    std::int32_t frameNumber;
+    double timestamp;        // the sender's, in seconds
+    std::int64_t arrivalNs;  // monotonic clock of the receiving thread
+};
+static_assert(sizeof(JournalFrame) == 776);
+
+class CaptureJournal {
+public:
+    // The highest sender rate the node accepts: a journal of N seconds holds
+    // N times this many frames.
+    static constexpr int kFramesPerSecond = 120;
+    // Bounds of the journal's length, in seconds: at least a second, at most
+    // an hour (about 340 MB).
+    static constexpr double kMinSeconds = 1.0;
+    static constexpr double kMaxSeconds = 3600.0;
+
+    CaptureJournal() = default;
+    CaptureJournal(const CaptureJournal&) = delete;
+    CaptureJournal& operator=(const CaptureJournal&) = delete;
+
+    // Frames held for `seconds` of capture at kFramesPerSecond, the seconds
+    // brought within the bounds (a value that is not a number counts as the
+    // least).
+    static std::size_t framesFor(double seconds);
+
+    // Allocates room for `frames` frames. Only while no frame is being
+    // appended: the node does it while it has no socket. Numbering goes on
+    // from the frames already written; what they held is dropped when the
+    // size changes, and kept when it does not. No room at all: nothing is
+    // kept.
+    void reserve(std::size_t frames);
+    std::size_t capacity() const { return mCapacity; }
+
+    // Receiving thread. The pose as the node outputs it; no lock, no allocation.
+    void append(const JointRecord* records, std::int32_t frameNumber, double timestamp,
+                std::int64_t arrivalNs);
+
+    // Any thread: frames appended so far (the next frame's sequence number).
+    std::uint64_t written() const { return mWritten.load(std::memory_order_acquire); }
+    // The oldest sequence number the ring may still hold.
+    std::uint64_t oldest() const;
+    // Copies frame `sequence`; false when it is not written yet or has been
+    // overwritten (or dropped by a resize).
+    bool read(std::uint64_t sequence, JournalFrame& frame) const;
+
+private:
+    static constexpr std::size_t kWords = sizeof(JournalFrame) / sizeof(std::uint64_t);
+    static_assert(sizeof(JournalFrame) % sizeof(std::uint64_t) == 0);
+
+    struct Slot {
+        // 2n + 1 while frame n is written, 2n + 2 once it is whole; 0 empty.
+        std::atomic<std::uint64_t> sequence{0};
+        std::atomic<std::uint64_t> words[kWords];
+    };
+
+    std::unique_ptr<Slot[]> mSlots;
+    std::size_t mCapacity = 0;
+    std::atomic<std::uint64_t> mWritten{0};
+};

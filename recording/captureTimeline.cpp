@@ -1,0 +1,164 @@
+#include "recording/captureTimeline.h"
+
+#include "recording/keyTimeline.h"
+#include "recording/rotation.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The least step between two frames placed by arrival, in scene frames, so
+// that two frames that arrived together still keep their order.
+constexpr double kLeastStep = 1e-3;
+// Far below any sender's frame interval in scene frames (a 1000 fps sender
+// into a 24 fps scene is 0.024), far above a timestamp's rounding error.
+constexpr double kWholeFrameSlack = 1e-6;
+
+double arrivalFrames(const JournalFrame& earlier, const JournalFrame& later, double fps) {
+    const double seconds = static_cast<double>(later.arrivalNs - earlier.arrivalNs) * 1e-9;
+    return std::max(seconds * fps, kLeastStep);
+}
+
+}  // namespace
+
+std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames,
+                                    const TakeClock& clock) {
+    const std::size_t count = frames.size();
+    if (count == 0) {
+        return {};
+    }
+    const double fps = clock.framesPerSecond;
+    const std::size_t anchor = std::min(clock.anchor, count - 1);
+    std::vector<double> times(count);
+    times[anchor] = clock.anchorTime;
+
+    // Forward from the anchor: each stretch of the sender's clock is placed
+    // from the first frame of the stretch.
+    double refStamp = frames[anchor].timestamp;
+    double refTime = clock.anchorTime;
+    double latest = refTime;
+    for (std::size_t i = anchor + 1; i < count; ++i) {
+        const double stamp = frames[i].timestamp;
+        if (std::isfinite(refStamp) && std::isfinite(stamp) &&
+            stamp >= frames[i - 1].timestamp - kSenderClockBreakSeconds) {
+            times[i] = refTime + (stamp - refStamp) * fps;
+        } else {
+            times[i] = latest + arrivalFrames(frames[i - 1], frames[i], fps);
+            refStamp = stamp;
+            refTime = times[i];
+        }
+        latest = std::max(latest, times[i]);
+    }
+    // Back from the anchor, for frames kept from before recording began.
+    refStamp = frames[anchor].timestamp;
+    refTime = clock.anchorTime;
+    double earliest = refTime;
+    for (std::size_t i = anchor; i-- > 0;) {
+        const double stamp = frames[i].timestamp;
+        if (std::isfinite(refStamp) && std::isfinite(stamp) &&
+            stamp <= frames[i + 1].timestamp + kSenderClockBreakSeconds) {
+            times[i] = refTime + (stamp - refStamp) * fps;
+        } else {
+            times[i] = earliest - arrivalFrames(frames[i], frames[i + 1], fps);
+            refStamp = stamp;
+            refTime = times[i];
+        }
+        earliest = std::min(earliest, times[i]);
+    }
+
+    std::vector<TimedFrame> timeline(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        // Timestamps of whole frames land a rounding error off the frame:
+        // they are put back on it, so a key on a whole frame stays there.
+        const double whole = std::round(times[i]);
+        const double time = std::fabs(times[i] - whole) < kWholeFrameSlack ? whole : times[i];
+        timeline[i] = TimedFrame{time, static_cast<std::uint32_t>(i)};
+    }
+    std::stable_sort(timeline.begin(), timeline.end(),
+                     [](const TimedFrame& a, const TimedFrame& b) { return a.time < b.time; });
+    timeline.erase(
+        std::unique(timeline.begin(), timeline.end(),
+                    [](const TimedFrame& a, const TimedFrame& b) { return a.time == b.time; }),
+        timeline.end());
+    return timeline;
+}
+
+RecordedSample jointSample(const JournalFrame& frame, int joint, double time) {
+    const JournalJoint& j = frame.joints[joint];
+    const double x = j.rotation[0];
+    const double y = j.rotation[1];
+    const double z = j.rotation[2];
+    const double w = j.rotation[3];
+    const EulerDegrees angles = quaternionToEulerDegrees(x, y, z, w);
+    return RecordedSample{j.translate[0],
+                          j.translate[1],
+                          j.translate[2],
+                          static_cast<float>(angles.x),
+                          static_cast<float>(angles.y),
+                          static_cast<float>(angles.z),
+                          time,
+                          w,
+                          x,
+                          y,
+                          z};
+}
+
+void captureSamples(const std::vector<JournalFrame>& frames,
+                    const std::vector<TimedFrame>& timeline, int joint,
+                    std::vector<RecordedSample>& samples) {
+    samples.clear();
+    samples.reserve(timeline.size());
+    for (const TimedFrame& placed : timeline) {
+        samples.push_back(jointSample(frames[placed.index], joint, placed.time));
+    }
+}
+
+void resampledSamples(const std::vector<JournalFrame>& frames,
+                      const std::vector<TimedFrame>& timeline, int joint,
+                      std::vector<RecordedSample>& samples) {
+    samples.clear();
+    if (timeline.empty()) {
+        return;
+    }
+    const std::size_t count = timeline.size();
+    const double last = std::floor(timeline.back().time);
+    std::size_t k = 0;
+    RecordedSample before = jointSample(frames[timeline[0].index], joint, timeline[0].time);
+    RecordedSample after = before;
+    std::size_t afterIndex = 0;  // which frame `after` holds
+    for (double wholeFrame = std::ceil(timeline.front().time); wholeFrame <= last;
+         wholeFrame += 1.0) {
+        bool moved = false;
+        while (k + 1 < count && timeline[k + 1].time <= wholeFrame) {
+            ++k;
+            moved = true;
+        }
+        if (moved) {
+            before = afterIndex == k
+                         ? after
+                         : jointSample(frames[timeline[k].index], joint, timeline[k].time);
+        }
+        if (timeline[k].time == wholeFrame) {
+            RecordedSample exact = before;
+            exact.time = wholeFrame;
+            samples.push_back(exact);
+            continue;
+        }
+        // timeline[k] < wholeFrame <= last, so a later frame exists.
+        const double span = timeline[k + 1].time - timeline[k].time;
+        if (skippedFrameCount(span) > kMaxFilledGapFrames) {
+            // Past the unfillable gap in one step: its frames are left out.
+            wholeFrame = std::ceil(timeline[k + 1].time) - 1.0;
+            continue;
+        }
+        if (afterIndex != k + 1) {
+            after = jointSample(frames[timeline[k + 1].index], joint, timeline[k + 1].time);
+            afterIndex = k + 1;
+        }
+        RecordedSample between =
+            interpolateSample(before, after, (wholeFrame - timeline[k].time) / span);
+        between.time = wholeFrame;
+        samples.push_back(between);
+    }
+}

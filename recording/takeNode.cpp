@@ -1,0 +1,64 @@
+#include "recording/takeNode.h"
+
+#include "plugin/messageTable.h"
+
+#include <maya/MFnNumericAttribute.h>
+#include <maya/MFnNumericData.h>
+
+MTypeId ZemoriTakeNode::id(0x81052);
+MObject ZemoriTakeNode::mTakeNumber;
+MObject ZemoriTakeNode::mDeviceId;
+MObject ZemoriTakeNode::mFramesRecorded;
+MObject ZemoriTakeNode::mGapsFilled;
+MObject ZemoriTakeNode::mLongestGapFilled;
+MObject ZemoriTakeNode::mGapsUnfilled;
+MObject ZemoriTakeNode::mFramesLost;
+MObject ZemoriTakeNode::mCaptureRate;
+MObject ZemoriTakeNode::mStartTime;
+MObject ZemoriTakeNode::mEndTime;
+MObject ZemoriTakeNode::mDuration;
+MObject ZemoriTakeNode::mKeyEveryFrame;
+
+void* ZemoriTakeNode::creator() {
+    return new ZemoriTakeNode();
+}
+
+MStatus ZemoriTakeNode::initialize() {
+    struct Row {
+        MObject* object;
+        const char* longName;
+        const char* shortName;
+        MFnNumericData::Type type;
+    };
+    const Row rows[] = {
+        {&mTakeNumber, "takeNumber", "tkn", MFnNumericData::kInt},
+        {&mDeviceId, "deviceId", "did", MFnNumericData::kInt},
+        {&mFramesRecorded, "framesRecorded", "frc", MFnNumericData::kInt},
+        {&mGapsFilled, "gapsFilled", "gfl", MFnNumericData::kInt},
+        {&mLongestGapFilled, "longestGapFilled", "lgf", MFnNumericData::kInt},
+        {&mGapsUnfilled, "gapsUnfilled", "guf", MFnNumericData::kInt},
+        {&mFramesLost, "framesLost", "fls", MFnNumericData::kInt},
+        {&mCaptureRate, "captureRate", "cpr", MFnNumericData::kInt},
+        {&mStartTime, "startTime", "stt", MFnNumericData::kDouble},  // scene frames
+        {&mEndTime, "endTime", "ent", MFnNumericData::kDouble},
+        {&mDuration, "duration", "dur", MFnNumericData::kDouble},  // seconds of capture
+        {&mKeyEveryFrame, "keyEveryFrame", "kef", MFnNumericData::kBoolean},
+    };
+    MFnNumericAttribute numeric;
+    MStatus status;
+    for (const Row& row : rows) {
+        *row.object = numeric.create(row.longName, row.shortName, row.type, 0, &status);
+        if (!status) {
+            printDiagnostic("create take attribute");
+            return MS::kFailure;
+        }
+        numeric.setWritable(true);
+        numeric.setStorable(true);
+        status = addAttribute(*row.object);
+        if (!status) {
+            printDiagnostic("addAttribute: take");
+            return MS::kFailure;
+        }
+    }
+    return MS::kSuccess;
+}

@@ -1,0 +1,33 @@
+// ZemoriTake: what the scene keeps of one recorded take besides its curves.
+// A plain node with the take's number and report, named after the take's
+// curves: the latest take of a skeleton is "<skeleton>_take<N>" and holds
+// the unsuffixed curves; an older take's curves bear its "_take<N>" suffix.
+// It computes nothing; its attributes are set when the take is written.
+#pragma once
+
+#include <maya/MObject.h>
+#include <maya/MPxNode.h>
+#include <maya/MStatus.h>
+#include <maya/MTypeId.h>
+
+class ZemoriTakeNode : public MPxNode {
+public:
+    static void* creator();
+    static MStatus initialize();
+
+    static MTypeId id;
+    static MObject mTakeNumber;
+    static MObject mDeviceId;
+    static MObject mFramesRecorded;
+    static MObject mGapsFilled;
+    static MObject mLongestGapFilled;
+    static MObject mGapsUnfilled;
+    static MObject mFramesLost;
+    static MObject mCaptureRate;
+    static MObject mStartTime;
+    static MObject mEndTime;
+    static MObject mDuration;
+    static MObject mKeyEveryFrame;
+};
+
+inline constexpr const char* kTakeNodeTypeName = "ZemoriTake";
