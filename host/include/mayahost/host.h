@@ -157,6 +157,49 @@ void playFrames(int frames, const std::vector<Output>& outputs);
 // One frame as above without starting playback.
 void stepFrame(const std::vector<Output>& outputs);
 
+// --- Real-time playback ---
+
+// Plays as the host does with real-time playback on ("Play every frame"
+// off): the scene time follows the wall clock at the rate of the UI unit,
+// from the current time, so that `t` seconds after the call the scene is at
+// current + floor(t * rate) frames. Each pass of the loop checks `stop`,
+// reads the clock, and when the clock has reached a new frame shows it: sets
+// the current time as MAnimControl::setCurrentTime does, evaluates the
+// outputs, calls `afterFrame`. After a frame that took longer than a frame
+// (a slow evaluation or callback) it goes straight to the frame the clock
+// has reached: the frames in between are never shown, and are counted.
+// Between frames the host is idle: queued idle work (executeCommandOnIdle,
+// device refreshes) runs as it comes, at least once after every frame shown,
+// and the loop sleeps in waitForIdleWork until the next frame is due.
+struct RealTimePlayback {
+    std::vector<Output> outputs;  // evaluated at each frame shown
+    // Wall seconds to play; 0 plays until `stop` answers true, which is asked
+    // once a frame and whenever idle work came. With neither, or with an
+    // empty loop range, nothing is played and std::cerr says why.
+    double seconds = 0.0;
+    std::function<bool()> stop;
+    std::function<void(const MTime& shown)> afterFrame;
+    // Continuous looping over the playback range [loopMin, loopMax], in the
+    // UI unit: after loopMax comes loopMin while the clock runs on. From a
+    // current time outside the range the first frame is loopMin.
+    bool loop = false;
+    double loopMin = 0.0;
+    double loopMax = 0.0;
+    // Playback also ends when MAnimControl::stop is called during it. It is
+    // left stopped at the end, as by the stop button, unless keepPlaying.
+    bool keepPlaying = false;
+};
+struct PlaybackSummary {
+    int framesShown = 0;
+    // Frames the clock passed that were not shown, up to the last frame shown:
+    // framesShown + framesSkipped is that frame's distance from the start.
+    int framesSkipped = 0;
+    double firstTime = 0.0;  // the first and last times shown, in the UI unit
+    double lastTime = 0.0;
+    double wallSeconds = 0.0;  // from the call to the end
+};
+PlaybackSummary playRealTime(const RealTimePlayback& options);
+
 // --- Plug-ins ---
 
 // Loads the module, calls its initializePlugin; kFailure (module kept
