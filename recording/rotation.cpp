@@ -32,8 +32,11 @@ Quaternion4d slerpQuaternion(const Quaternion4d& a, const Quaternion4d& b, doubl
     const double theta = std::acos(d);
     const double sigma = std::sqrt(1.0 - d * d);
     if (std::abs(sigma) < 0.001) {
-        return {0.5 * a.x + 0.5 * b.x, 0.5 * a.y + 0.5 * b.y, 0.5 * a.z + 0.5 * b.z,
-                0.5 * a.w + 0.5 * b.w};
+        // The arc is too short for its sine to divide by: the straight line
+        // is the arc's limit. At the fraction asked for, not halfway, or
+        // keys resampled between two close frames all land on their middle.
+        const double u = 1.0 - t;
+        return {u * a.x + t * b.x, u * a.y + t * b.y, u * a.z + t * b.z, u * a.w + t * b.w};
     }
     const double wa = std::sin((1.0 - t) * theta) / sigma;
     const double wb = std::sin(theta * t) / sigma;

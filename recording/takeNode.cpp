@@ -18,6 +18,8 @@ MObject ZemoriTakeNode::mStartTime;
 MObject ZemoriTakeNode::mEndTime;
 MObject ZemoriTakeNode::mDuration;
 MObject ZemoriTakeNode::mKeyEveryFrame;
+MObject ZemoriTakeNode::mCaptureTime;
+MObject ZemoriTakeNode::mCaptureStamp;
 
 void* ZemoriTakeNode::creator() {
     return new ZemoriTakeNode();
@@ -43,6 +45,8 @@ MStatus ZemoriTakeNode::initialize() {
         {&mEndTime, "endTime", "ent", MFnNumericData::kDouble},
         {&mDuration, "duration", "dur", MFnNumericData::kDouble},  // seconds of capture
         {&mKeyEveryFrame, "keyEveryFrame", "kef", MFnNumericData::kBoolean},
+        {&mCaptureTime, "captureTime", "cpt", MFnNumericData::kDouble},
+        {&mCaptureStamp, "captureStamp", "cps", MFnNumericData::kDouble},
     };
     MFnNumericAttribute numeric;
     MStatus status;

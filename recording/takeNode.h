@@ -28,6 +28,10 @@ public:
     static MObject mEndTime;
     static MObject mDuration;
     static MObject mKeyEveryFrame;
+    // Where the capture's clock meets the scene's: the first captured frame's
+    // time in scene frames, and its sender timestamp in seconds.
+    static MObject mCaptureTime;
+    static MObject mCaptureStamp;
 };
 
 inline constexpr const char* kTakeNodeTypeName = "ZemoriTake";

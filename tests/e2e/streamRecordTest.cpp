@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -24,8 +25,6 @@ namespace {
 
 struct StreamRun {
     RecordedTake take;
-    std::vector<int> received;
-    LedgerCounts counts;
     SendStats sent;
     SendStats resent;  // by the restarted sender
     int senderRate = 0;
@@ -33,21 +32,36 @@ struct StreamRun {
     StreamFigures figures;    // the node's statistics after the take
     double liveRateHz = 0.0;  // the arrival rate read while recording
     std::string takeJson;     // as the recorder writes it
+    mayahost::PlaybackSummary playback;
 };
 
-// Streams `seconds` of the take at `fps` while recording it; with
-// `restartSeconds` the sender then starts again from frame 0 and streams as
-// long again.
-StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns = false,
-                          double recordSeconds = 0.0, double restartSeconds = 0.0,
-                          bool throughUi = false) {
+struct RunOptions {
+    int fps = 50;
+    double seconds = 2.5;
+    int dropEvery = 0;
+    bool flipSigns = false;
+    double recordSeconds = 0.0;
+    double restartSeconds = 0.0;
+    bool throughUi = false;
+    bool keyEveryFrame = false;
+    double stallMs = 0.0;
+    double stallEverySeconds = 0.0;
+};
+
+// Streams `seconds` of the take at `fps` while the scene plays in real time
+// at 30 fps and records it; with `restartSeconds` the sender then starts
+// again from frame 0 and streams as long again.
+StreamRun streamAndRecord(const RunOptions& o) {
     StreamRun run;
     RecorderOptions options;
-    options.ui = throughUi;
+    options.ui = o.throughUi;
     options.modulePrefix = ZEMORI_E2E_PREFIX;
     options.port = freePort();
     options.progress = false;
-    options.durationSeconds = recordSeconds;
+    options.durationSeconds = o.recordSeconds;
+    options.keyEveryFrame = o.keyEveryFrame;
+    options.stallMs = o.stallMs;
+    options.stallEverySeconds = o.stallEverySeconds;
     HeadlessRecorder recorder(options);
     std::string error;
     if (!recorder.start(error)) {
@@ -57,10 +71,10 @@ StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns
 
     SenderOptions send;
     send.port = std::uint16_t(options.port);
-    send.fps = fps;
-    send.dropEvery = dropEvery;
-    send.flipSigns = flipSigns;
-    TakeSender sender(send, seconds, restartSeconds);
+    send.fps = o.fps;
+    send.dropEvery = o.dropEvery;
+    send.flipSigns = o.flipSigns;
+    TakeSender sender(send, o.seconds, o.restartSeconds);
     std::atomic<bool> stop{false};
     const auto onStatus = [&](const RecorderStatus&) {
         const double rate = recorder.streamFigures().arrivalRateHz;
@@ -82,10 +96,9 @@ StreamRun streamAndRecord(int fps, double seconds, int dropEvery, bool flipSigns
     EXPECT_TRUE(writeTakeJson(json, recorder.takeFigures(), error)) << error;
     std::ifstream file(json);
     run.takeJson.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    run.received = recorder.receivedFrames();
-    run.counts = recorder.counts();
     run.senderRate = recorder.senderRate();
     run.nodeFrameRate = recorder.nodeFrameRate();
+    run.playback = recorder.playback();
     return run;
 }
 
@@ -96,149 +109,226 @@ long long jsonNumber(const std::string& json, const std::string& key) {
     return std::stoll(json.substr(at + key.size() + 4));
 }
 
-class StreamRecord : public ::testing::TestWithParam<int> {};
+// The sender frame a key lies on; -1 when it lies between two.
+int wholeSenderFrame(const RecordedTake& take, double time) {
+    const double frame = take.senderFrameAt(time);
+    return std::fabs(frame - std::round(frame)) < 1e-6 ? int(std::lround(frame)) : -1;
+}
 
-void expectFrameByFrame(const StreamRun& run, int fps) {
+// The frames the sender sent between two frame numbers (every one, less
+// every `dropEvery`th).
+std::vector<int> sentBetween(int first, int last, int dropEvery) {
+    std::vector<int> frames;
+    for (int n = first; n <= last; ++n) {
+        if (dropEvery == 0 || (n + 1) % dropEvery != 0) frames.push_back(n);
+    }
+    return frames;
+}
+
+// Nothing lost between the socket and the journal, and the take read all it needed.
+void expectNothingLostToTheJournal(const StreamRun& run) {
+    EXPECT_EQ(run.figures.framesJournalled, run.figures.framesDecoded);
+    EXPECT_EQ(run.figures.framesFellOffJournal, 0);
+    EXPECT_EQ(run.figures.framesLost, 0);
+}
+
+// Keyed on every whole scene frame: the take holds a key on every frame it
+// spans, each the capture at that time, matching the source.
+void expectEveryWholeFrame(const StreamRun& run, int fps) {
     ASSERT_EQ(run.take.curves.size(), 162u);
     EXPECT_EQ(run.senderRate, fps);
-    EXPECT_EQ(run.take.fps, fps);
+    EXPECT_EQ(run.take.fps, 30);
     EXPECT_EQ(run.nodeFrameRate, fps == 30 ? 60.0 : fps == 50 ? 80.0 : fps == 60 ? 90.0 : 150.0);
-
-    // Every frame from the first recorded one to the last sent one, keyed
-    // at its own frame number, nothing synthesized.
-    ASSERT_GT(run.received.size(), std::size_t(fps));
-    EXPECT_EQ(run.received.back(), run.sent.lastFrameNumber);
-    for (std::size_t i = 1; i < run.received.size(); ++i)
-        ASSERT_EQ(run.received[i], run.received[i - 1] + 1)
-            << "frame lost on loopback, or not placed (" << run.counts.unplaced << ")";
     const std::vector<double> times = takeKeyTimes(run.take);
-    ASSERT_EQ(times.size(), run.received.size());
-    EXPECT_EQ(times.front(), run.received.front());
-    for (const TakeCurve& c : run.take.curves)
-        EXPECT_EQ(c.keys.size(), run.received.size()) << c.name;
+    ASSERT_GT(times.size(), 30u);
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        ASSERT_EQ(times[i], times.front() + double(i)) << "a whole frame without a key";
+    }
+    for (const TakeCurve& c : run.take.curves) EXPECT_EQ(c.keys.size(), times.size()) << c.name;
+    // The take spans from its first frame to its last: no whole frame of it
+    // is missing at either end.
+    EXPECT_LT(times.front() - run.take.captureTime, 1.0);
 
     TakeComparison c;
     std::string error;
-    ASSERT_TRUE(compareTake(source(), kCmuUnitCm, run.take, run.received, c, error)) << error;
-    EXPECT_EQ(c.framesCompared, int(run.received.size()));
+    ASSERT_TRUE(compareTake(source(), kCmuUnitCm, run.take, {}, c, error)) << error;
+    EXPECT_EQ(c.framesCompared, int(times.size()));
     EXPECT_LT(c.maxPositionCm, 0.01);
     EXPECT_LT(c.maxRootCm, 0.01);
     EXPECT_LT(c.maxRotationDeg, 0.01);
+    expectNothingLostToTheJournal(run);
 }
 
-TEST_P(StreamRecord, RecordedTakeReproducesTheSourceFrameByFrame) {
-    expectFrameByFrame(streamAndRecord(GetParam(), 2.5, 0), GetParam());
+class StreamRecord : public ::testing::TestWithParam<int> {};
+
+TEST_P(StreamRecord, RecordedTakeReproducesTheSourceOnEverySceneFrame) {
+    RunOptions o;
+    o.fps = GetParam();
+    expectEveryWholeFrame(streamAndRecord(o), GetParam());
 }
 
 // zemori-record --ui: the shelf button, the panel's port field, Live, Bind
 // and Recording, as a user works them.
 TEST(StreamRecord, ThroughTheShelfAndPanelTheTakeIsTheSame) {
-    expectFrameByFrame(streamAndRecord(50, 2.5, 0, false, 0.0, 0.0, true), 50);
+    RunOptions o;
+    o.throughUi = true;
+    expectEveryWholeFrame(streamAndRecord(o), 50);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, StreamRecord, ::testing::Values(30, 50, 60, 120),
                          [](const auto& info) { return std::to_string(info.param) + "fps"; });
 
-TEST(StreamRecordWithLoss, KeysForDroppedFramesLieOnTheArcBetweenTheirNeighbours) {
-    const StreamRun run = streamAndRecord(50, 2.5, 5);
-    ASSERT_EQ(run.take.curves.size(), 162u);
-    ASSERT_FALSE(run.received.empty());
-    for (int frame : run.received) EXPECT_NE((frame + 1) % 5, 0) << frame;
-    EXPECT_GT(run.counts.missing, 0);
-    // Gaps of one frame are filled: the keys run without a hole.
-    const std::vector<double> times = takeKeyTimes(run.take);
-    ASSERT_EQ(times.size(), std::size_t(run.received.back() - run.received.front() + 1));
-    TakeComparison c;
-    std::string error;
-    ASSERT_TRUE(compareTake(source(), kCmuUnitCm, run.take, run.received, c, error)) << error;
-    EXPECT_EQ(c.interpolatedCompared, int(times.size() - run.received.size()));
-    EXPECT_GT(c.interpolatedCompared, 0);
-    EXPECT_LT(c.maxArcDeviationDeg, 0.01);
-    EXPECT_LT(c.maxLineDeviationCm, 0.01);
-    EXPECT_LT(c.maxPositionCm, 0.01);  // the received frames still match
-
-    // The written scene holds the same keys.
-    const testing::MaScene scene =
-        testing::readMayaAscii(writeMayaAscii(run.take.curves, run.take.fps, "take.ma"));
-    ASSERT_EQ(scene.error, "");
-    EXPECT_EQ(scene.timeUnit, "palf");
-    ASSERT_EQ(scene.curves.size(), 162u);
-    EXPECT_EQ(scene.curves[0].name, "zemoriCharacter0_Skeleton_root_tx");
-    EXPECT_EQ(scene.curves[0].keys, run.take.curves[0].keys);
+// A busy scene: 120 frames a second into a 30 fps scene playing in real time
+// whose main thread stalls 100 ms every 0.4 s. Playback skips frames; the
+// take does not.
+TEST(StalledPlayback, EveryWholeFrameIsKeyedFromTheCapture) {
+    RunOptions o;
+    o.fps = 120;
+    o.stallMs = 100.0;
+    o.stallEverySeconds = 0.4;
+    const StreamRun run = streamAndRecord(o);
+    EXPECT_GT(run.playback.framesSkipped, 0);
+    expectEveryWholeFrame(run, 120);
 }
 
-// A sender may send q or -q for the same rotation: the gap filling must
-// still put its keys on the short arc between the received frames.
-TEST(StreamRecordWithLoss, KeysStayOnTheArcWhateverTheQuaternionSigns) {
-    const StreamRun run = streamAndRecord(50, 2.5, 5, true);
+TEST(StalledPlayback, EveryCapturedFrameIsKeyedOnceAtItsOwnTime) {
+    RunOptions o;
+    o.fps = 120;
+    o.stallMs = 100.0;
+    o.stallEverySeconds = 0.4;
+    o.keyEveryFrame = true;
+    const StreamRun run = streamAndRecord(o);
+    EXPECT_GT(run.playback.framesSkipped, 0);
     ASSERT_EQ(run.take.curves.size(), 162u);
+    const std::vector<double> times = takeKeyTimes(run.take);
+    ASSERT_GT(times.size(), 120u);
+    // Every key on a frame the sender sent, each frame once, none missing
+    // from the first to the last, which is the last one sent.
+    std::vector<int> frames;
+    for (double time : times) {
+        const int frame = wholeSenderFrame(run.take, time);
+        ASSERT_GE(frame, 0) << "a key between captured frames at " << time;
+        frames.push_back(frame);
+    }
+    EXPECT_EQ(frames, sentBetween(frames.front(), run.sent.lastFrameNumber, 0));
+    // A quarter of a scene frame apart, on the capture's clock.
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        EXPECT_NEAR(times[i] - times[i - 1], 0.25, 1e-9);
+    }
+    EXPECT_EQ(jsonNumber(run.takeJson, "framesRecorded"), (long long)frames.size());
     TakeComparison c;
     std::string error;
-    ASSERT_TRUE(compareTake(source(), kCmuUnitCm, run.take, run.received, c, error)) << error;
-    EXPECT_GT(c.interpolatedCompared, 0);
-    EXPECT_LT(c.maxRotationDeg, 0.01);  // received frames: -q is the same rotation
-    EXPECT_LT(c.maxArcDeviationDeg, 0.01);
+    ASSERT_TRUE(compareTake(source(), kCmuUnitCm, run.take, {}, c, error)) << error;
+    EXPECT_LT(c.maxPositionCm, 0.01);
+    expectNothingLostToTheJournal(run);
+}
+
+// Every fifth frame dropped: keys that need a dropped frame are filled
+// between the frames around it, on the arc; the others match the source.
+// A sender may send q or -q for the same rotation: the filling must still
+// take the short arc.
+TEST(StreamRecordWithLoss, KeysAcrossDroppedFramesLieOnTheArcBetweenTheirNeighbours) {
+    for (const bool flipSigns : {false, true}) {
+        SCOPED_TRACE(flipSigns ? "signs flipped" : "signs kept");
+        RunOptions o;
+        o.dropEvery = 5;
+        o.flipSigns = flipSigns;
+        const StreamRun run = streamAndRecord(o);
+        ASSERT_EQ(run.take.curves.size(), 162u);
+        const std::vector<double> times = takeKeyTimes(run.take);
+        ASSERT_GT(times.size(), 30u);
+        const int first = int(std::floor(run.take.senderFrameAt(times.front())));
+        const std::vector<int> received = sentBetween(first, run.sent.lastFrameNumber, 5);
+        TakeComparison c;
+        std::string error;
+        ASSERT_TRUE(compareTake(source(), kCmuUnitCm, run.take, received, c, error)) << error;
+        EXPECT_GT(c.interpolatedCompared, 0);
+        EXPECT_GT(c.framesCompared, 0);
+        EXPECT_LT(c.maxArcDeviationDeg, 0.01);
+        EXPECT_LT(c.maxLineDeviationCm, 0.01);
+        EXPECT_LT(c.maxPositionCm, 0.01);  // keys of received frames still match
+        EXPECT_LT(c.maxRotationDeg, 0.01);  // -q is the same rotation
+
+        // The written scene holds the same keys, rotations on angle curves.
+        const testing::MaScene scene =
+            testing::readMayaAscii(writeMayaAscii(run.take.curves, run.take.fps, "take.ma"));
+        ASSERT_EQ(scene.error, "");
+        EXPECT_EQ(scene.timeUnit, "ntsc");
+        ASSERT_EQ(scene.curves.size(), 162u);
+        EXPECT_EQ(scene.curves[0].name, "zemoriCharacter0_Skeleton_root_tx");
+        EXPECT_EQ(scene.curves[0].keys, run.take.curves[0].keys);
+        EXPECT_EQ(scene.curves[3].type, "animCurveTA");
+    }
 }
 
 // Every fifth frame dropped: the node's statistics and the take report count
 // what the sender dropped, within what each of them saw.
-TEST(StreamRecordWithLoss, FramesLostAndGapsFilledAreWhatTheSenderDropped) {
-    const StreamRun run = streamAndRecord(50, 2.5, 5);
+TEST(StreamRecordWithLoss, FramesLostAreWhatTheSenderDropped) {
+    RunOptions o;
+    o.dropEvery = 5;
+    o.keyEveryFrame = true;
+    const StreamRun run = streamAndRecord(o);
     const auto dropped = [](int n) { return (n + 1) % 5 == 0; };
     ASSERT_GT(run.sent.framesDropped, 0);
-    ASSERT_FALSE(run.received.empty());
-    // The node decodes from its first frame after binding to the last sent.
-    const int first = run.counts.firstFrame;
-    int last = run.sent.lastFrameNumber;
-    int droppedOutside = 0;
-    for (int n = 0; n <= first; ++n) droppedOutside += dropped(n);
-    for (; dropped(last); --last) ++droppedOutside;
-    const long long lost = run.sent.framesDropped - droppedOutside;
-    EXPECT_EQ(run.figures.framesLost, lost);
+    const std::vector<double> times = takeKeyTimes(run.take);
+    ASSERT_FALSE(times.empty());
+    // Every key lies on a frame that was sent: a dropped frame is not made
+    // up (at 50 fps into 30 no gap reaches a whole scene frame to fill).
+    std::vector<int> keyed;
+    for (double time : times) keyed.push_back(wholeSenderFrame(run.take, time));
+    EXPECT_EQ(keyed, sentBetween(keyed.front(), run.sent.lastFrameNumber, 5));
+
+    const int last = run.sent.lastFrameNumber - (dropped(run.sent.lastFrameNumber) ? 1 : 0);
     EXPECT_EQ(run.figures.lastFrameNumber, last);
-    EXPECT_EQ(run.figures.framesDecoded, last - first + 1 - lost);
     EXPECT_EQ(run.figures.framesOutOfOrder, 0);
     EXPECT_EQ(run.figures.datagramsRefused, 0);
     EXPECT_EQ(run.figures.datagramsReceived, run.sent.framesSent + run.sent.definitionsSent);
+    EXPECT_EQ(run.figures.framesJournalled, run.figures.framesDecoded);
     // 40 frames (50, less every fifth) and one definition a second.
     EXPECT_NEAR(run.liveRateHz, 41.0, 6.0);
-    EXPECT_EQ(run.counts.unplaced, 0);
 
-    // The take runs from the first recorded frame to the last: each frame
-    // dropped inside it is a gap of one, filled, and a frame lost.
     long long inTake = 0;
-    for (int n = run.received.front(); n <= run.received.back(); ++n) inTake += dropped(n);
+    for (int n = keyed.front(); n <= keyed.back(); ++n) inTake += dropped(n);
     ASSERT_GT(inTake, 0);
-    EXPECT_EQ(jsonNumber(run.takeJson, "framesRecorded"), (long long)run.received.size());
-    EXPECT_EQ(jsonNumber(run.takeJson, "gapsFilled"), inTake);
-    EXPECT_EQ(jsonNumber(run.takeJson, "longestGapFilled"), 1);
+    EXPECT_EQ(jsonNumber(run.takeJson, "framesRecorded"), (long long)keyed.size());
     EXPECT_EQ(jsonNumber(run.takeJson, "gapsUnfilled"), 0);
     EXPECT_EQ(jsonNumber(run.takeJson, "framesLost"), inTake);
 }
 
 // A sender restarted mid-take sends frame numbers the node has seen: each
-// counts as out of order or repeated, and none as lost.
-TEST(StreamRecord, ARestartedSenderCountsItsFramesAsOutOfOrder) {
-    const StreamRun run = streamAndRecord(50, 2.0, 0, false, 0.0, 1.0);
+// counts as out of order or repeated, none as lost, and the take goes on
+// after the frames before, never folding back onto their keys.
+TEST(StreamRecord, ARestartedSenderCountsItsFramesAsOutOfOrderAndTheTakeGoesOn) {
+    RunOptions o;
+    o.seconds = 2.0;
+    o.restartSeconds = 1.0;
+    o.keyEveryFrame = true;
+    const StreamRun run = streamAndRecord(o);
     ASSERT_GT(run.resent.framesSent, 0);
     ASSERT_LT(run.resent.lastFrameNumber, run.sent.lastFrameNumber);
     EXPECT_EQ(run.figures.framesOutOfOrder, run.resent.framesSent);
     EXPECT_EQ(run.figures.framesLost, 0);
     EXPECT_EQ(run.figures.lastFrameNumber, run.resent.lastFrameNumber);
-    EXPECT_EQ(run.figures.framesDecoded,
-              run.sent.lastFrameNumber - run.counts.firstFrame + 1 + run.resent.framesSent);
     EXPECT_EQ(jsonNumber(run.takeJson, "framesLost"), 0);
+    const std::vector<double> times = takeKeyTimes(run.take);
+    const long long recorded = jsonNumber(run.takeJson, "framesRecorded");
+    EXPECT_EQ((long long)run.take.curves[0].keys.size(), recorded);
+    EXPECT_GT(recorded, run.resent.framesSent);
+    EXPECT_EQ(times.size(), std::size_t(recorded));  // every frame a key of its own
 }
 
 TEST(StreamRecord, StopsAfterTheRequestedDuration) {
-    const StreamRun run = streamAndRecord(30, 2.5, 0, false, 1.0);
+    RunOptions o;
+    o.fps = 30;
+    o.recordSeconds = 1.0;
+    o.keyEveryFrame = true;
+    const StreamRun run = streamAndRecord(o);
     ASSERT_EQ(run.take.curves.size(), 162u);
-    // One second of frames from the first recorded one, while the sender
-    // went on for longer.
-    ASSERT_EQ(run.received.size(), 30u);
-    EXPECT_EQ(run.received.back() - run.received.front(), 29);
-    EXPECT_GT(run.sent.lastFrameNumber, run.received.back());
-    EXPECT_EQ(run.take.curves[0].keys.size(), 30u);
+    // About a second of frames, while the sender went on for longer.
+    const std::vector<double> times = takeKeyTimes(run.take);
+    ASSERT_FALSE(times.empty());
+    EXPECT_GE(run.playback.wallSeconds, 1.0);
+    EXPECT_GT(run.sent.lastFrameNumber, wholeSenderFrame(run.take, times.back()));
 }
 
 TEST(RecorderFailures, PortInUseAndSilenceAreReported) {

@@ -1,5 +1,5 @@
 // A small reader of Maya ASCII scenes for the tests: the header lines, the
-// time unit and the animCurveTL nodes with their keys. It reads statements
+// time unit and the animation curve nodes with their keys. It reads statements
 // as the host writes them (split at ';' outside quotes) and fails loudly on
 // what it does not understand inside a curve.
 #pragma once

@@ -14,6 +14,7 @@ namespace {
 RecordedTake recordPerfectly(const CaptureTake& take, const std::vector<int>& frames) {
     RecordedTake r;
     r.fps = take.fps;
+    r.senderFps = take.fps;
     r.definition = take.definition;
     r.curves.resize(kCaptureJoints * 6);
     auto key = [&](double time, const CapturePose& p) {

@@ -13,6 +13,12 @@ std::string number(double v) {
     return buf;
 }
 
+bool isRotationCurve(const std::string& name) {
+    const std::size_t n = name.size();
+    return n >= 3 && name.compare(n - 3, 2, "_r") == 0 &&
+           (name[n - 1] == 'x' || name[n - 1] == 'y' || name[n - 1] == 'z');
+}
+
 std::string baseName(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -53,7 +59,8 @@ std::string writeMayaAscii(const std::vector<TakeCurve>& curves, int fps,
     out += "fileInfo \"product\" \"Maya 2023\";\n";
     out += "fileInfo \"version\" \"2023\";\n";
     for (const TakeCurve& c : curves) {
-        out += "createNode animCurveTL -n \"" + c.name + "\";\n";
+        const char* type = isRotationCurve(c.name) ? "animCurveTA" : "animCurveTL";
+        out += std::string("createNode ") + type + " -n \"" + c.name + "\";\n";
         out += "\tsetAttr \".tan\" 18;\n";
         out += "\tsetAttr \".wgt\" no;\n";
         if (c.keys.empty()) continue;

@@ -1,5 +1,7 @@
 // Writes animation curves as a Maya ASCII scene: one animCurveTL node per
-// curve, written as the host writes them, importable into Maya 2023.
+// translation curve and one animCurveTA per rotation curve (names ending in
+// _rx, _ry, _rz; values in the file's degrees), written as the host writes
+// them, importable into Maya 2023.
 #pragma once
 
 #include "tools/lib/recordedTake.h"

@@ -1,6 +1,7 @@
 // A recorded take as the recorder reads it back from the scene: 27 joints
 // with their rest translations and six curves each (tx, ty, tz, rx, ry, rz;
-// rotations in degrees, XYZ order), keyed in frames of the take's rate.
+// rotations in degrees, XYZ order), keyed in frames of the scene's rate, and
+// where the capture's clock lies on the scene's.
 #pragma once
 
 #include "tools/lib/bvhFile.h"
@@ -19,7 +20,11 @@ struct TakeCurve {
 };
 
 struct RecordedTake {
-    int fps = 60;
+    int fps = 60;        // the scene's: key times are in its frames
+    int senderFps = 60;  // the capture's
+    // A scene time (frames) and the sender's timestamp (seconds) at it.
+    double captureTime = 0.0;
+    double captureStamp = 0.0;
     std::string skeletonName;
     std::array<Vec3, kCaptureJoints> definition{};  // rest translations, cm
     // 162 curves, joint by joint in joint order, six per joint in the order
@@ -27,6 +32,11 @@ struct RecordedTake {
     std::vector<TakeCurve> curves;
 
     const TakeCurve& curve(int joint, int channel) const { return curves[joint * 6 + channel]; }
+    // The sender's frame number at scene time `time`: whole at a captured
+    // frame, fractional between two.
+    double senderFrameAt(double time) const {
+        return (captureStamp + (time - captureTime) / fps) * senderFps;
+    }
 };
 
 // Value of a curve at `time`: the key's value at a key, linear between keys,

@@ -25,12 +25,19 @@ bool parsePositive(const std::string& s, double& out) {
 
 const char* recorderUsage() {
     return "usage: zemori-record [--module PREFIX] [--port P] [--device-id N] [--duration S]\n"
+           "                     [--scene-fps F] [--key-every-frame] [--pre-roll S]\n"
+           "                     [--stall-ms MS --stall-every S]\n"
            "                     [--ma take.ma] [--bvh take.bvh] [--compare source.bvh]\n"
            "                     [--unit-cm U] [--ui] [--quiet]\n"
            "Loads the installed plug-in into the embedded host, receives a capture stream on\n"
-           "port P (default 12351), records it until the stream ends, S seconds have been\n"
-           "recorded or Ctrl-C, and writes the take (by default take.ma and take.bvh).\n"
-           "With --ui it works the plug-in's shelf and panel as a user would.\n";
+           "port P (default 12351), records it while the scene plays in real time at F frames\n"
+           "a second (24, 25, 30, 48, 50 or 60; default 30) until the stream ends, S seconds\n"
+           "have been played or Ctrl-C, and writes the take (by default take.ma and\n"
+           "take.bvh): a key on every scene frame, or with --key-every-frame on every\n"
+           "captured frame. --pre-roll keeps S seconds from before recording began.\n"
+           "--stall-ms and --stall-every make the scene busy: the main thread stalls MS\n"
+           "milliseconds every S seconds. With --ui it works the plug-in's shelf and panel\n"
+           "as a user would.\n";
 }
 
 std::string pluginPath(const std::string& prefix) {
@@ -69,8 +76,13 @@ RecorderParse parseRecorderOptions(const std::vector<std::string>& args,
             out.ui = true;
             continue;
         }
+        if (a == "--key-every-frame") {
+            out.keyEveryFrame = true;
+            continue;
+        }
         if (a != "--module" && a != "--port" && a != "--device-id" && a != "--duration" &&
-            a != "--ma" && a != "--bvh" && a != "--compare" && a != "--unit-cm") {
+            a != "--ma" && a != "--bvh" && a != "--compare" && a != "--unit-cm" &&
+            a != "--scene-fps" && a != "--pre-roll" && a != "--stall-ms" && a != "--stall-every") {
             error =
                 a.rfind("-", 0) == 0 ? "unknown option " + a : "unexpected argument '" + a + "'";
             return RecorderParse::kError;
@@ -100,6 +112,28 @@ RecorderParse parseRecorderOptions(const std::vector<std::string>& args,
                 error = "--duration takes a positive number of seconds, not '" + v + "'";
                 return RecorderParse::kError;
             }
+        } else if (a == "--scene-fps") {
+            if (!parseLong(v, 1, 1000, n) ||
+                (n != 24 && n != 25 && n != 30 && n != 48 && n != 50 && n != 60)) {
+                error = "--scene-fps takes 24, 25, 30, 48, 50 or 60, not '" + v + "'";
+                return RecorderParse::kError;
+            }
+            out.sceneFps = int(n);
+        } else if (a == "--pre-roll") {
+            if (!parsePositive(v, out.preRollSeconds)) {
+                error = "--pre-roll takes a positive number of seconds, not '" + v + "'";
+                return RecorderParse::kError;
+            }
+        } else if (a == "--stall-ms") {
+            if (!parsePositive(v, out.stallMs)) {
+                error = "--stall-ms takes a positive number of milliseconds, not '" + v + "'";
+                return RecorderParse::kError;
+            }
+        } else if (a == "--stall-every") {
+            if (!parsePositive(v, out.stallEverySeconds)) {
+                error = "--stall-every takes a positive number of seconds, not '" + v + "'";
+                return RecorderParse::kError;
+            }
         } else if (a == "--unit-cm") {
             if (!parsePositive(v, out.unitCm)) {
                 error = "--unit-cm takes a positive number, not '" + v + "'";
@@ -115,6 +149,10 @@ RecorderParse parseRecorderOptions(const std::vector<std::string>& args,
     }
     if (out.ui && deviceIdGiven) {
         error = "--device-id does not go with --ui: the shelf gives the device its id";
+        return RecorderParse::kError;
+    }
+    if ((out.stallMs > 0.0) != (out.stallEverySeconds > 0.0)) {
+        error = "--stall-ms and --stall-every go together";
         return RecorderParse::kError;
     }
     if (out.maPath.empty() && out.bvhPath.empty()) {

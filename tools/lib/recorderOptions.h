@@ -20,6 +20,15 @@ struct RecorderOptions {
     double noDataSeconds = 3.0;     // no datagram at all: give up
     double streamEndSeconds = 1.0;  // silence after frames: the take ends
     int settleFrames = 10;          // frames seen before recording starts
+    // The scene plays in real time at this rate (24, 25, 30, 48, 50 or 60),
+    // as Maya plays it; the take's keys are in its frames.
+    int sceneFps = 30;
+    bool keyEveryFrame = false;  // every captured frame, else every scene frame
+    double preRollSeconds = 0.0;
+    // A busy scene: the main thread stalls this long after each frame that
+    // comes this many seconds after the last stall (0: never).
+    double stallMs = 0.0;
+    double stallEverySeconds = 0.0;
     bool progress = true;
     // Through the module's shelf and panel, as a user would: the shelf
     // button makes the device (and gives it its id), the panel's port field,

@@ -13,6 +13,28 @@ bool isReceived(const std::vector<int>& received, int frame) {
     return received.empty() || std::binary_search(received.begin(), received.end(), frame);
 }
 
+// Within this of a whole frame, a key lies on that frame.
+constexpr double kOnFrame = 1e-6;
+
+// The sender frames a key at sender frame `frame` is made from, and its
+// fraction from the first towards the second.
+struct KeySpan {
+    int first = 0;
+    int second = 0;
+    double fraction = 0.0;
+};
+
+KeySpan spanOf(double frame) {
+    const double whole = std::round(frame);
+    if (std::fabs(frame - whole) < kOnFrame) return {int(whole), int(whole), 0.0};
+    const double below = std::floor(frame);
+    return {int(below), int(below) + 1, frame - below};
+}
+
+bool spanReceived(const std::vector<int>& received, const KeySpan& span) {
+    return isReceived(received, span.first) && isReceived(received, span.second);
+}
+
 }  // namespace
 
 const std::vector<int>& comparedJoints() {
@@ -31,25 +53,38 @@ bool compareTake(const BvhMotion& source, double unitCm, const RecordedTake& tak
         error = "the take has no keys";
         return false;
     }
-    const int sourceFrames = resampledFrameCount(source, take.fps, 0.0);
+    const int sourceFrames = resampledFrameCount(source, take.senderFps, 0.0);
     std::array<Vec3, kCaptureJoints> sourceRest{};
     for (int j = 0; j < kCaptureJoints; ++j) sourceRest[j] = mapping.restTranslation[j] * unitCm;
 
+    const auto sourcePose = [&](int frame) {
+        CapturePose pose = mapPose(
+            mapping, sourcePoseForFrame(source, take.senderFps,
+                                        ((frame % sourceFrames) + sourceFrames) % sourceFrames));
+        for (Vec3& v : pose.translations) v = v * unitCm;
+        return pose;
+    };
     for (std::size_t i = 0; i < times.size(); ++i) {
         const double time = times[i];
-        const int frame = int(std::lround(time));
+        const KeySpan span = spanOf(take.senderFrameAt(time));
         const CapturePose recorded = takePose(take, time);
         const std::vector<Vec3> recordedAt = captureJointPositions(take.definition, recorded);
-        CapturePose expected = mapPose(
-            mapping, sourcePoseForFrame(source, take.fps,
-                                        ((frame % sourceFrames) + sourceFrames) % sourceFrames));
-        for (Vec3& v : expected.translations) v = v * unitCm;
+        CapturePose expected = sourcePose(span.first);
+        if (span.second != span.first) {
+            const CapturePose next = sourcePose(span.second);
+            for (int j = 0; j < kCaptureJoints; ++j) {
+                expected.rotations[j] =
+                    slerp(expected.rotations[j], next.rotations[j], span.fraction);
+                expected.translations[j] =
+                    lerp(expected.translations[j], next.translations[j], span.fraction);
+            }
+        }
         const std::vector<Vec3> expectedAt = captureJointPositions(sourceRest, expected);
         double position = 0.0;
         for (int j : comparedJoints())
             position = std::max(position, length(recordedAt[j] - expectedAt[j]));
 
-        if (isReceived(received, frame)) {
+        if (spanReceived(received, span)) {
             ++out.framesCompared;
             out.maxPositionCm = std::max(out.maxPositionCm, position);
             out.maxRootCm = std::max(out.maxRootCm,
@@ -62,24 +97,29 @@ bool compareTake(const BvhMotion& source, double unitCm, const RecordedTake& tak
         }
         ++out.interpolatedCompared;
         out.maxInterpolatedPositionCm = std::max(out.maxInterpolatedPositionCm, position);
-        // The received keys around this one.
-        std::size_t a = i, b = i;
-        while (a > 0 && !isReceived(received, int(std::lround(times[a])))) --a;
-        while (b + 1 < times.size() && !isReceived(received, int(std::lround(times[b])))) ++b;
-        if (!isReceived(received, int(std::lround(times[a]))) ||
-            !isReceived(received, int(std::lround(times[b]))) || a == i || b == i)
-            continue;
-        const double f = (time - times[a]) / (times[b] - times[a]);
-        const CapturePose pa = takePose(take, times[a]);
-        const CapturePose pb = takePose(take, times[b]);
+        // On the arc (and the line) between the received frames around it,
+        // at its place between them: the frames the recording had.
+        if (received.empty()) continue;
+        const double frame = take.senderFrameAt(time);
+        const auto before =
+            std::upper_bound(received.begin(), received.end(), int(std::floor(frame)));
+        const auto after =
+            std::lower_bound(received.begin(), received.end(), int(std::ceil(frame)));
+        if (before == received.begin() || after == received.end()) continue;
+        const int a = *(before - 1);
+        const int b = *after;
+        const double f = (frame - a) / double(b - a);
+        const CapturePose pa = sourcePose(a);
+        const CapturePose pb = sourcePose(b);
         for (int j = 0; j < kCaptureJoints; ++j) {
             const Quat arc = slerp(pa.rotations[j], pb.rotations[j], f);
             out.maxArcDeviationDeg =
                 std::max(out.maxArcDeviationDeg, angleBetweenDegrees(arc, recorded.rotations[j]));
-            const Vec3 line = lerp(pa.translations[j], pb.translations[j], f);
-            out.maxLineDeviationCm =
-                std::max(out.maxLineDeviationCm, length(line - recorded.translations[j]));
         }
+        // Only the root's translation moves.
+        const Vec3 line = lerp(pa.translations[0], pb.translations[0], f);
+        out.maxLineDeviationCm =
+            std::max(out.maxLineDeviationCm, length(line - recorded.translations[0]));
     }
     return true;
 }

@@ -10,7 +10,9 @@
 #include <maya/MString.h>
 #include <maya/MTime.h>
 
+#include <cmath>
 #include <fstream>
+#include <sstream>
 #include <map>
 #include <thread>
 
@@ -41,16 +43,20 @@ int senderRateOf(double nodeFrameRate) {
     return 0;
 }
 
-MTime::Unit unitOf(int senderRate) {
-    switch (senderRate) {
-        case 30:
-            return MTime::k30FPS;
+MTime::Unit sceneUnitOf(int fps) {
+    switch (fps) {
+        case 24:
+            return MTime::k24FPS;
+        case 25:
+            return MTime::k25FPS;
+        case 48:
+            return MTime::k48FPS;
         case 50:
             return MTime::k50FPS;
-        case 120:
-            return MTime::k120FPS;
-        default:
+        case 60:
             return MTime::k60FPS;
+        default:
+            return MTime::k30FPS;
     }
 }
 
@@ -83,7 +89,11 @@ RecorderStatus HeadlessRecorder::status() const {
     RecorderStatus s;
     s.counts = mLedger.counts();
     s.senderRate = mSenderRate;
-    s.keys = mReceivedFrames.size();
+    // Frames the node journalled since recording began: what the take holds.
+    if (mJournalledBeforeRecording >= 0) {
+        s.keys = std::size_t(mayahost::getInt(mNode, "framesJournalled") -
+                             mJournalledBeforeRecording);
+    }
     s.elapsedSeconds = secondsSince(mStarted);
     return s;
 }
@@ -278,7 +288,7 @@ bool HeadlessRecorder::characterize(const std::atomic<bool>& stop, std::string& 
         error = "the node reports an unknown frame rate";
         return false;
     }
-    MTime::setUIUnit(unitOf(mSenderRate));
+    MTime::setUIUnit(sceneUnitOf(mOptions.sceneFps));
     return true;
 }
 
@@ -293,6 +303,8 @@ StreamFigures HeadlessRecorder::streamFigures() const {
     f.senderTimestamp = mayahost::getDouble(mNode, "senderTimestamp");
     f.jitterMs = mayahost::getDouble(mNode, "arrivalJitter");
     f.arrivalRateHz = mayahost::getDouble(mNode, "arrivalRate");
+    f.framesJournalled = mayahost::getInt(mNode, "framesJournalled");
+    f.framesFellOffJournal = mayahost::getInt(mNode, "framesFellOffJournal");
     f.datagramsReceived = mayahost::getInt(mNode, "datagramsReceived");
     return f;
 }
@@ -319,61 +331,45 @@ void HeadlessRecorder::resolveArrivals() {
     }
 }
 
-bool HeadlessRecorder::takeOnePose(const Arrival& arrival, std::size_t queued, std::string& error) {
-    const std::int64_t pops = mLedger.counts().pops;
-    if (arrival.newFrame) {
-        MAnimControl::playForward();
-        // Two settings, so that the time changes (and the outputs get dirty)
-        // even when the frame number equals the current time.
-        setTime(arrival.frameNumber + 0.5);
-        setTime(arrival.frameNumber);
-        mLastTime = arrival.frameNumber;
-    } else {
-        MAnimControl::stop();
-        setTime(mLastTime + 0.5);
-    }
-    const MStatus status = mayahost::evaluate(mNode, kOutput);
-    if (mLedger.counts().pops != pops + std::int64_t(queued)) {
-        error = "the node did not take the queued poses (compute status " +
-                std::to_string(int(status.statusCode())) + ")";
-        return false;
-    }
-    if (arrival.newFrame) mReceivedFrames.push_back(arrival.frameNumber);
-    return true;
-}
-
 bool HeadlessRecorder::record(const std::atomic<bool>& stop, const StatusCallback& onStatus,
                               std::string& error) {
-    if (!setRecording(true)) {
+    if (!mayahost::setBool(mNode, "keyEveryFrame", mOptions.keyEveryFrame) ||
+        !mayahost::setDouble(mNode, "preRoll", mOptions.preRollSeconds) || !setRecording(true)) {
         error = "cannot switch recording on";
         return false;
     }
-    int firstFrame = -1;
+    // As a user presses play: the scene plays in real time from where it is,
+    // and the plug-in's refreshes and idle work run between its frames.
+    mayahost::RealTimePlayback playback;
+    playback.outputs = {{mNode, kOutput}, {mNode, "outputRotations"}};
+    playback.seconds = mOptions.durationSeconds;
+    std::int64_t journalled = mayahost::getInt(mNode, "framesJournalled");
+    mJournalledBeforeRecording = journalled;
+    Clock::time_point lastFrame = Clock::now();
     Clock::time_point nextStatus{};
-    const long durationFrames =
-        mOptions.durationSeconds > 0.0 ? long(mOptions.durationSeconds * mSenderRate + 0.5) : -1;
-    while (!stop.load()) {
+    Clock::time_point lastStall = Clock::now();
+    playback.stop = [&] {
+        if (stop.load()) return true;
+        // The stream has ended once no frame came for a while.
+        const std::int64_t now = mayahost::getInt(mNode, "framesJournalled");
+        if (now != journalled) {
+            journalled = now;
+            lastFrame = Clock::now();
+        }
+        return mOptions.durationSeconds <= 0.0 &&
+               secondsSince(lastFrame) > mOptions.streamEndSeconds;
+    };
+    playback.afterFrame = [&](const MTime&) {
         if (onStatus && Clock::now() >= nextStatus) {
             onStatus(status());
             nextStatus = Clock::now() + std::chrono::milliseconds(100);
         }
-        resolveArrivals();
-        Arrival arrival;
-        std::size_t queued = 0;
-        if (!mLedger.peekNewest(arrival, queued)) {
-            if (secondsSince(mLedger.lastPushTime()) > mOptions.streamEndSeconds) break;
-            if (mLedger.unresolved() > 0)
-                std::this_thread::yield();  // the push's figures are moments away
-            else
-                mLedger.waitForEntry(std::chrono::milliseconds(20));
-            continue;
+        if (mOptions.stallMs > 0.0 && secondsSince(lastStall) >= mOptions.stallEverySeconds) {
+            std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(mOptions.stallMs));
+            lastStall = Clock::now();
         }
-        if (arrival.newFrame) {
-            if (firstFrame < 0) firstFrame = arrival.frameNumber;
-            if (durationFrames >= 0 && arrival.frameNumber - firstFrame >= durationFrames) break;
-        }
-        if (!takeOnePose(arrival, queued, error)) return false;
-    }
+    };
+    mPlayback = mayahost::playRealTime(playback);
     if (onStatus) onStatus(status());
     return true;
 }
@@ -384,7 +380,7 @@ bool HeadlessRecorder::finish(RecordedTake& take, std::string& error) {
     // Any evaluation now hands the take over (playback stopped, recording
     // off); the plug-in writes the curves at idle time.
     const std::size_t infoBefore = mayahost::infoLines().size();
-    setTime(mLastTime + 0.5);
+    MAnimControl::setCurrentTime(MTime(MAnimControl::currentTime().value() + 1.0, MTime::uiUnit()));
     mayahost::evaluate(mNode, kOutput);
     mayahost::processIdleEvents();
     const std::vector<std::string> info = mayahost::infoLines();
@@ -401,11 +397,35 @@ bool HeadlessRecorder::finish(RecordedTake& take, std::string& error) {
     return readRecordedTake(mNode, mOptions.deviceId, mSenderRate, take, error);
 }
 
-bool readRecordedTake(const MObject& node, int deviceId, int fps, RecordedTake& take,
+bool readRecordedTake(const MObject& node, int deviceId, int senderFps, RecordedTake& take,
                       std::string& error) {
     take = RecordedTake{};
-    take.fps = fps;
+    take.fps = int(std::lround(MTime(1.0, MTime::kSeconds).as(MTime::uiUnit())));
+    take.senderFps = senderFps;
     take.skeletonName = "zemoriCharacter" + std::to_string(deviceId) + "_Skeleton";
+    // The newest take's node: its curves bear the plain names.
+    std::string takes;
+    mayahost::runMel("stringArrayToString(`ls -type ZemoriTake \"" + take.skeletonName +
+                         "_take*\"`, \" \")",
+                     &takes);
+    MObject newest;
+    int newestNumber = 0;
+    std::istringstream names(takes);
+    for (std::string name; names >> name;) {
+        const MObject candidate = mayahost::findNode(name);
+        const int number = mayahost::getInt(candidate, "takeNumber");
+        if (number > newestNumber) {
+            newest = candidate;
+            newestNumber = number;
+        }
+    }
+    if (newest.isNull()) {
+        error = "no take of " + take.skeletonName + " in the scene";
+        return false;
+    }
+    take.captureTime = mayahost::getDouble(newest, "captureTime");
+    take.captureStamp = mayahost::getDouble(newest, "captureStamp");
+
     static const char* const kSuffixes[6] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
     // Every curve of the scene, read once: the scene may hold the takes of
     // many nodes, and the host copies them all for each look-up by name.
@@ -429,8 +449,12 @@ bool readRecordedTake(const MObject& node, int deviceId, int fps, RecordedTake& 
                 error = "the curve " + curve.name + " is missing after the flush";
                 return false;
             }
+            // Angle curves hold radians; the take is in degrees.
+            const bool angle =
+                MFnDependencyNode(mayahost::findNode(curve.name)).typeName() == "animCurveTA";
+            const double scale = angle ? 180.0 / 3.141592653589793 : 1.0;
             for (const mayahost::CurveKey& key : found->second->keys)
-                curve.keys.emplace_back(key.time.as(MTime::uiUnit()), key.value);
+                curve.keys.emplace_back(key.time.as(MTime::uiUnit()), key.value * scale);
             take.curves.push_back(std::move(curve));
         }
     }

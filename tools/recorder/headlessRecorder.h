@@ -1,25 +1,17 @@
 // The headless recorder's session with the embedded host: loads the
 // installed plug-in, creates a device node on the chosen port, waits for a
-// skeleton definition, characterizes, and records the stream in lockstep
-// with its arrivals.
+// skeleton definition, characterizes, and records the stream while the
+// scene plays in real time, as a user records in Maya.
 //
 // The plug-in is driven only as the host application would: the module is
 // loaded, attributes are set and read (the node's statistics included) and
-// commands are run. The host's queue observer says when a pose is pushed.
-//
-// Lockstep: every datagram the node's receiving thread handles pushes one
-// pose. After each push the main thread reads the node's statistics, which
-// tell whether the pose carries a newly decoded frame (and its number) or is
-// a repeat (a skeleton definition, or a frame that was not decoded); see
-// ArrivalLedger. While recording, the main thread takes the poses as they
-// come (an evaluation shows the newest queued pose and passes over the
-// others, so a main thread that falls behind loses those frames from the
-// take, as gaps the flush fills): for a new frame it sets the scene time
-// to the frame number and evaluates the node with playback running, so the
-// key lands on the sender's frame number (and missing frame numbers leave
-// gaps that the flush fills); a repeat is taken with playback stopped, so
-// it appends no sample. Idle processing (which would evaluate the node at
-// times of its own) does not run while recording.
+// commands are run. Until recording, the host's queue observer and the
+// node's statistics tell what arrives (see ArrivalLedger). While recording
+// the scene plays on the wall clock at the chosen scene rate: the host
+// evaluates the node's outputs on each scene frame and runs its refreshes
+// and idle work between frames; a slow frame (or a stall asked for) makes
+// it skip frames, as Maya does. The take is what the plug-in makes of its
+// journal: the stream on the capture's clock, whatever the playback did.
 #pragma once
 
 #include "tools/lib/arrivalLedger.h"
@@ -29,6 +21,7 @@
 
 #include <maya/MObject.h>
 #include <maya/MPxNode.h>
+#include <mayahost/host.h>
 
 #include <atomic>
 #include <chrono>
@@ -40,6 +33,8 @@ namespace ztools {
 
 // The node's statistics attributes: those the ledger needs, and the rest.
 struct StreamFigures : NodeFigures {
+    std::int64_t framesJournalled = 0;
+    std::int64_t framesFellOffJournal = 0;
     std::int64_t framesLost = 0;
     std::int64_t framesOutOfOrder = 0;
     std::int64_t datagramsRefused = 0;
@@ -51,7 +46,7 @@ struct StreamFigures : NodeFigures {
 struct RecorderStatus {
     LedgerCounts counts;
     int senderRate = 0;    // 0 until detected
-    std::size_t keys = 0;  // frames recorded so far
+    std::size_t keys = 0;  // frames the take holds so far
     double elapsedSeconds = 0.0;
 };
 
@@ -75,7 +70,8 @@ public:
     // Binds as the panel's button does, then waits for settleFrames frames
     // and sets the scene's time unit to the sender's detected rate.
     bool characterize(const std::atomic<bool>& stop, std::string& error);
-    // Records until the stream ends, the duration is reached or `stop`.
+    // Plays and records until the stream ends, the duration (wall seconds)
+    // is played or `stop`.
     bool record(const std::atomic<bool>& stop, const StatusCallback& onStatus, std::string& error);
     // Stops playback and recording, lets the flush run, reads its report,
     // goes offline and reads the 162 curves back.
@@ -88,14 +84,12 @@ public:
     int senderRate() const { return mSenderRate; }
     // The node's frameRate attribute once the sender's rate was applied.
     double nodeFrameRate() const { return mNodeFrameRate; }
-    // Frame numbers keyed from received frames, in order.
-    const std::vector<int>& receivedFrames() const { return mReceivedFrames; }
+    // What the real-time playback showed and skipped.
+    const mayahost::PlaybackSummary& playback() const { return mPlayback; }
     LedgerCounts counts() const { return mLedger.counts(); }
     RecorderStatus status() const;
 
 private:
-    // Evaluates once: the node shows the newest of the `queued` poses.
-    bool takeOnePose(const Arrival& arrival, std::size_t queued, std::string& error);
     std::string panelStatus() const;
     // A control of the node's panel: prefix and device id.
     std::string control(const char* prefix) const;
@@ -118,17 +112,20 @@ private:
     TakeFigures mTakeFigures;
     int mSenderRate = 0;
     double mNodeFrameRate = 0.0;
-    std::vector<int> mReceivedFrames;
+    mayahost::PlaybackSummary mPlayback;
+    std::int64_t mJournalledBeforeRecording = -1;
     double mLastTime = 0.0;
     double mNudge = 0.25;  // off mLastTime, alternating, to dirty the figures
     std::chrono::steady_clock::time_point mStarted;
 };
 
-// The take of the node with `deviceId` as the scene holds it after a flush:
-// the 162 curves of its skeleton (key times in the UI unit) and the rest
-// translations from the node's outputTranslations. False when a curve or an
-// output element is missing.
-bool readRecordedTake(const MObject& node, int deviceId, int fps, RecordedTake& take,
+// The newest take of the node with `deviceId` as the scene holds it after a
+// flush: the 162 curves of its skeleton (key times in the UI unit, angles in
+// degrees), where the capture's clock lies on the scene's (from its take
+// node) for a sender at `senderFps`, and the rest translations from the
+// node's outputTranslations. False when the take node, a curve or an output
+// element is missing.
+bool readRecordedTake(const MObject& node, int deviceId, int senderFps, RecordedTake& take,
                       std::string& error);
 
 // The whole tool: returns the exit status (0 done, 1 failure, 2 bad usage).

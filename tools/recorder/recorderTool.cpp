@@ -98,46 +98,45 @@ int runRecorder(const std::vector<std::string>& args, const std::string& default
     if (!writeTakeJson(jsonPath, report, error)) return fail(err, error);
 
     const StreamFigures figures = recorder.streamFigures();
-    const LedgerCounts counts = recorder.counts();
+    const mayahost::PlaybackSummary& playback = recorder.playback();
     const std::size_t keys = take.curves.empty() ? 0 : take.curves[0].keys.size();
-    const std::size_t received = recorder.receivedFrames().size();
     out << "datagrams received: " << figures.datagramsReceived << "\n"
         << "frames decoded: " << figures.framesDecoded << "\n"
         << "frames lost in the stream: " << figures.framesLost << "\n"
         << "frames out of order or repeated: " << figures.framesOutOfOrder << "\n"
         << "datagrams refused: " << figures.datagramsRefused << "\n"
         << "last frame number: " << figures.lastFrameNumber << "\n"
-        << "frames missing between recorded frames: " << counts.missing << "\n"
-        << "detected rate: " << take.fps << " fps\n"
-        << "frames recorded: " << received << "\n"
-        << "keys per curve: " << keys << " (162 curves, " << keys * 162 << " keys)\n"
-        << "interpolated keys per curve: " << (keys >= received ? keys - received : 0) << "\n";
+        << "frames journalled: " << figures.framesJournalled
+        << ", fell off the journal before the take read them: " << figures.framesFellOffJournal
+        << "\n"
+        << "detected rate: " << take.senderFps << " fps\n"
+        << "scene: " << take.fps << " fps in real time, " << playback.framesShown
+        << " frames shown, " << playback.framesSkipped << " skipped\n"
+        << "keys per curve: " << keys << " (162 curves, " << keys * 162 << " keys, "
+        << (options.keyEveryFrame ? "every captured frame" : "every scene frame") << ")\n";
     out << "take report: " << report.framesRecorded << " frames recorded, " << report.gapsFilled
         << " gaps filled (longest " << report.longestGapFilled << " frames), "
         << report.gapsUnfilled << " gaps left unfilled, " << report.framesLost
         << " frames lost in the stream during the take\n";
-    if (counts.unplaced > 0)
-        out << "frames taken as repeats (arrived too close together to place): " << counts.unplaced
-            << "\n";
     out << "wrote " << jsonPath << "\n";
     if (!options.maPath.empty()) out << "wrote " << options.maPath << "\n";
     if (!options.bvhPath.empty()) out << "wrote " << options.bvhPath << "\n";
 
     if (!options.comparePath.empty()) {
         TakeComparison c;
-        if (!compareTake(source, options.unitCm, take, recorder.receivedFrames(), c, error))
+        // Every key against the source: where the stream lost frames, the
+        // keys across the gap show how far the filling is from the source.
+        if (!compareTake(source, options.unitCm, take, {}, c, error))
             return fail(err, error);
         char text[600];
         std::snprintf(text, sizeof text,
-                      "compared with %s: %d received frames, %d interpolated keys\n"
+                      "compared with %s: %d keys\n"
                       "largest root position difference: %.6f cm\n"
                       "largest joint rotation difference: %.6f degrees\n"
                       "largest joint position difference (hips, knees, ankles, head, wrists): "
-                      "%.6f cm\n"
-                      "interpolated keys off the great arc: %.6f degrees, off the line: %.6f cm\n",
-                      options.comparePath.c_str(), c.framesCompared, c.interpolatedCompared,
-                      c.maxRootCm, c.maxRotationDeg, c.maxPositionCm, c.maxArcDeviationDeg,
-                      c.maxLineDeviationCm);
+                      "%.6f cm\n",
+                      options.comparePath.c_str(), c.framesCompared, c.maxRootCm, c.maxRotationDeg,
+                      c.maxPositionCm);
         out << text;
     }
     return 0;
