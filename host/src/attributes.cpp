@@ -23,6 +23,7 @@ void AttributeData::initialize(Slot& slot) const {
     slot.f = static_cast<float>(defaultValue);
     slot.d = defaultValue;
     for (float& c : slot.f3) c = static_cast<float>(defaultValue);
+    for (double& c : slot.d3) c = defaultValue;
 }
 
 std::shared_ptr<AttributeData> attributeData(const MObject& attribute) {

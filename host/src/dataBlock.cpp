@@ -88,7 +88,11 @@ const AttributeData* onNode(NodeData* node, const MObject& attribute) {
 
 void store(const AttributeData* attribute, Slot& slot, double value) {
     if (attribute != nullptr && attribute->childIndex >= 0) {
-        slot.f3[attribute->childIndex] = static_cast<float>(value);
+        if (attribute->numericType == MFnNumericData::kDouble) {
+            slot.d3[attribute->childIndex] = value;
+        } else {
+            slot.f3[attribute->childIndex] = static_cast<float>(value);
+        }
         return;
     }
     slot.b = value != 0.0;
@@ -208,7 +212,12 @@ float& MDataHandle::asFloat() const {
     return mSlot->f;
 }
 double& MDataHandle::asDouble() const {
-    return mSlot != nullptr ? mSlot->d : scratch().d;
+    if (mSlot == nullptr) return scratch().d;
+    if (mAttribute != nullptr && mAttribute->childIndex >= 0 &&
+        mAttribute->numericType == MFnNumericData::kDouble) {
+        return mSlot->d3[mAttribute->childIndex];
+    }
+    return mSlot->d;
 }
 float3& MDataHandle::asFloat3() const {
     return mSlot != nullptr ? mSlot->f3 : scratch().f3;

@@ -276,6 +276,8 @@ MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes) {
             destroyNode(node);
         }
     }
+    // A conversion node goes with the connection it served.
+    dropOrphanConversions();
     if (devices.empty()) return MStatus::kSuccess;
     // Ask every thread to stop before waiting for any of them.
     for (const auto& node : devices) requestDeviceStop(*node);

@@ -28,12 +28,26 @@ void registerBuiltInTypes(Host& h) {
         MFn::kAnimCurveTimeToTime,        MFn::kAnimCurveTimeToUnitless,
         MFn::kAnimCurveUnitlessToAngular, MFn::kAnimCurveUnitlessToDistance,
         MFn::kAnimCurveUnitlessToTime,    MFn::kAnimCurveUnitlessToUnitless};
+    // What the output of a time-driven curve measures: TA, TL, TT, TU.
+    static const UnitKind kOutputUnit[] = {UnitKind::kAngular, UnitKind::kLinear, UnitKind::kTime,
+                                           UnitKind::kUnitless};
     for (int k = 0; k < 8; ++k) {
         auto curve = std::make_shared<NodeType>();
         curve->name = curveTypeName(k);
         curve->builtIn = true;
         curve->curveType = k;
         curve->fnType = kCurveFn[k];
+        if (k < 4) {
+            auto output = std::make_shared<AttributeData>();
+            output->name = "output";
+            output->shortName = "o";
+            output->numericType = MFnNumericData::kDouble;
+            output->unit = kOutputUnit[k];
+            output->writable = false;
+            output->storable = false;
+            output->added = true;
+            curve->attributes.push_back(output);
+        }
         h.types[curve->name] = curve;
     }
 }
@@ -124,6 +138,8 @@ void reset() {
     h.failingRegistrations.clear();
     h.failingCurveCreations = 0;
     h.uiUnit.store(MTime::kFilm);
+    h.uiLinear = LinearUnit::kCentimeters;
+    h.uiAngle = AngleUnit::kDegrees;
     h.currentTime = 0.0;
     h.playing.store(false);
     h.graceMilliseconds.store(2000);

@@ -21,6 +21,7 @@
 #include <maya/MTime.h>
 #include <maya/MTimeArray.h>
 #include <maya/MTypes.h>
+#include <mayahost/host.h>
 
 #include <atomic>
 #include <chrono>
@@ -49,21 +50,27 @@ struct ObjectData : std::enable_shared_from_this<ObjectData> {
 };
 
 // One value of the data block. Every numeric type uses the field of its own
-// kind; triples use f3.
+// kind; float triples use f3, double triples d3.
 struct Slot {
     bool b = false;
     int i = 0;
     float f = 0.0f;
     double d = 0.0;
     float f3[3] = {0.0f, 0.0f, 0.0f};
+    double d3[3] = {0.0, 0.0, 0.0};
 };
+
+// What a numeric value measures. Values are held in the kind's internal
+// unit (centimetres, radians) and shown in the UI unit.
+enum class UnitKind { kUnitless, kLinear, kAngular, kTime };
 
 struct AttributeData : ObjectData {
     AttributeData() : ObjectData(Kind::kAttribute) {}
     std::string name;
     std::string shortName;
     MFnNumericData::Type numericType = MFnNumericData::kInvalid;
-    bool generic = false;  // accepts any data; holds a double here
+    UnitKind unit = UnitKind::kUnitless;  // children share their parent's
+    bool generic = false;                 // accepts any data; holds a double here
     double defaultValue = 0.0;
     bool readable = true;
     bool writable = true;
@@ -243,6 +250,8 @@ struct Host {
     std::vector<std::string> scriptPath;
     std::vector<std::string> resourcePath;
     double currentTime = 0.0;  // in uiUnit
+    LinearUnit uiLinear = LinearUnit::kCentimeters;
+    AngleUnit uiAngle = AngleUnit::kDegrees;
     std::set<std::string> failingRegistrations;
     int failingCurveCreations = 0;
 };
@@ -345,6 +354,21 @@ void evaluateRefreshOutputs(NodeData& node);
 // Time (time.cpp).
 void pushTimeToInputs();
 const char* curveTypeName(int curveType);
+// The output of a time-driven curve at the current time; false for any
+// other attribute.
+bool curveOutput(const NodeData& node, const AttributeData& attribute, double* value);
+
+// Units (units.cpp).
+// Internal units in one UI unit of the kind (1 for unitless and time).
+double internalPerUiUnit(UnitKind kind);
+double toUi(UnitKind kind, double internal);
+double toInternal(UnitKind kind, double ui);
+// What a conversion node from one kind to the other multiplies by, under
+// the current UI units; 1 when none is needed.
+double conversionFactor(UnitKind from, UnitKind to);
+// Deletes the conversion nodes that connections made and that have lost
+// their input or their output (mel/scene.cpp).
+void dropOrphanConversions();
 
 // Queues a task for idle processing and wakes a thread waiting for one (any thread).
 void queueIdleTask(IdleTask task);

@@ -58,7 +58,10 @@ Slot* slotOf(NodeData& node, const AttributeData& attribute, int index, bool cre
 }
 
 double readPrimary(const AttributeData& attribute, const Slot& slot) {
-    if (attribute.childIndex >= 0) return slot.f3[attribute.childIndex];
+    if (attribute.childIndex >= 0) {
+        return attribute.numericType == MFnNumericData::kDouble ? slot.d3[attribute.childIndex]
+                                                                : slot.f3[attribute.childIndex];
+    }
     switch (attribute.numericType) {
         case MFnNumericData::kBoolean:
             return slot.b ? 1.0 : 0.0;
@@ -76,7 +79,11 @@ double readPrimary(const AttributeData& attribute, const Slot& slot) {
 
 void writePrimary(const AttributeData& attribute, Slot& slot, double value) {
     if (attribute.childIndex >= 0) {
-        slot.f3[attribute.childIndex] = static_cast<float>(value);
+        if (attribute.numericType == MFnNumericData::kDouble) {
+            slot.d3[attribute.childIndex] = value;
+        } else {
+            slot.f3[attribute.childIndex] = static_cast<float>(value);
+        }
         return;
     }
     switch (attribute.numericType) {
@@ -104,6 +111,10 @@ MStatus read(const MPlug& plug, double& value) {
     mayahost::detail::notePlugAccess("MPlug read", t.node->name, t.attribute->name.c_str());
     if (t.attribute->root()->array && Access::plugIndex(plug) < 0)
         return MStatus::kInvalidParameter;
+    if (t.node->type->curveType >= 0 &&
+        mayahost::detail::curveOutput(*t.node, *t.attribute, &value)) {
+        return MStatus::kSuccess;
+    }
     mayahost::detail::evaluatePlug(plug);
     std::lock_guard<std::mutex> lock(t.node->mutex);
     Slot* slot = slotOf(*t.node, *t.attribute, Access::plugIndex(plug), false);

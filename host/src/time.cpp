@@ -229,6 +229,39 @@ const char* curveTypeName(int curveType) {
     return curveType >= 0 && curveType < 8 ? kCurveTypeNames[curveType] : nullptr;
 }
 
+bool curveOutput(const NodeData& node, const AttributeData& attribute, double* value) {
+    const int type = node.type->curveType;
+    if (type < MFnAnimCurve::kAnimCurveTA || type > MFnAnimCurve::kAnimCurveTU ||
+        attribute.name != "output") {
+        return false;
+    }
+    const std::vector<CurveKeyData>& keys = node.keys;
+    if (keys.empty()) {
+        *value = 0.0;
+        return true;
+    }
+    // The current time in the unit of the key times.
+    Rate rate{};
+    rateOf(node.keyUnit, rate);
+    const double sameMoment = kSameMoment * rate.num / rate.den;
+    const double at = convert(host().currentTime, MTime::uiUnit(), node.keyUnit);
+    const auto next = std::partition_point(
+        keys.begin(), keys.end(), [&](const CurveKeyData& k) { return at - k.time >= sameMoment; });
+    if (next != keys.end() && std::fabs(next->time - at) < sameMoment) {
+        *value = next->value;
+    } else if (next == keys.begin()) {
+        *value = next->value;  // held before the first key
+    } else if (next == keys.end()) {
+        *value = keys.back().value;  // and after the last
+    } else {
+        // Linear between keys, where Maya's default tangents make a spline.
+        const CurveKeyData& previous = *(next - 1);
+        const double w = (at - previous.time) / (next->time - previous.time);
+        *value = previous.value + w * (next->value - previous.value);
+    }
+    return true;
+}
+
 }  // namespace detail
 }  // namespace mayahost
 

@@ -88,6 +88,30 @@ unsigned int elementCount(const MObject& node, const std::string& attribute);
 // Calls to compute on the node so far.
 int computeCount(const MObject& node);
 
+// --- Units ---
+
+// The UI units, as MEL's currentUnit sets them: setAttr, getAttr and joint
+// take and give lengths and angles in them, and they fix the factor of the
+// unitConversion node a connection between different unit kinds gets.
+// Values stay in centimetres and radians (plug reads, worldPosition). The
+// UI time unit is MTime::setUIUnit's. reset() restores centimetres and
+// degrees.
+enum class LinearUnit {
+    kMillimeters,
+    kCentimeters,
+    kMeters,
+    kKilometers,
+    kInches,
+    kFeet,
+    kYards,
+    kMiles
+};
+enum class AngleUnit { kDegrees, kRadians };
+void setUiLinearUnit(LinearUnit unit);
+void setUiAngleUnit(AngleUnit unit);
+LinearUnit uiLinearUnit();
+AngleUnit uiAngleUnit();
+
 // --- Idle processing ---
 
 // Runs, in the order queued, the commands of executeCommandOnIdle and the

@@ -44,8 +44,8 @@ bool typeInt(const std::string& name, int value);
 // Runs MEL as the Script Editor does; false with an error line on failure.
 bool runMel(const std::string& text, std::string* result = nullptr);
 
-// World-space position of a transform or joint, after pulling connected
-// inputs; false when there is no such node.
+// World-space position of a transform or joint, in centimetres whatever the
+// UI unit, after pulling connected inputs; false when there is no such node.
 bool worldPosition(const std::string& node, double position[3]);
 
 }  // namespace mayahost

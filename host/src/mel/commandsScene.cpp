@@ -52,15 +52,17 @@ bool matches(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
+// Values in UI units, as getAttr gives them.
 Value valueOf(const PlugRef& plug, const std::vector<double>& values) {
+    const detail::UnitKind unit = unitOf(plug);
     if (values.size() == 3) {
         Value array = Value::emptyArray(Type::kFloatArray);
-        for (double v : values) array.items.push_back(Value::ofFloat(v));
+        for (double v : values) array.items.push_back(Value::ofFloat(detail::toUi(unit, v)));
         return array;
     }
     const auto type = plug.attribute->numericType;
     if (type == MFnNumericData::kFloat || type == MFnNumericData::kDouble) {
-        return Value::ofFloat(values[0]);
+        return Value::ofFloat(detail::toUi(unit, values[0]));
     }
     return Value::ofInt(static_cast<int>(values[0]));
 }
@@ -131,7 +133,7 @@ Value setAttrCommand(const Invocation& call) {
         double number = ok ? v.asFloat() : 0.0;
         if (!ok && v.type == Type::kString) number = boolOf(v, &ok) ? 1.0 : 0.0;
         if (!ok) throw MelError("setAttr: '" + v.asString() + "' is not a number.");
-        values.push_back(number);
+        values.push_back(detail::toInternal(unitOf(plug), number));
     }
     const std::size_t wanted = plug.attribute->isTriple() ? 3 : 1;
     if (values.size() != wanted) {
@@ -152,12 +154,58 @@ Value connectAttrCommand(const Invocation& call) {
     return Value::ofString("Connected " + source.text() + " to " + destination.text() + ".");
 }
 
+Value disconnectAttrCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags;
+    Flags flags(call, kFlags, false);
+    flags.needObjects(2);
+    const PlugRef source = resolvePlug(flags.objects[0].asString());
+    const PlugRef destination = resolvePlug(flags.objects[1].asString());
+    if (!disconnect(source, destination)) {
+        throw MelError("There is no connection from '" + source.text() + "' to '" +
+                       destination.text() + "' to disconnect.");
+    }
+    return Value::ofString("Disconnected " + source.text() + " from " + destination.text() + ".");
+}
+
+Value isConnectedCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"ignoreUnitConversion", "iuc", {}, "C"}};
+    Flags flags(call, kFlags, false);
+    flags.needObjects(2);
+    const PlugRef source = resolvePlug(flags.objects[0].asString());
+    const PlugRef destination = resolvePlug(flags.objects[1].asString());
+    return Value::ofInt(connected(source, destination, flags.has("ignoreUnitConversion")) ? 1 : 0);
+}
+
+Value deleteCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags;
+    Flags flags(call, kFlags, false);
+    std::vector<std::shared_ptr<NodeData>> doomed;
+    for (const Value& object : flags.objects) doomed.push_back(existingNode(call.name, object));
+    if (flags.objects.empty()) {
+        for (const auto& weak : selection()) {
+            auto node = weak.lock();
+            if (node && node->alive.load()) doomed.push_back(node);
+        }
+    }
+    if (doomed.empty()) throw MelError("delete: no objects given or selected.");
+    // A transform or joint goes with everything below it.
+    for (const auto& candidate : detail::host().nodes) {
+        for (auto p = parentOf(*candidate); p; p = parentOf(*p)) {
+            if (std::find(doomed.begin(), doomed.end(), p) != doomed.end()) {
+                doomed.push_back(candidate);
+                break;
+            }
+        }
+    }
+    if (!detail::deleteNodes(doomed)) throw MelError("delete: the nodes could not be deleted.");
+    return Value();
+}
+
 Value listConnectionsCommand(const Invocation& call) {
-    static const std::vector<Flag> kFlags = {{"source", "s", {A::kBool}, "C"},
-                                             {"destination", "d", {A::kBool}, "C"},
-                                             {"plugs", "p", {A::kBool}, "C"},
-                                             {"connections", "c", {A::kBool}, "C"},
-                                             {"type", "t", {A::kString}, "C"}};
+    static const std::vector<Flag> kFlags = {
+        {"source", "s", {A::kBool}, "C"}, {"destination", "d", {A::kBool}, "C"},
+        {"plugs", "p", {A::kBool}, "C"},  {"connections", "c", {A::kBool}, "C"},
+        {"type", "t", {A::kString}, "C"}, {"skipConversionNodes", "scn", {A::kBool}, "C"}};
     Flags flags(call, kFlags, false);
     flags.needObjects(1);
     const std::string object = flags.objects[0].asString();
@@ -175,6 +223,7 @@ Value listConnectionsCommand(const Invocation& call) {
     const bool destinations = flag("destination", true);
     const bool plugs = flag("plugs", false);
     const bool pairs = flag("connections", false);
+    const bool skipConversions = flag("skipConversionNodes", false);
     std::vector<std::string> out;
     auto mine = [&](const PlugRef& p) {
         if (node) return p.node == node;
@@ -188,9 +237,13 @@ Value listConnectionsCommand(const Invocation& call) {
             const PlugRef& own = side == 0 ? d : s;
             const PlugRef& other = side == 0 ? s : d;
             if (!(side == 0 ? sources : destinations) || !mine(own)) continue;
-            if (flags.has("type") && other.node->type->name != flags.text("type")) continue;
-            if (pairs) out.push_back(own.text());
-            out.push_back(plugs ? other.text() : other.node->name);
+            const std::vector<PlugRef> beyond =
+                skipConversions ? lookThrough(other, side == 0) : std::vector<PlugRef>{other};
+            for (const PlugRef& far : beyond) {
+                if (flags.has("type") && far.node->type->name != flags.text("type")) continue;
+                if (pairs) out.push_back(own.text());
+                out.push_back(plugs ? far.text() : far.node->name);
+            }
         }
     }
     return Value::ofStrings(out);
@@ -248,7 +301,9 @@ Value jointCommand(const Invocation& call) {
         if (name != "position") throw MelError("joint: querying -" + name + " is not supported.");
         const auto p = worldPosition(joint);
         Value array = Value::emptyArray(Type::kFloatArray);
-        for (double v : p) array.items.push_back(Value::ofFloat(v));
+        for (double v : p) {
+            array.items.push_back(Value::ofFloat(detail::toUi(detail::UnitKind::kLinear, v)));
+        }
         return array;
     }
     if (flags.edit) {
@@ -269,13 +324,16 @@ Value jointCommand(const Invocation& call) {
         if (parent) setParent(*joint, parent);
         select(joint);
     }
-    auto triple = [&](const char* flag) {
+    // A flag's three values in internal units.
+    auto triple = [&](const char* flag, detail::UnitKind unit) {
         const auto& a = flags.args(flag);
-        return std::vector<double>{a[0].asFloat(), a[1].asFloat(), a[2].asFloat()};
+        return std::vector<double>{detail::toInternal(unit, a[0].asFloat()),
+                                   detail::toInternal(unit, a[1].asFloat()),
+                                   detail::toInternal(unit, a[2].asFloat())};
     };
     const auto& type = *joint->type;
     if (flags.has("position")) {
-        std::vector<double> p = triple("position");
+        std::vector<double> p = triple("position", detail::UnitKind::kLinear);
         if (!flags.has("relative") && parent) {
             const auto local = toLocal(parent, {p[0], p[1], p[2]});
             p.assign(local.begin(), local.end());
@@ -283,7 +341,8 @@ Value jointCommand(const Invocation& call) {
         writePlug({joint, type.find("translate"), -1}, p);
     }
     if (flags.has("orientation"))
-        writePlug({joint, type.find("jointOrient"), -1}, triple("orientation"));
+        writePlug({joint, type.find("jointOrient"), -1},
+                  triple("orientation", detail::UnitKind::kAngular));
     if (flags.has("rotationOrder")) {
         writePlug({joint, type.find("rotateOrder"), -1},
                   {static_cast<double>(rotationOrder(flags.text("rotationOrder")))});
@@ -352,6 +411,9 @@ void addSceneCommands(Interpreter& mel) {
         return valueOf(plug, readPlug(plug));
     });
     mel.addCommand("connectAttr", connectAttrCommand);
+    mel.addCommand("disconnectAttr", disconnectAttrCommand);
+    mel.addCommand("isConnected", isConnectedCommand);
+    mel.addCommand("delete", deleteCommand);
     mel.addCommand("listConnections", listConnectionsCommand);
     mel.addCommand("ls", lsCommand);
     mel.addCommand("joint", jointCommand);

@@ -54,6 +54,7 @@ Value runPluginCommand(detail::CommandEntry& entry, const Invocation& call) {
 Interpreter::Interpreter() {
     addScriptCommands(*this);
     addSceneCommands(*this);
+    addUnitCommands(*this);
     addUiCommands(*this);
     addResourceCommands(*this);
     resetWidgets(*this);

@@ -95,6 +95,7 @@ Interpreter& interpreter();
 // Built-in commands by theme.
 void addScriptCommands(Interpreter& mel);
 void addSceneCommands(Interpreter& mel);
+void addUnitCommands(Interpreter& mel);
 void addUiCommands(Interpreter& mel);
 void addResourceCommands(Interpreter& mel);
 

@@ -4,6 +4,7 @@
 
 #include <maya/MPlug.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace mayahost {
@@ -18,6 +19,8 @@ namespace {
 
 struct SceneState {
     std::vector<Connection> connections;
+    // Conversion nodes that connections made: they go with their connection.
+    std::vector<std::weak_ptr<NodeData>> conversions;
     std::vector<std::pair<std::weak_ptr<NodeData>, std::weak_ptr<NodeData>>> parents;
     std::vector<std::weak_ptr<NodeData>> selection;
 };
@@ -38,12 +41,17 @@ std::shared_ptr<AttributeData> numeric(const std::string& name, const std::strin
     return attribute;
 }
 
-std::shared_ptr<AttributeData> triple(const std::string& name, const std::string& shortName) {
-    auto attribute = numeric(name, shortName, MFnNumericData::k3Float);
+// A double triple, as the transform attributes are, so that values converted
+// to internal units and back read as they were set.
+std::shared_ptr<AttributeData> triple(const std::string& name, const std::string& shortName,
+                                      detail::UnitKind unit) {
+    auto attribute = numeric(name, shortName, MFnNumericData::k3Double);
+    attribute->unit = unit;
     int k = 0;
     for (const char* axis : {"X", "Y", "Z"}) {
         auto child =
-            numeric(name + axis, shortName + static_cast<char>('x' + k), MFnNumericData::kFloat);
+            numeric(name + axis, shortName + static_cast<char>('x' + k), MFnNumericData::kDouble);
+        child->unit = unit;
         child->parent = attribute;
         child->childIndex = k++;
         attribute->children.push_back(child);
@@ -57,10 +65,10 @@ std::shared_ptr<NodeType> dagType(const std::string& name, MFn::Type fn, bool jo
     type->builtIn = true;
     type->fnType = fn;
     type->kind = MPxNode::kTransformNode;
-    type->attributes.push_back(triple("translate", "t"));
-    type->attributes.push_back(triple("rotate", "r"));
+    type->attributes.push_back(triple("translate", "t", detail::UnitKind::kLinear));
+    type->attributes.push_back(triple("rotate", "r", detail::UnitKind::kAngular));
     type->attributes.push_back(numeric("rotateOrder", "ro", MFnNumericData::kInt));
-    if (joint) type->attributes.push_back(triple("jointOrient", "jo"));
+    if (joint) type->attributes.push_back(triple("jointOrient", "jo", detail::UnitKind::kAngular));
     return type;
 }
 
@@ -73,6 +81,57 @@ MObject objectOf(const AttributeData* attribute) {
 
 bool isTimeOutput(const PlugRef& plug) {
     return plug.node->type->name == "time" && plug.attribute->name == "outTime";
+}
+
+bool isConversionPlug(const PlugRef& plug) {
+    return isConversionNode(*plug.node) && plug.attribute->generic;
+}
+
+PlugRef conversionPlug(const std::shared_ptr<NodeData>& node, const char* attribute) {
+    return {node, node->type->find(attribute), -1};
+}
+
+bool live(const Connection& c) {
+    auto s = c.sourceNode.lock();
+    auto d = c.destinationNode.lock();
+    return s && d && s->alive.load() && d->alive.load();
+}
+
+// The connection into exactly this plug, if any. Reads ask this for every
+// attribute of every joint: it walks the connections without copying them.
+bool incomingExact(const PlugRef& destination, Connection* found) {
+    for (const Connection& c : state().connections) {
+        if (c.destinationAttribute == destination.attribute &&
+            c.destinationIndex == destination.index && live(c) &&
+            c.destinationNode.lock() == destination.node) {
+            if (found != nullptr) *found = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<PlugRef> outgoing(const PlugRef& source) {
+    std::vector<PlugRef> out;
+    for (const Connection& c : state().connections) {
+        if (live(c) && c.source() == source) out.push_back(c.destination());
+    }
+    return out;
+}
+
+void eraseConnection(const PlugRef& source, const PlugRef& destination) {
+    auto& all = state().connections;
+    for (auto it = all.begin(); it != all.end(); ++it) {
+        if (it->source() == source && it->destination() == destination) {
+            all.erase(it);
+            break;
+        }
+    }
+    if (isTimeOutput(source)) {
+        auto& inputs = destination.node->timeInputs;
+        inputs.erase(std::remove(inputs.begin(), inputs.end(), destination.attribute),
+                     inputs.end());
+    }
 }
 
 // The stored values, without computing.
@@ -89,8 +148,14 @@ std::vector<double> stored(const PlugRef& plug) {
     } else if (const detail::Slot* own = plug.node->slot(root)) {
         slot = own;
     }
+    if (plug.attribute->numericType == MFnNumericData::k3Double)
+        return {slot->d3[0], slot->d3[1], slot->d3[2]};
     if (plug.attribute->isTriple()) return {slot->f3[0], slot->f3[1], slot->f3[2]};
-    if (plug.attribute->childIndex >= 0) return {slot->f3[plug.attribute->childIndex]};
+    if (plug.attribute->childIndex >= 0) {
+        const int k = plug.attribute->childIndex;
+        if (plug.attribute->numericType == MFnNumericData::kDouble) return {slot->d3[k]};
+        return {slot->f3[k]};
+    }
     switch (plug.attribute->numericType) {
         case MFnNumericData::kBoolean:
             return {slot->b ? 1.0 : 0.0};
@@ -122,11 +187,10 @@ void identity(double m[16]) {
 }
 
 // Rotation about one axis (0 x, 1 y, 2 z), column-vector convention.
-void axisRotation(int axis, double degrees, double m[16]) {
+void axisRotation(int axis, double radians, double m[16]) {
     identity(m);
-    const double a = degrees * 3.14159265358979323846 / 180.0;
-    const double c = std::cos(a);
-    const double s = std::sin(a);
+    const double c = std::cos(radians);
+    const double s = std::sin(radians);
     const int i = (axis + 1) % 3;
     const int j = (axis + 2) % 3;
     m[i * 4 + i] = c;
@@ -136,14 +200,14 @@ void axisRotation(int axis, double degrees, double m[16]) {
 }
 
 // Euler rotation applied in `order` (xyz: x first), as Maya's rotateOrder.
-void eulerRotation(const std::vector<double>& degrees, int order, double m[16]) {
+void eulerRotation(const std::vector<double>& radians, int order, double m[16]) {
     static const int kOrders[6][3] = {{0, 1, 2}, {1, 2, 0}, {2, 0, 1},
                                       {0, 2, 1}, {1, 0, 2}, {2, 1, 0}};
     const int* axes = kOrders[order >= 0 && order < 6 ? order : 0];
     identity(m);
     for (int k = 0; k < 3; ++k) {
         double r[16];
-        axisRotation(axes[k], degrees[axes[k]], r);
+        axisRotation(axes[k], radians[axes[k]], r);
         multiply(r, m, m);
     }
 }
@@ -274,8 +338,25 @@ bool incoming(const PlugRef& destination, Connection* found) {
     return false;
 }
 
+bool isConversionNode(const NodeData& node) {
+    return node.type->name == "unitConversion";
+}
+
+detail::UnitKind unitOf(const PlugRef& plug) {
+    if (!isConversionPlug(plug)) return plug.attribute->unit;
+    // A conversion node's input measures what its source does, its output
+    // what its destination does.
+    if (plug.attribute->name == "input") {
+        Connection c;
+        return incomingExact(plug, &c) ? unitOf(c.source()) : detail::UnitKind::kUnitless;
+    }
+    for (const PlugRef& destination : outgoing(plug)) return unitOf(destination);
+    return detail::UnitKind::kUnitless;
+}
+
 void connect(const PlugRef& source, const PlugRef& destination, bool force) {
-    if (source.attribute->isTriple() != destination.attribute->isTriple()) {
+    if (!source.attribute->generic && !destination.attribute->generic &&
+        source.attribute->isTriple() != destination.attribute->isTriple()) {
         throw MelError("The attributes '" + source.text() + "' and '" + destination.text() +
                        "' are not compatible.");
     }
@@ -289,37 +370,121 @@ void connect(const PlugRef& source, const PlugRef& destination, bool force) {
                            "' already has an incoming connection from '" +
                            existing.source().text() + "'.");
         }
-        auto& all = state().connections;
-        for (auto it = all.begin(); it != all.end(); ++it) {
-            if (it->destination() == existing.destination()) {
-                all.erase(it);
-                break;
-            }
+        eraseConnection(existing.source(), existing.destination());
+    }
+    const double factor = detail::conversionFactor(unitOf(source), unitOf(destination));
+    if (factor != 1.0) {
+        // The factor is fixed now: later changes of the UI units leave it.
+        MStatus status;
+        auto conversion = detail::createNodeOfType("unitConversion", &status);
+        if (!conversion) throw MelError("connectAttr: could not create a unitConversion node.");
+        writePlug(conversionPlug(conversion, "conversionFactor"), {factor});
+        state().conversions.push_back(conversion);
+        const PlugRef input = conversionPlug(conversion, "input");
+        const PlugRef output = conversionPlug(conversion, "output");
+        state().connections.push_back(
+            {source.node, source.attribute, source.index, conversion, input.attribute, -1});
+        state().connections.push_back({conversion, output.attribute, -1, destination.node,
+                                       destination.attribute, destination.index});
+    } else {
+        state().connections.push_back({source.node, source.attribute, source.index,
+                                       destination.node, destination.attribute, destination.index});
+        if (isTimeOutput(source)) {
+            // The host pushes the current time into time inputs on every change.
+            destination.node->timeInputs.push_back(destination.attribute);
+            writePlug(destination, readPlug(source));
         }
     }
-    state().connections.push_back({source.node, source.attribute, source.index, destination.node,
-                                   destination.attribute, destination.index});
-    if (isTimeOutput(source)) {
-        // The host pushes the current time into time inputs on every change.
-        destination.node->timeInputs.push_back(destination.attribute);
-        writePlug(destination, readPlug(source));
-    }
+    detail::dropOrphanConversions();
     // Other destinations pull their source when read, as Maya evaluates
     // lazily: connecting computes nothing.
 }
 
+bool disconnect(const PlugRef& source, const PlugRef& destination) {
+    if (connected(source, destination, false)) {
+        eraseConnection(source, destination);
+    } else if (connected(source, destination, true)) {
+        Connection c;
+        incomingExact(destination, &c);
+        const PlugRef output = c.source();
+        eraseConnection(output, destination);
+        eraseConnection(source, conversionPlug(output.node, "input"));
+    } else {
+        return false;
+    }
+    detail::dropOrphanConversions();
+    return true;
+}
+
+bool connected(const PlugRef& source, const PlugRef& destination, bool throughConversion) {
+    Connection c;
+    if (!incomingExact(destination, &c)) return false;
+    const PlugRef from = c.source();
+    if (from == source) return true;
+    if (!throughConversion || !isConversionPlug(from)) return false;
+    Connection in;
+    return incomingExact(conversionPlug(from.node, "input"), &in) && in.source() == source;
+}
+
+std::vector<PlugRef> lookThrough(const PlugRef& plug, bool upstream) {
+    if (!isConversionPlug(plug)) return {plug};
+    if (upstream) {
+        Connection c;
+        if (!incomingExact(conversionPlug(plug.node, "input"), &c)) return {};
+        return lookThrough(c.source(), true);
+    }
+    std::vector<PlugRef> out;
+    for (const PlugRef& destination : outgoing(conversionPlug(plug.node, "output"))) {
+        for (const PlugRef& beyond : lookThrough(destination, false)) out.push_back(beyond);
+    }
+    return out;
+}
+
+namespace {
+
+// A conversion node's output: what its input receives times its factor.
+std::vector<double> readConversion(const PlugRef& plug) {
+    const PlugRef input = conversionPlug(plug.node, "input");
+    std::vector<double> values;
+    Connection c;
+    if (incomingExact(input, &c)) {
+        values = readPlug(c.source());
+    } else {
+        values = stored(input);
+    }
+    if (plug.attribute->name == "output") {
+        const double factor = stored(conversionPlug(plug.node, "conversionFactor"))[0];
+        for (double& v : values) v *= factor;
+    }
+    return values;
+}
+
+}  // namespace
+
 std::vector<double> readPlug(const PlugRef& plug) {
     if (isTimeOutput(plug)) return {detail::host().currentTime};
+    double curveValue = 0.0;
+    if (plug.node->type->curveType >= 0 &&
+        detail::curveOutput(*plug.node, *plug.attribute, &curveValue)) {
+        return {curveValue};
+    }
+    if (isConversionPlug(plug)) return readConversion(plug);
     Connection c;
-    if (incoming(plug, &c)) {
+    const bool child = plug.attribute->childIndex >= 0;
+    const PlugRef parent = child ? PlugRef{plug.node, plug.attribute->root(), plug.index} : plug;
+    if (incomingExact(plug, &c) || (child && incomingExact(parent, &c))) {
         std::vector<double> values = readPlug(c.source());
         // Reading one child of a connected triple.
-        if (values.size() == 3 && !plug.attribute->isTriple() && plug.attribute->childIndex >= 0 &&
-            c.destinationAttribute->isTriple()) {
-            values = {values[plug.attribute->childIndex]};
-        }
+        if (values.size() == 3 && child) values = {values[plug.attribute->childIndex]};
         writePlug(plug, values);
         return values;
+    }
+    if (plug.attribute->isTriple()) {
+        // Children connected one by one.
+        for (const auto& each : plug.attribute->children) {
+            const PlugRef childPlug{plug.node, each.get(), plug.index};
+            if (incomingExact(childPlug, nullptr)) readPlug(childPlug);
+        }
     }
     bool dirty;
     {
@@ -404,6 +569,7 @@ std::vector<std::weak_ptr<NodeData>>& selection() {
 
 void clearScene() {
     state().connections.clear();
+    state().conversions.clear();
     state().parents.clear();
     state().selection.clear();
 }
@@ -415,9 +581,58 @@ void registerDagTypes(detail::Host& host) {
     time->name = "time";
     time->builtIn = true;
     time->fnType = MFn::kDependencyNode;
-    time->attributes.push_back(numeric("outTime", "o", MFnNumericData::kDouble));
+    auto outTime = numeric("outTime", "o", MFnNumericData::kDouble);
+    outTime->unit = detail::UnitKind::kTime;
+    time->attributes.push_back(outTime);
     host.types["time"] = time;
+    // What connectAttr puts between plugs of different unit kinds. Input
+    // and output take one value or a triple, as what they connect.
+    auto conversion = std::make_shared<NodeType>();
+    conversion->name = "unitConversion";
+    conversion->builtIn = true;
+    conversion->fnType = MFn::kDependencyNode;
+    auto input = numeric("input", "i", MFnNumericData::kDouble);
+    input->generic = true;
+    input->keyable = false;
+    auto output = numeric("output", "o", MFnNumericData::kDouble);
+    output->generic = true;
+    output->keyable = false;
+    output->writable = false;
+    auto factor = numeric("conversionFactor", "cf", MFnNumericData::kDouble);
+    factor->defaultValue = 1.0;
+    factor->keyable = false;
+    conversion->attributes = {input, output, factor};
+    host.types["unitConversion"] = conversion;
 }
 
 }  // namespace mel
+
+namespace detail {
+
+void dropOrphanConversions() {
+    auto& made = mel::state().conversions;
+    if (made.empty()) return;
+    const std::vector<mel::Connection> live = mel::connections();
+    std::vector<std::weak_ptr<NodeData>> kept;
+    std::vector<std::shared_ptr<NodeData>> orphans;
+    for (const auto& weak : made) {
+        auto node = weak.lock();
+        if (!node || !node->alive.load()) continue;
+        bool fed = false;
+        bool feeds = false;
+        for (const mel::Connection& c : live) {
+            fed = fed || c.destinationNode.lock() == node;
+            feeds = feeds || c.sourceNode.lock() == node;
+        }
+        if (fed && feeds) {
+            kept.push_back(node);
+        } else {
+            orphans.push_back(node);
+        }
+    }
+    made = kept;
+    if (!orphans.empty()) deleteNodes(orphans);
+}
+
+}  // namespace detail
 }  // namespace mayahost

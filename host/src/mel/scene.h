@@ -41,11 +41,26 @@ struct Connection {
 
 // Connections whose nodes both still exist.
 std::vector<Connection> connections();
+// A connection between plugs of different unit kinds goes through a new
+// unitConversion node when the current UI units need a factor other than 1.
 void connect(const PlugRef& source, const PlugRef& destination, bool force);
+// Breaks the connection, also one through a conversion node (which goes);
+// false when the plugs are not connected.
+bool disconnect(const PlugRef& source, const PlugRef& destination);
+// Whether the source drives exactly this destination, directly or, when
+// `throughConversion`, through a conversion node.
+bool connected(const PlugRef& source, const PlugRef& destination, bool throughConversion);
+bool isConversionNode(const detail::NodeData& node);
+// The plug itself, or for a conversion node's plug the plugs beyond it,
+// upstream or downstream.
+std::vector<PlugRef> lookThrough(const PlugRef& plug, bool upstream);
+// A conversion node's input and output measure what they connect.
+detail::UnitKind unitOf(const PlugRef& plug);
 // The connection into this plug (or into its parent triple), if any.
 bool incoming(const PlugRef& destination, Connection* found);
 
-// Values, after pulling connected inputs: one number, or three for a triple.
+// Values in internal units, after pulling connected inputs: one number, or
+// three for a triple.
 std::vector<double> readPlug(const PlugRef& plug);
 void writePlug(const PlugRef& plug, const std::vector<double>& values);
 
@@ -54,6 +69,7 @@ void setParent(detail::NodeData& child, const std::shared_ptr<detail::NodeData>&
 std::shared_ptr<detail::NodeData> parentOf(const detail::NodeData& child);
 bool isDag(const detail::NodeData& node);
 
+// In centimetres, whatever the UI unit.
 std::array<double, 3> worldPosition(const std::shared_ptr<detail::NodeData>& node);
 // A world position in the local space of the node (its parent's space plus
 // its own transform): where a child at that position sits.
@@ -65,7 +81,7 @@ std::vector<std::weak_ptr<detail::NodeData>>& selection();
 
 // Forgets connections, parents and the selection.
 void clearScene();
-// The transform, joint and time node types.
+// The transform, joint, time and unitConversion node types.
 void registerDagTypes(detail::Host& host);
 
 }  // namespace mel
