@@ -5,18 +5,16 @@
 // Recording is on and playback runs, so every node records its take; at the
 // end the takes are flushed and each is compared with its source.
 //
-// Checked per node: every datagram sent was received and pushed, no frame
-// number was skipped, the queue is empty at the end, the node runs at
-// frameRate 150, and the take holds exactly the poses the node showed,
-// each equal to the source frame it came from. The process CPU time of the
-// N-node run is set against the same run with one node alone.
+// Checked per node: every datagram sent was received, every frame decoded
+// went into the journal and none fell off it, no frame number was skipped,
+// the queue is empty at the end, the node runs at frameRate 150, and the
+// take (a key for every captured frame) holds every frame from the first
+// recorded to the last sent, each equal to the source frame it came from.
+// The process CPU time of the N-node run is set against the same run with
+// one node alone.
 //
-// Key times: each node's time input counts the idle passes in which it was
-// evaluated, so every evaluation while recording leaves its own key (a
-// second evaluation in the same pass replaces it, as the flush keeps the
-// last sample of a time). The host's queue observer tells which sender
-// frame each popped pose carries; a key's time is mapped to the frame the
-// node showed last at that time before the take is compared.
+// Each node's time input counts the idle passes in which it was evaluated;
+// the take's keys lie where the capture's clock puts them.
 //
 // Usage: performers_bench [--nodes N] [--seconds S] [--skip-alone]
 // Exits with 1 when anything was lost or a take does not match.
@@ -103,7 +101,6 @@ struct Performer {
     bool recording = false;
     double time = 0.0;
     std::int64_t popsAtTime = 0;
-    std::vector<std::pair<double, std::int32_t>> shownAt;  // key time, frame shown last
 
     ztools::SendStats sent;
     std::atomic<bool> senderDone{false};
@@ -112,6 +109,7 @@ struct Performer {
 
 struct NodeResult {
     std::int64_t sent = 0, received = 0, pushes = 0, decoded = 0, framesLost = 0;
+    std::int64_t journalled = 0, fellOff = 0;
     std::int64_t passedOver = 0, evaluated = 0, keys = 0;
     bool queueEmpty = false;
     double frameRate = 0.0;
@@ -119,12 +117,11 @@ struct NodeResult {
     double maxPositionCm = 0.0;
     std::string problem;
 
-    // Datagrams that never became a pose: dropped by the system, or by the
-    // node for want of a free pose buffer.
-    std::int64_t lost() const { return sent - pushes; }
+    // Datagrams the system dropped before the node received them.
+    std::int64_t lost() const { return sent - received; }
     bool ok() const {
-        return lost() == 0 && framesLost == 0 && queueEmpty && takeMatches &&
-               frameRate == kNodeFrameRate;
+        return lost() == 0 && framesLost == 0 && journalled == decoded && fellOff == 0 &&
+               queueEmpty && takeMatches && frameRate == kNodeFrameRate;
     }
 };
 
@@ -183,18 +180,11 @@ void watchQueues(std::vector<std::unique_ptr<Performer>>& all) {
         if (frame.jointsInFrame > 0) p->framePushed.store(true);
         p->pushes.fetch_add(1);
     };
-    // In compute, on the main thread; the last pop of an evaluation is the
-    // pose it shows.
     observer.popped = [&all](MPxThreadedDeviceNode& node) {
         Performer* p = performerOf(all, node);
         if (p == nullptr) return;
-        const std::int32_t frame = p->queued.pop();
+        p->queued.pop();
         p->pops.fetch_add(1);
-        if (!p->recording) return;
-        if (!p->shownAt.empty() && p->shownAt.back().first == p->time)
-            p->shownAt.back().second = frame;
-        else
-            p->shownAt.emplace_back(p->time, frame);
     };
     mayahost::setThreadDataObserver(observer);
 }
@@ -207,6 +197,7 @@ void afterIdlePass(Performer& p) {
             bool(MGlobal::executeCommand(MString(("ZemoriDidCharacterize " + p.name).c_str())));
     }
     if (p.characterized && !p.recording && p.framePushed.load()) {
+        mayahost::setBool(p.object, "keyEveryFrame", true);
         p.recording = bool(mayahost::setBool(p.object, "recording", true));
     }
     const std::int64_t pops = p.pops.load();
@@ -220,44 +211,28 @@ void afterIdlePass(Performer& p) {
 bool allReceived(const std::vector<std::unique_ptr<Performer>>& all) {
     for (const auto& p : all) {
         const std::int64_t sent = p->sent.framesSent + p->sent.definitionsSent;
-        if (p->pushes.load() < sent || p->pops.load() < p->pushes.load()) return false;
+        // Every frame journalled; a pose without a free buffer is never pushed.
+        if (p->node->journal().written() < std::uint64_t(p->sent.framesSent) ||
+            p->pops.load() < p->pushes.load())
+            return false;
+        (void)sent;
     }
     return true;
 }
 
-// Moves each key from its time to the frame shown then. A repeated pose (a
-// skeleton definition repeats the newest frame's) must hold that frame's
-// values and is left out. `frames` takes the frames keyed, in order.
-bool keyedByFrame(const Performer& p, ztools::RecordedTake& take, std::vector<int>& frames,
-                  std::string& error) {
-    for (ztools::TakeCurve& curve : take.curves) {
-        if (curve.keys.size() != p.shownAt.size()) {
-            error = curve.name + " has " + std::to_string(curve.keys.size()) + " keys for " +
-                    std::to_string(p.shownAt.size()) + " times evaluated";
+// The sender frames the take's keys lie on; false when a key lies between
+// two.
+bool keyedFrames(const ztools::RecordedTake& take, std::vector<int>& frames, std::string& error) {
+    frames.clear();
+    for (double time : ztools::takeKeyTimes(take)) {
+        const double frame = take.senderFrameAt(time);
+        if (std::fabs(frame - std::round(frame)) > 1e-6) {
+            error = "a key between captured frames at " + std::to_string(time);
             return false;
         }
-        std::vector<std::pair<double, double>> byFrame;
-        for (std::size_t k = 0; k < curve.keys.size(); ++k) {
-            const double frame = p.shownAt[k].second;
-            const double value = curve.keys[k].second;
-            if (std::lround(curve.keys[k].first) != std::lround(p.shownAt[k].first)) {
-                error = curve.name + ": a key at a time never evaluated";
-                return false;
-            }
-            if (!byFrame.empty() && frame <= byFrame.back().first) {
-                if (frame == byFrame.back().first && value == byFrame.back().second) continue;
-                error = curve.name + ": frame " + std::to_string(int(frame)) +
-                        " shown again with other values, or after a later one";
-                return false;
-            }
-            byFrame.emplace_back(frame, value);
-        }
-        curve.keys = std::move(byFrame);
+        frames.push_back(int(std::lround(frame)));
     }
-    frames.clear();
-    for (const auto& shown : p.shownAt)
-        if (frames.empty() || shown.second != frames.back()) frames.push_back(shown.second);
-    return true;
+    return !frames.empty();
 }
 
 NodeResult resultOf(Performer& p) {
@@ -269,6 +244,8 @@ NodeResult resultOf(Performer& p) {
     r.received = mayahost::getInt(p.object, "datagramsReceived");
     r.decoded = mayahost::getInt(p.object, "framesDecoded");
     r.framesLost = mayahost::getInt(p.object, "framesLost");
+    r.journalled = mayahost::getInt(p.object, "framesJournalled");
+    r.fellOff = mayahost::getInt(p.object, "framesFellOffJournal");
     r.passedOver = mayahost::getInt(p.object, "posesPassedOver");
     r.evaluated = p.pops.load() - r.passedOver;
     r.queueEmpty = p.node->threadDataCount() == 0 && p.pops.load() == r.pushes;
@@ -277,16 +254,18 @@ NodeResult resultOf(Performer& p) {
     ztools::RecordedTake take;
     std::vector<int> frames;
     if (!ztools::readRecordedTake(p.object, p.index, kSenderRate, take, r.problem) ||
-        !keyedByFrame(p, take, frames, r.problem))
+        !keyedFrames(take, frames, r.problem))
         return r;
     r.keys = std::int64_t(frames.size());
     ztools::TakeComparison c;
-    if (!ztools::compareTake(source(), ztools::kCmuUnitCm, take, frames, c, r.problem)) return r;
+    if (!ztools::compareTake(source(), ztools::kCmuUnitCm, take, {}, c, r.problem)) return r;
     r.maxPositionCm = c.maxPositionCm;
-    // The outputs end on the newest pose: the last frame sent is keyed.
-    r.takeMatches = frames.back() == p.sent.lastFrameNumber && c.framesCompared == int(r.keys) &&
-                    c.interpolatedCompared == 0 && c.maxPositionCm < kMatchTolerance &&
-                    c.maxRootCm < kMatchTolerance && c.maxRotationDeg < kMatchTolerance;
+    const bool everyFrame = frames.back() - frames.front() + 1 == int(frames.size());
+    // Every frame from the first recorded to the last sent, once.
+    r.takeMatches = everyFrame && frames.back() == p.sent.lastFrameNumber &&
+                    c.framesCompared == int(r.keys) && c.interpolatedCompared == 0 &&
+                    c.maxPositionCm < kMatchTolerance && c.maxRootCm < kMatchTolerance &&
+                    c.maxRotationDeg < kMatchTolerance;
     if (!r.takeMatches)
         r.problem = "last frame keyed " + std::to_string(frames.back()) + " of " +
                     std::to_string(p.sent.lastFrameNumber) + " sent; differs from its source by " +

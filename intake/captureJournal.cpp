@@ -5,6 +5,25 @@
 #include <cmath>
 #include <cstring>
 
+namespace {
+
+// The ring is far larger than the caches, so a slot is cold when its frame
+// comes: fetching it for writing after each frame takes that wait off the
+// next one, which comes a whole frame interval later.
+void prefetchForWriting(const void* begin, std::size_t bytes) {
+#if defined(__GNUC__) || defined(__clang__)
+    const char* const first = static_cast<const char*>(begin);
+    for (std::size_t offset = 0; offset < bytes; offset += 64) {
+        __builtin_prefetch(first + offset, 1, 0);
+    }
+#else
+    (void)begin;
+    (void)bytes;
+#endif
+}
+
+}  // namespace
+
 std::size_t CaptureJournal::framesFor(double seconds) {
     if (!(seconds >= kMinSeconds)) {
         seconds = kMinSeconds;
@@ -20,8 +39,9 @@ void CaptureJournal::reserve(std::size_t frames) {
         return;
     }
     // Value-initialised: every slot starts empty.
-    mSlots.reset(frames == 0 ? nullptr : new Slot[frames]());
+    mSlots.reset(frames == 0 ? nullptr : new Slot<kFrameWords>[frames]());
     mCapacity = frames;
+    mNextSlot = frames == 0 ? 0 : mWritten.load(std::memory_order_relaxed) % frames;
 }
 
 std::uint64_t CaptureJournal::oldest() const {
@@ -29,55 +49,28 @@ std::uint64_t CaptureJournal::oldest() const {
     return written > mCapacity ? written - mCapacity : 0;
 }
 
-void CaptureJournal::append(const JointRecord* records, std::int32_t frameNumber, double timestamp,
-                            std::int64_t arrivalNs) {
-    if (mCapacity == 0) {
-        return;
-    }
-    JournalFrame frame;
-    for (int joint = 0; joint < kJointCount; ++joint) {
-        const JointRecord& record = records[joint];
-        // Only the root moves; the other joints keep the definition's offsets.
-        const Vector3d& t = joint == 0 ? record.currentTranslation : record.definitionTranslation;
-        const Quaternion4d& q = record.currentRotation;
-        JournalJoint& out = frame.joints[joint];
-        out.translate[0] = toOutputFloat(t.x);
-        out.translate[1] = toOutputFloat(t.y);
-        out.translate[2] = toOutputFloat(t.z);
-        out.rotation[0] = toOutputFloat(q.x);
-        out.rotation[1] = toOutputFloat(q.y);
-        out.rotation[2] = toOutputFloat(q.z);
-        out.rotation[3] = toOutputFloat(q.w);
-    }
-    frame.frameNumber = frameNumber;
-    frame.timestamp = timestamp;
-    frame.arrivalNs = arrivalNs;
-    std::uint64_t words[kWords];
-    std::memcpy(words, &frame, sizeof frame);
-
-    const std::uint64_t sequence = mWritten.load(std::memory_order_relaxed);
-    Slot& slot = mSlots[sequence % mCapacity];
-    slot.sequence.store(2 * sequence + 1, std::memory_order_relaxed);
+template <std::size_t Words, typename T>
+void CaptureJournal::store(Slot<Words>& slot, std::uint64_t number, const T& item) {
+    static_assert(sizeof(T) == Words * sizeof(std::uint64_t));
+    std::uint64_t words[Words];
+    std::memcpy(words, &item, sizeof item);
+    slot.sequence.store(2 * number + 1, std::memory_order_relaxed);
     // A reader that sees any new word also sees the slot marked as changing.
     std::atomic_thread_fence(std::memory_order_release);
-    for (std::size_t k = 0; k < kWords; ++k) {
+    for (std::size_t k = 0; k < Words; ++k) {
         slot.words[k].store(words[k], std::memory_order_relaxed);
     }
-    slot.sequence.store(2 * sequence + 2, std::memory_order_release);
-    mWritten.store(sequence + 1, std::memory_order_release);
+    slot.sequence.store(2 * number + 2, std::memory_order_release);
 }
 
-bool CaptureJournal::read(std::uint64_t sequence, JournalFrame& frame) const {
-    if (mCapacity == 0 || sequence >= mWritten.load(std::memory_order_acquire)) {
-        return false;
-    }
-    const Slot& slot = mSlots[sequence % mCapacity];
-    const std::uint64_t whole = 2 * sequence + 2;
+template <std::size_t Words, typename T>
+bool CaptureJournal::load(const Slot<Words>& slot, std::uint64_t number, T& item) {
+    const std::uint64_t whole = 2 * number + 2;
     if (slot.sequence.load(std::memory_order_acquire) != whole) {
         return false;
     }
-    std::uint64_t words[kWords];
-    for (std::size_t k = 0; k < kWords; ++k) {
+    std::uint64_t words[Words];
+    for (std::size_t k = 0; k < Words; ++k) {
         words[k] = slot.words[k].load(std::memory_order_relaxed);
     }
     // The words are read before the second look at the sequence.
@@ -85,6 +78,76 @@ bool CaptureJournal::read(std::uint64_t sequence, JournalFrame& frame) const {
     if (slot.sequence.load(std::memory_order_relaxed) != whole) {
         return false;
     }
-    std::memcpy(&frame, words, sizeof frame);
+    std::memcpy(&item, words, sizeof item);
+    return true;
+}
+
+void CaptureJournal::noteDefinition(const JointRecord* records) {
+    StoredDefinition definition{};
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        const Vector3d& t = records[joint].definitionTranslation;
+        definition.offsets[joint][0] = toOutputFloat(t.x);
+        definition.offsets[joint][1] = toOutputFloat(t.y);
+        definition.offsets[joint][2] = toOutputFloat(t.z);
+    }
+    definition.number = ++mDefinitionNumber;
+    store(mDefinitions[definition.number % kDefinitions], definition.number, definition);
+}
+
+void CaptureJournal::append(const JointRecord* records, std::int32_t frameNumber, double timestamp,
+                            std::int64_t arrivalNs) {
+    if (mCapacity == 0) {
+        return;
+    }
+    if (mDefinitionNumber == 0) {
+        noteDefinition(records);
+    }
+    StoredFrame frame;
+    // Scaled to centimetres, a translation may leave the float range.
+    const Vector3d& t = records[0].currentTranslation;
+    frame.rootTranslate[0] = toOutputFloat(t.x);
+    frame.rootTranslate[1] = toOutputFloat(t.y);
+    frame.rootTranslate[2] = toOutputFloat(t.z);
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        // The library's floats, widened by the store: they narrow back exactly.
+        const Quaternion4d& q = records[joint].currentRotation;
+        frame.rotations[joint][0] = static_cast<float>(q.x);
+        frame.rotations[joint][1] = static_cast<float>(q.y);
+        frame.rotations[joint][2] = static_cast<float>(q.z);
+        frame.rotations[joint][3] = static_cast<float>(q.w);
+    }
+    frame.frameNumber = frameNumber;
+    frame.definition = mDefinitionNumber;
+    frame.timestamp = timestamp;
+    frame.arrivalNs = arrivalNs;
+
+    const std::uint64_t sequence = mWritten.load(std::memory_order_relaxed);
+    store(mSlots[mNextSlot], sequence, frame);
+    mWritten.store(sequence + 1, std::memory_order_release);
+    mNextSlot = mNextSlot + 1 == mCapacity ? 0 : mNextSlot + 1;
+    prefetchForWriting(&mSlots[mNextSlot], sizeof(Slot<kFrameWords>));
+}
+
+bool CaptureJournal::read(std::uint64_t sequence, JournalFrame& frame) const {
+    if (mCapacity == 0 || sequence >= mWritten.load(std::memory_order_acquire)) {
+        return false;
+    }
+    StoredFrame stored;
+    if (!load(mSlots[sequence % mCapacity], sequence, stored)) {
+        return false;
+    }
+    StoredDefinition definition;
+    if (!load(mDefinitions[stored.definition % kDefinitions], stored.definition, definition)) {
+        return false;
+    }
+    for (int joint = 0; joint < kJointCount; ++joint) {
+        JournalJoint& out = frame.joints[joint];
+        const float* translate = joint == 0 ? stored.rootTranslate : definition.offsets[joint];
+        std::memcpy(out.translate, translate, sizeof out.translate);
+        std::memcpy(out.rotation, stored.rotations[joint], sizeof out.rotation);
+    }
+    frame.frameNumber = stored.frameNumber;
+    frame.timestamp = stored.timestamp;
+    frame.arrivalNs = stored.arrivalNs;
     return true;
 }

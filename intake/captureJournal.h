@@ -5,7 +5,10 @@
 // A frame keeps what a take needs of each joint, as the node outputs it
 // (the root's translation from the frame, the others' from the skeleton
 // definition, and the rotation quaternion), in single precision, plus the
-// sender's frame number and timestamp and the arrival time: 776 bytes.
+// sender's frame number and timestamp and the arrival time. The ring holds
+// the root's translation and the 27 rotations of each frame (480 bytes a
+// slot) and the definitions' offsets once each, in a small ring of their
+// own: a frame read back has them all again.
 //
 // Threads: one writer (the receiving thread) appends with no lock and no
 // allocation; one reader at a time (the main thread) copies frames out. Each
@@ -31,6 +34,10 @@ struct JournalFrame {
     double timestamp;        // the sender's, in seconds
     std::int64_t arrivalNs;  // monotonic clock of the receiving thread
 };
+static_assert(sizeof(JournalJoint) == 28);
+static_assert(offsetof(JournalFrame, frameNumber) == 756);
+static_assert(offsetof(JournalFrame, timestamp) == 760);
+static_assert(offsetof(JournalFrame, arrivalNs) == 768);
 static_assert(sizeof(JournalFrame) == 776);
 
 class CaptureJournal {
@@ -60,29 +67,63 @@ public:
     void reserve(std::size_t frames);
     std::size_t capacity() const { return mCapacity; }
 
-    // Receiving thread. The pose as the node outputs it; no lock, no allocation.
+    // Receiving thread. The pose as the node outputs it; no lock, no
+    // allocation. The offsets are those of the last definition noted (the
+    // records' own, noted now, before the first).
     void append(const JointRecord* records, std::int32_t frameNumber, double timestamp,
                 std::int64_t arrivalNs);
+    // Receiving thread: the records hold a new skeleton definition; frames
+    // appended from now on carry its offsets.
+    void noteDefinition(const JointRecord* records);
 
     // Any thread: frames appended so far (the next frame's sequence number).
     std::uint64_t written() const { return mWritten.load(std::memory_order_acquire); }
     // The oldest sequence number the ring may still hold.
     std::uint64_t oldest() const;
     // Copies frame `sequence`; false when it is not written yet or has been
-    // overwritten (or dropped by a resize).
+    // overwritten (or dropped by a resize), or when so many definitions came
+    // after it that its own is gone.
     bool read(std::uint64_t sequence, JournalFrame& frame) const;
 
 private:
-    static constexpr std::size_t kWords = sizeof(JournalFrame) / sizeof(std::uint64_t);
-    static_assert(sizeof(JournalFrame) % sizeof(std::uint64_t) == 0);
-
-    struct Slot {
-        // 2n + 1 while frame n is written, 2n + 2 once it is whole; 0 empty.
-        std::atomic<std::uint64_t> sequence{0};
-        std::atomic<std::uint64_t> words[kWords];
+    // What a slot holds of a frame.
+    struct StoredFrame {
+        float rootTranslate[3];
+        float rotations[kJointCount][4];
+        std::int32_t frameNumber;
+        std::uint32_t definition;  // the number of its definition, from 1
+        double timestamp;
+        std::int64_t arrivalNs;
     };
+    struct StoredDefinition {
+        float offsets[kJointCount][3];
+        std::uint32_t number;
+    };
+    static constexpr std::size_t kFrameWords = sizeof(StoredFrame) / sizeof(std::uint64_t);
+    static constexpr std::size_t kDefinitionWords =
+        sizeof(StoredDefinition) / sizeof(std::uint64_t);
+    static_assert(sizeof(StoredFrame) % sizeof(std::uint64_t) == 0);
+    static_assert(sizeof(StoredDefinition) % sizeof(std::uint64_t) == 0);
+    // Definitions kept: a take that outlives this many new definitions
+    // loses the frames of the oldest.
+    static constexpr std::size_t kDefinitions = 8;
 
-    std::unique_ptr<Slot[]> mSlots;
+    // A sequence lock over relaxed atomic words: `sequence` is 2n + 1 while
+    // item n is written, 2n + 2 once it is whole, 0 while empty.
+    template <std::size_t Words>
+    struct Slot {
+        std::atomic<std::uint64_t> sequence{0};
+        std::atomic<std::uint64_t> words[Words];
+    };
+    template <std::size_t Words, typename T>
+    static void store(Slot<Words>& slot, std::uint64_t number, const T& item);
+    template <std::size_t Words, typename T>
+    static bool load(const Slot<Words>& slot, std::uint64_t number, T& item);
+
+    std::unique_ptr<Slot<kFrameWords>[]> mSlots;
     std::size_t mCapacity = 0;
     std::atomic<std::uint64_t> mWritten{0};
+    std::size_t mNextSlot = 0;  // the writer's: where frame mWritten goes
+    Slot<kDefinitionWords> mDefinitions[kDefinitions];
+    std::uint32_t mDefinitionNumber = 0;  // the writer's: the last noted, 0 none
 };

@@ -176,6 +176,7 @@ const JointRecord* ZemoriDeviceNode::handlePacket(const char* bytes, std::int32_
         mStatistics.countRefused();
     } else if (mAwaitingSkeletonDefinition) {
         if (mStore.decodeSkeletonDefinition(bytes, length)) {
+            mJournal.noteDefinition(mStore.poseRecords());
             setCharacterized(false);
             postEnableBindButton(*this, true);
             postDisplayMessage(*this, lookupMessage(msg::kSkelDefReceived));

@@ -9,7 +9,11 @@
 // included) clamped to -FLT_MAX or FLT_MAX: converting it as it is would be
 // undefined behaviour. NaN stays NaN.
 inline float toOutputFloat(double value) {
-    if (value > FLT_MAX) return FLT_MAX;
-    if (value < -FLT_MAX) return -FLT_MAX;
-    return static_cast<float>(value);
+    // Comparisons that keep a NaN: the value is what each yields when it
+    // compares false.
+    const double atLeast =
+        value < -static_cast<double>(FLT_MAX) ? -static_cast<double>(FLT_MAX) : value;
+    const double within =
+        static_cast<double>(FLT_MAX) < atLeast ? static_cast<double>(FLT_MAX) : atLeast;
+    return static_cast<float>(within);
 }

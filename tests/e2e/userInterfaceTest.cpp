@@ -125,18 +125,16 @@ TEST_F(UserInterface, ShelfPanelLiveBindRecordAndNewScene) {
     ASSERT_TRUE(idleUntil([&] { return length(worldPosition(root) - before) > 1.0; }))
         << "the joints follow the stream";
 
-    // Recording while playing; stopping writes the curves.
+    // Recording while the scene plays in real time; stopping writes the curves.
     ASSERT_TRUE(mayahost::setCheckBox("zemoriRecording0", true));
-    MAnimControl::playForward();
-    double frame = 1.0;
-    const long popsBefore = counts.pops.load();
-    ASSERT_TRUE(idleUntil([&] {
-        MAnimControl::setCurrentTime(MTime(frame++, MTime::uiUnit()));
-        worldPosition(root);  // the joints pull the node's outputs
-        return counts.pops.load() - popsBefore > 25;
-    }));
-    MAnimControl::stop();
+    mayahost::RealTimePlayback playback;
+    playback.seconds = 1.25;
+    // The joints pull the node's outputs, as the viewport does.
+    playback.afterFrame = [&](const MTime&) { worldPosition(root); };
+    const mayahost::PlaybackSummary played = mayahost::playRealTime(playback);
+    ASSERT_GT(played.framesShown, 0);
     ASSERT_TRUE(mayahost::setCheckBox("zemoriRecording0", false));
+    double frame = played.lastTime + 1.0;
     MAnimControl::setCurrentTime(MTime(frame++, MTime::uiUnit()));
     worldPosition(root);
     mayahost::processIdleEvents();

@@ -10,24 +10,26 @@
 namespace {
 
 // A pose whose every number is derived from `n`, so that a frame mixed from
-// two writes cannot pass for either.
-std::vector<JointRecord> poseOf(int n) {
+// two writes cannot pass for either; the definition's offsets from
+// `definition`.
+std::vector<JointRecord> poseOf(int n, int definition = 1) {
     std::vector<JointRecord> records(kJointCount);
     for (int j = 0; j < kJointCount; ++j) {
         const double v = n * 100.0 + j;
+        const double d = definition * 1000.0 + j;
         records[j].currentTranslation = {v, v + 0.25, v + 0.5};
-        records[j].definitionTranslation = {-v, -v - 0.25, -v - 0.5};
+        records[j].definitionTranslation = {-d, -d - 0.25, -d - 0.5};
         records[j].currentRotation = {v, v + 1, v + 2, v + 3};
     }
     return records;
 }
 
-bool frameIsWhole(const JournalFrame& frame, int n) {
+bool frameIsWhole(const JournalFrame& frame, int n, int definition = 1) {
     bool whole = frame.frameNumber == n && frame.timestamp == n / 120.0 && frame.arrivalNs == n;
     for (int j = 0; j < kJointCount; ++j) {
         const float v = static_cast<float>(n * 100.0 + j);
         // Only the root takes the frame's translation; the others the definition's.
-        const float t = j == 0 ? v : -v;
+        const float t = j == 0 ? v : -static_cast<float>(definition * 1000.0 + j);
         whole = whole && frame.joints[j].translate[0] == t &&
                 frame.joints[j].rotation[3] == static_cast<float>(n * 100.0 + j + 3);
     }
@@ -60,6 +62,20 @@ TEST(CaptureJournalTest, KeepsTheNewestFramesAndKnowsWhichAreGone) {
     journal.append(poseOf(10).data(), 10, 10 / 120.0, 10);
     ASSERT_TRUE(journal.read(10, frame));
     EXPECT_TRUE(frameIsWhole(frame, 10));
+
+    // Frames carry the offsets of the definition they came under, as long
+    // as the journal keeps it: eight new definitions later it is gone.
+    journal.noteDefinition(poseOf(0, 2).data());
+    journal.append(poseOf(11, 2).data(), 11, 11 / 120.0, 11);
+    ASSERT_TRUE(journal.read(10, frame));
+    EXPECT_TRUE(frameIsWhole(frame, 10, 1));
+    ASSERT_TRUE(journal.read(11, frame));
+    EXPECT_TRUE(frameIsWhole(frame, 11, 2));
+    for (int definition = 3; definition <= 9; ++definition) {
+        journal.noteDefinition(poseOf(0, definition).data());
+    }
+    EXPECT_TRUE(journal.read(11, frame));
+    EXPECT_FALSE(journal.read(10, frame));
 }
 
 // One writer as fast as it can go over a small ring, one reader copying
@@ -84,7 +100,10 @@ TEST(CaptureJournalTest, AReaderBehindAWriterNeverSeesATornFrame) {
     while (next < kFrames) {
         if (next >= journal.written()) continue;
         if (journal.read(next, frame)) {
-            ASSERT_TRUE(frameIsWhole(frame, static_cast<int>(next % 64))) << next;
+            if (!frameIsWhole(frame, static_cast<int>(next % 64))) {
+                ADD_FAILURE() << "frame " << next << " read torn";
+                break;  // the writer is still joined below
+            }
             ++read;
         } else {
             EXPECT_LT(next, journal.oldest() + 1) << "refused a frame the ring still holds";

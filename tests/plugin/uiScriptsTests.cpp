@@ -108,7 +108,9 @@ TEST_F(UiScripts, BindingBuildsOrReusesTheSkeletonAndCharacterizes) {
     const std::string hand = "zemoriCharacter3_Skeleton_l_hand";
     EXPECT_EQ(mel("string $p[] = `listConnections -plugs true " + hand + ".translate`; $p[0]"),
               name + ".outputTranslations[14]");
-    EXPECT_EQ(mel("string $p[] = `listConnections -plugs true " + hand + ".rotate`; $p[0]"),
+    // Through the unit conversion Maya puts between unitless and angle plugs.
+    EXPECT_EQ(mel("string $p[] = `listConnections -plugs true -skipConversionNodes true " + hand +
+                  ".rotate`; $p[0]"),
               name + ".outputRotations[14]");
     EXPECT_EQ(mel("string $p[] = `listConnections -plugs true " + name + ".time`; $p[0]"),
               "time1.outTime");

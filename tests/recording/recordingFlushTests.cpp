@@ -9,6 +9,7 @@
 #include <maya/MTypeId.h>
 #include <mayahost/ui.h>
 
+#include "plugin/zemoriDidCharacterizeCmd.h"
 #include "recording/keyTimeline.h"
 
 #include <algorithm>
@@ -503,6 +504,56 @@ TEST_F(RecordingTest, KeepLastMakesATakeOfTheJournalsLastSeconds) {
     EXPECT_EQ(
         mayahost::getInt(mayahost::findNode("zemoriCharacter0_Skeleton_take1"), "framesRecorded"),
         600);
+}
+
+// The take's curves, connected to the bound skeleton in place of the node's
+// outputs, pose it as the node did, in a centimetre-and-degree scene and in a
+// metre-and-radian one: angle curves hold radians, distance curves
+// centimetres, whatever the units shown, and neither needs a conversion.
+TEST_F(RecordingTest, ATakeOnTheBoundSkeletonReproducesThePoseInAnyUnits) {
+    const DistinctPose pose = distinctPose(5.0);
+    startTake(3.0);
+    captured(3.0, pose.joints);
+    endTake();
+    ASSERT_TRUE(MFnPlugin(mPlugin).registerCommand(kCharacterizeCommandName,
+                                                   &ZemoriDidCharacterizeCmd::creator));
+    ASSERT_TRUE(mayahost::runMel("zemoriBindSkeleton " + mDevice.name))
+        << ::testing::PrintToString(mayahost::errorLines());
+    const std::string skeleton = "zemoriCharacter0_Skeleton_";
+    std::vector<std::array<double, 3>> live(kJointCount);
+    for (int j = 0; j < kJointCount; ++j) {
+        ASSERT_TRUE(mayahost::worldPosition(skeleton + kJointTable[j].name, live[j].data()));
+    }
+
+    const char* const kAttributes[] = {"translateX", "translateY", "translateZ",
+                                       "rotateX",    "rotateY",    "rotateZ"};
+    for (int j = 0; j < kJointCount; ++j) {
+        const std::string joint = skeleton + kJointTable[j].name;
+        for (int k = 0; k < 6; ++k) {
+            ASSERT_TRUE(mayahost::runMel("connectAttr -force " + joint + kSuffixes[k] + ".output " +
+                                         joint + "." + kAttributes[k]));
+        }
+    }
+    std::string conversions;
+    mayahost::runMel("size(`ls -type unitConversion`)", &conversions);
+    for (const char* units :
+         {"currentUnit -linear cm -angle deg", "currentUnit -linear m -angle rad"}) {
+        SCOPED_TRACE(units);
+        ASSERT_TRUE(mayahost::runMel(units));
+        MAnimControl::setCurrentTime(MTime(3.0, MTime::uiUnit()));
+        for (int j = 0; j < kJointCount; ++j) {
+            double at[3];
+            ASSERT_TRUE(mayahost::worldPosition(skeleton + kJointTable[j].name, at));
+            for (int c = 0; c < 3; ++c) EXPECT_NEAR(at[c], live[j][c], 1e-3) << kJointTable[j].name;
+        }
+        // The curves' own connections add no conversion nodes.
+        std::string now;
+        mayahost::runMel("size(`ls -type unitConversion`)", &now);
+        EXPECT_EQ(now, conversions);
+    }
+    std::string shown;
+    ASSERT_TRUE(mayahost::runMel("getAttr " + skeleton + "head.rotateZ", &shown));
+    EXPECT_NEAR(std::stod(shown), (60.0 + 5.0 + 10.0) * kRadiansPerDegree, 1e-4);  // radians shown
 }
 
 // Idle work never reaches a node through a stale pointer, and the take
