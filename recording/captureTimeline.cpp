@@ -40,9 +40,10 @@ std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames,
     double latest = refTime;
     for (std::size_t i = anchor + 1; i < count; ++i) {
         const double stamp = frames[i].timestamp;
-        if (std::isfinite(refStamp) && std::isfinite(stamp) &&
+        const double byStamp = refTime + (stamp - refStamp) * fps;
+        if (std::isfinite(refStamp) && std::isfinite(byStamp) &&
             stamp >= frames[i - 1].timestamp - kSenderClockBreakSeconds) {
-            times[i] = refTime + (stamp - refStamp) * fps;
+            times[i] = byStamp;
         } else {
             times[i] = latest + arrivalFrames(frames[i - 1], frames[i], fps);
             refStamp = stamp;
@@ -56,9 +57,10 @@ std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames,
     double earliest = refTime;
     for (std::size_t i = anchor; i-- > 0;) {
         const double stamp = frames[i].timestamp;
-        if (std::isfinite(refStamp) && std::isfinite(stamp) &&
+        const double byStamp = refTime + (stamp - refStamp) * fps;
+        if (std::isfinite(refStamp) && std::isfinite(byStamp) &&
             stamp <= frames[i + 1].timestamp + kSenderClockBreakSeconds) {
-            times[i] = refTime + (stamp - refStamp) * fps;
+            times[i] = byStamp;
         } else {
             times[i] = earliest - arrivalFrames(frames[i], frames[i + 1], fps);
             refStamp = stamp;
@@ -127,8 +129,14 @@ void resampledSamples(const std::vector<JournalFrame>& frames,
     RecordedSample before = jointSample(frames[timeline[0].index], joint, timeline[0].time);
     RecordedSample after = before;
     std::size_t afterIndex = 0;  // which frame `after` holds
-    for (double wholeFrame = std::ceil(timeline.front().time); wholeFrame <= last;
-         wholeFrame += 1.0) {
+    // Whole frames can lie far beyond an integer's range: the walk counts in
+    // doubles, one frame at a time or past a gap at once.
+    double wholeFrame = std::ceil(timeline.front().time) - 1.0;
+    while (wholeFrame + 1.0 <= last) {
+        if (wholeFrame + 1.0 == wholeFrame) {
+            break;  // beyond 2^53 a frame no longer adds up: nothing to key there
+        }
+        wholeFrame += 1.0;
         bool moved = false;
         while (k + 1 < count && timeline[k + 1].time <= wholeFrame) {
             ++k;

@@ -27,7 +27,8 @@ struct TakeClock {
 };
 
 // A timestamp that goes back by more than this (a sender restarted its
-// clock), or is not a number, starts a new stretch placed by arrival time.
+// clock), is not a number, or would place its frame beyond the range of a
+// double, starts a new stretch placed by arrival time.
 inline constexpr double kSenderClockBreakSeconds = 1.0;
 
 // The frames (in arrival order) on the scene's clock, in increasing time:

@@ -80,6 +80,19 @@ TEST(CaptureTimelineTest, ResamplingKeysEveryWholeFrameAndSkipsWhatCannotBeFille
     captureSamples(frames, timeline, 0, samples);
     EXPECT_EQ(samples.size(), frames.size());
     EXPECT_EQ(samples[1].time, 10.25);
+
+    // Time stamps a sender could send but no scene can hold: placed by
+    // arrival where the product overflows, and no walk past 2^53 frames
+    // (where adding a frame changes nothing) runs for ever.
+    const std::vector<JournalFrame> absurd = {frame(0, 0.0, 0.0), frame(1, 1.0, 0.01),
+                                              frame(2, 1e308, 0.02)};
+    TakeClock far = clock;
+    far.anchorTime = 1e17;
+    const std::vector<TimedFrame> placed = placeFrames(absurd, far);
+    ASSERT_FALSE(placed.empty());  // times this large may coincide
+    for (const TimedFrame& p : placed) EXPECT_TRUE(std::isfinite(p.time));
+    resampledSamples(absurd, placed, 0, samples);
+    EXPECT_LE(samples.size(), 3u);
 }
 
 }  // namespace
