@@ -12,8 +12,8 @@
 //
 // Threads: one writer (the receiving thread) appends with no lock and no
 // allocation; one reader at a time (the main thread) copies frames out. Each
-// slot is a sequence lock over relaxed atomic words, so a frame overwritten
-// while it is copied is seen as gone, never as a torn frame.
+// slot is a sequence lock over atomic words, so a frame overwritten while it
+// is copied is seen as gone, never as a torn frame.
 #pragma once
 
 #include "intake/jointTable.h"
@@ -108,8 +108,9 @@ private:
     // loses the frames of the oldest.
     static constexpr std::size_t kDefinitions = 8;
 
-    // A sequence lock over relaxed atomic words: `sequence` is 2n + 1 while
-    // item n is written, 2n + 2 once it is whole, 0 while empty.
+    // A sequence lock over atomic words (release stores, acquire loads):
+    // `sequence` is 2n + 1 while item n is written, 2n + 2 once it is whole,
+    // 0 while empty.
     template <std::size_t Words>
     struct Slot {
         std::atomic<std::uint64_t> sequence{0};

@@ -304,7 +304,8 @@ void ZemoriDeviceNode::writeTake(PendingTake& take) {
         setTakeAttribute(takeNode, ZemoriTakeNode::mKeyEveryFrame, take.keyEveryFrame ? 1.0 : 0.0);
         const TimedFrame& first = timeline.front();
         setTakeAttribute(takeNode, ZemoriTakeNode::mCaptureTime, first.time);
-        setTakeAttribute(takeNode, ZemoriTakeNode::mCaptureStamp, take.frames[first.index].timestamp);
+        setTakeAttribute(takeNode, ZemoriTakeNode::mCaptureStamp,
+                         take.frames[first.index].timestamp);
     }
     MGlobal::displayInfo(takeReportLine(report));
 }

@@ -246,7 +246,7 @@ TEST(StreamRecordWithLoss, KeysAcrossDroppedFramesLieOnTheArcBetweenTheirNeighbo
         EXPECT_GT(c.framesCompared, 0);
         EXPECT_LT(c.maxArcDeviationDeg, 0.01);
         EXPECT_LT(c.maxLineDeviationCm, 0.01);
-        EXPECT_LT(c.maxPositionCm, 0.01);  // keys of received frames still match
+        EXPECT_LT(c.maxPositionCm, 0.01);   // keys of received frames still match
         EXPECT_LT(c.maxRotationDeg, 0.01);  // -q is the same rotation
 
         // The written scene holds the same keys, rotations on angle curves.

@@ -91,8 +91,8 @@ RecorderStatus HeadlessRecorder::status() const {
     s.senderRate = mSenderRate;
     // Frames the node journalled since recording began: what the take holds.
     if (mJournalledBeforeRecording >= 0) {
-        s.keys = std::size_t(mayahost::getInt(mNode, "framesJournalled") -
-                             mJournalledBeforeRecording);
+        s.keys =
+            std::size_t(mayahost::getInt(mNode, "framesJournalled") - mJournalledBeforeRecording);
     }
     s.elapsedSeconds = secondsSince(mStarted);
     return s;
@@ -365,7 +365,8 @@ bool HeadlessRecorder::record(const std::atomic<bool>& stop, const StatusCallbac
             nextStatus = Clock::now() + std::chrono::milliseconds(100);
         }
         if (mOptions.stallMs > 0.0 && secondsSince(lastStall) >= mOptions.stallEverySeconds) {
-            std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(mOptions.stallMs));
+            std::this_thread::sleep_for(
+                std::chrono::duration<double, std::milli>(mOptions.stallMs));
             lastStall = Clock::now();
         }
     };
@@ -405,9 +406,9 @@ bool readRecordedTake(const MObject& node, int deviceId, int senderFps, Recorded
     take.skeletonName = "zemoriCharacter" + std::to_string(deviceId) + "_Skeleton";
     // The newest take's node: its curves bear the plain names.
     std::string takes;
-    mayahost::runMel("stringArrayToString(`ls -type ZemoriTake \"" + take.skeletonName +
-                         "_take*\"`, \" \")",
-                     &takes);
+    mayahost::runMel(
+        "stringArrayToString(`ls -type ZemoriTake \"" + take.skeletonName + "_take*\"`, \" \")",
+        &takes);
     MObject newest;
     int newestNumber = 0;
     std::istringstream names(takes);

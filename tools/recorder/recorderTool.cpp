@@ -126,8 +126,7 @@ int runRecorder(const std::vector<std::string>& args, const std::string& default
         TakeComparison c;
         // Every key against the source: where the stream lost frames, the
         // keys across the gap show how far the filling is from the source.
-        if (!compareTake(source, options.unitCm, take, {}, c, error))
-            return fail(err, error);
+        if (!compareTake(source, options.unitCm, take, {}, c, error)) return fail(err, error);
         char text[600];
         std::snprintf(text, sizeof text,
                       "compared with %s: %d keys\n"
