@@ -62,7 +62,7 @@ global proc int lockState(string $character) {
 
 TEST_F(Hik, CharactersAreDefinedLockedAndDriveEachOther) {
     run(kSkeletonProcs);
-    run("buildSkeleton \"\"; buildSkeleton \"b_\"; setAttr l_up_arm.rotate 0 0 10");
+    run("buildSkeleton \"\"; buildSkeleton \"b_\"");
 
     // Nothing of HumanIK exists before the plug-in is loaded.
     EXPECT_EQ(failure("hikCreateCharacter(\"Source\")"),
@@ -130,9 +130,12 @@ TEST_F(Hik, CharactersAreDefinedLockedAndDriveEachOther) {
               "Warning: The skeleton definition of 'Source' is not valid: Spine6 is mapped "
               "without Spine2.");
     run("setCharacterObject torso_3 Source 24 0");
+    // Out of the T-stance: an arm hanging down does not lock either.
+    run("setAttr l_up_arm.rotate 0 0 -60; hikToggleLockDefinition");
+    EXPECT_EQ(run("lockState Source"), "0");
 
     // Locked: the stance is each mapped joint's local pose at that moment.
-    run("hikToggleLockDefinition");
+    run("setAttr l_up_arm.rotate 0 0 10; hikToggleLockDefinition");
     EXPECT_EQ(run("lockState Source"), "1");
     const mayahost::HikCharacter locked = mayahost::hikCharacter("Source");
     EXPECT_TRUE(locked.locked);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <list>
 
 namespace mayahost {
 namespace mel {
@@ -77,7 +79,7 @@ struct Character {
 struct State {
     bool loaded = false;
     bool toolBuilt = false;
-    std::vector<Character> characters;
+    std::list<Character> characters;  // references stay valid while others come and go
     std::weak_ptr<NodeData> current;
 };
 
@@ -92,11 +94,9 @@ std::shared_ptr<NodeData> alive(const std::weak_ptr<NodeData>& weak) {
 }
 
 // Characters whose node still exists; deleted ones go with their mapping.
-std::vector<Character>& characters() {
+std::list<Character>& characters() {
     auto& all = state().characters;
-    all.erase(
-        std::remove_if(all.begin(), all.end(), [](const Character& c) { return !alive(c.node); }),
-        all.end());
+    all.remove_if([](const Character& c) { return !alive(c.node); });
     return all;
 }
 
@@ -196,6 +196,29 @@ std::vector<std::string> definitionProblems(const Character& c) {
     return problems;
 }
 
+// The T-stance, +Y up and facing +Z: the spine up, the left arm along +X,
+// the right along -X, the legs down, the toes forward. Limbs may stray by a
+// tolerance this host chooses.
+bool inStance(const Character& c) {
+    const double kCosTolerance = std::cos(30.0 * 3.14159265358979323846 / 180.0);
+    auto along = [&](int from, int to, const double axis[3], bool horizontal) {
+        auto a = mapped(c, from);
+        auto b = mapped(c, to);
+        if (!a || !b) return true;
+        const auto p = worldPosition(a);
+        const auto q = worldPosition(b);
+        double d[3] = {q[0] - p[0], horizontal ? 0.0 : q[1] - p[1], q[2] - p[2]};
+        const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        if (length == 0.0) return false;
+        return (d[0] * axis[0] + d[1] * axis[1] + d[2] * axis[2]) / length >= kCosTolerance;
+    };
+    const double up[3] = {0, 1, 0}, down[3] = {0, -1, 0}, left[3] = {1, 0, 0},
+                 right[3] = {-1, 0, 0}, forward[3] = {0, 0, 1};
+    return along(1, 15, up, false) && along(9, 11, left, false) && along(12, 14, right, false) &&
+           along(2, 4, down, false) && along(5, 7, down, false) && along(4, 16, forward, true) &&
+           along(7, 17, forward, true);
+}
+
 std::vector<double> localValues(const std::shared_ptr<NodeData>& joint, const char* attribute) {
     const detail::AttributeData* a = joint->type->find(attribute);
     if (a == nullptr) return {0.0, 0.0, 0.0};
@@ -293,9 +316,9 @@ Value toggleLock(const Invocation& call) {
         dropSourcesOf(node);
         return Value();
     }
-    // An invalid definition does not lock, and says nothing: callers read
-    // the attribute again.
-    if (!definitionProblems(c).empty()) return Value();
+    // An invalid definition, or joints out of the T-stance, do not lock, and
+    // say nothing: callers read the attribute again.
+    if (!definitionProblems(c).empty() || !inStance(c)) return Value();
     c.stance.clear();
     for (const auto& entry : c.mapping) {
         auto joint = alive(entry.second);
