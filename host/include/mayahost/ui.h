@@ -54,9 +54,8 @@ bool selectListItem(const std::string& name, const std::string& item);
 
 // Answers every confirmDialog, as a user clicking: given the message, returns
 // a button's label or the dismiss string (anything else fails the dialog's
-// command). Without an answer (the default, and after reset()) a dialog is
-// closed unanswered: it returns its -dismissString, else its -cancelButton,
-// else "dismiss".
+// command). Without an answer (the default, and after reset()) the dialog's
+// window is closed: it returns its -dismissString, else "dismiss".
 void answerConfirmDialogs(std::function<std::string(const std::string& message)> answer);
 
 // Runs MEL as the Script Editor does; false with an error line on failure.

@@ -276,10 +276,11 @@ Value controlCommand(const Invocation& call, const std::vector<Flag>& known, boo
 }
 
 // Modal: the answer comes from the hook tests set, as a user's click; with
-// none the dialog is closed without a button.
+// none the dialog's window is closed.
 Value confirmDialogCommand(const Invocation& call) {
     static const std::vector<Flag> kFlags = {
         {"title", "t", {A::kString}, "C"},
+        {"annotation", "ann", {A::kString}, "CM"},
         {"message", "m", {A::kString}, "C"},
         {"button", "b", {A::kString}, "CM"},
         {"defaultButton", "db", {A::kString}, "C"},
@@ -292,9 +293,9 @@ Value confirmDialogCommand(const Invocation& call) {
     Flags flags(call, kFlags, false);
     flags.needObjects(0);
     const std::string message = flags.has("message") ? flags.text("message") : "";
-    const std::string dismissed = flags.has("dismissString")  ? flags.text("dismissString")
-                                  : flags.has("cancelButton") ? flags.text("cancelButton")
-                                                              : "dismiss";
+    // Closing the window, not a button, answers the dismiss string.
+    const std::string dismissed =
+        flags.has("dismissString") ? flags.text("dismissString") : "dismiss";
     // The hook may run MEL: take a copy.
     const auto answer = widgets().confirmAnswer;
     if (!answer) return Value::ofString(dismissed);
