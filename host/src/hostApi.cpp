@@ -141,6 +141,9 @@ void reset() {
     h.uiLinear = LinearUnit::kCentimeters;
     h.uiAngle = AngleUnit::kDegrees;
     h.currentTime = 0.0;
+    h.playbackRange = PlaybackRange();
+    h.batchMode = false;
+    h.humanIkAvailable = true;
     h.playing.store(false);
     h.graceMilliseconds.store(2000);
     mel::interpreter().clear();

@@ -249,7 +249,10 @@ struct Host {
     std::vector<std::shared_ptr<NodeData>> leaked;  // threads that never ended
     std::vector<std::string> scriptPath;
     std::vector<std::string> resourcePath;
-    double currentTime = 0.0;  // in uiUnit
+    double currentTime = 0.0;     // in uiUnit
+    PlaybackRange playbackRange;  // in uiUnit
+    bool batchMode = false;
+    bool humanIkAvailable = true;
     LinearUnit uiLinear = LinearUnit::kCentimeters;
     AngleUnit uiAngle = AngleUnit::kDegrees;
     std::set<std::string> failingRegistrations;

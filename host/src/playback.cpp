@@ -1,5 +1,7 @@
 // Real-time playback: the scene time driven by the wall clock, with the idle
 // loop running between frames.
+#include "hostState.h"
+
 #include <mayahost/host.h>
 
 #include <maya/MAnimControl.h>
@@ -120,6 +122,23 @@ PlaybackSummary playRealTime(const RealTimePlayback& options) {
     }
     summary.wallSeconds = secondsBetween(begin, Clock::now());
     return summary;
+}
+
+}  // namespace mayahost
+
+namespace mayahost {
+
+PlaybackRange playbackRange() {
+    return detail::host().playbackRange;
+}
+
+MStatus setPlaybackRange(const PlaybackRange& range) {
+    if (range.minTime > range.maxTime || range.animationStart > range.animationEnd ||
+        range.minTime < range.animationStart || range.maxTime > range.animationEnd) {
+        return MStatus::kInvalidParameter;
+    }
+    detail::host().playbackRange = range;
+    return MStatus::kSuccess;
 }
 
 }  // namespace mayahost

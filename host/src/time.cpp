@@ -300,6 +300,11 @@ MStatus MTime::setUIUnit(Unit unit) {
     auto& h = mayahost::detail::host();
     Unit old = uiUnit();
     h.currentTime = convert(h.currentTime, old, unit);
+    // The range keeps its moments, as the current time does.
+    auto& range = h.playbackRange;
+    for (double* t : {&range.minTime, &range.maxTime, &range.animationStart, &range.animationEnd}) {
+        *t = convert(*t, old, unit);
+    }
     h.uiUnit.store(unit);
     return MStatus::kSuccess;
 }

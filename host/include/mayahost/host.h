@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -181,6 +182,20 @@ void playFrames(int frames, const std::vector<Output>& outputs);
 // One frame as above without starting playback.
 void stepFrame(const std::vector<Output>& outputs);
 
+// The time slider's ranges, in the UI time unit, as MEL's playbackOptions
+// reads and sets them (-minTime/-maxTime, -animationStartTime/-animationEndTime).
+// A change of the UI unit keeps their moments; reset() restores the defaults.
+struct PlaybackRange {
+    double minTime = 1.0;
+    double maxTime = 120.0;
+    double animationStart = 1.0;
+    double animationEnd = 200.0;
+};
+PlaybackRange playbackRange();
+// kInvalidParameter (nothing changed) when a start lies after its end or the
+// playback range leaves the animation range.
+MStatus setPlaybackRange(const PlaybackRange& range);
+
 // --- Real-time playback ---
 
 // Plays as the host does with real-time playback on ("Play every frame"
@@ -258,5 +273,41 @@ struct ThreadDataObserver {
     std::function<void(MPxThreadedDeviceNode& node)> popped;
 };
 void setThreadDataObserver(ThreadDataObserver observer);
+
+// --- Session ---
+
+// Batch mode: MEL's `about -batch` answers 1 and the HumanIK Character
+// Controls cannot be built. Off by default and after reset().
+void setBatchMode(bool batch);
+bool batchMode();
+
+// --- HumanIK ---
+
+// Whether this session has HumanIK: false makes MEL's `loadPlugin mayaHIK`
+// fail, so that no HumanIK procedure exists. True by default and after
+// reset(); loading the plug-in is MEL's `loadPlugin mayaHIK`. The host does
+// not retarget: it records definitions, locks and which character drives
+// which.
+void setHumanIkAvailable(bool available);
+bool isHumanIkLoaded();
+
+// A mapped joint's local values when the definition was locked, in
+// centimetres and radians (jointOrient zero for a transform).
+struct HikStanceJoint {
+    std::string joint;
+    double translate[3] = {0.0, 0.0, 0.0};
+    double rotate[3] = {0.0, 0.0, 0.0};
+    double jointOrient[3] = {0.0, 0.0, 0.0};
+};
+struct HikCharacter {
+    bool exists = false;                   // an HIKCharacterNode of that name
+    std::map<int, std::string> mapping;    // slot -> joint (deleted joints left out)
+    bool locked = false;                   // its InputCharacterizationLock
+    std::map<int, HikStanceJoint> stance;  // recorded by the lock; empty when unlocked
+    std::string source;                    // the character driving it, "" for none
+};
+HikCharacter hikCharacter(const std::string& name);
+// The names of the HumanIK characters, in creation order.
+std::vector<std::string> hikCharacters();
 
 }  // namespace mayahost

@@ -3,6 +3,10 @@
 #include "mel/interpreter.h"
 #include "mel/scene.h"
 
+#include <mayahost/host.h>
+
+#include <maya/MAnimControl.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -387,9 +391,83 @@ Value renameCommand(const Invocation& call) {
     return Value::ofString(node->name);
 }
 
+// Times in the UI unit, as the time slider shows them.
+Value playbackOptionsCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"minTime", "min", {A::kFloat}, "CQE"},
+                                             {"maxTime", "max", {A::kFloat}, "CQE"},
+                                             {"animationStartTime", "ast", {A::kFloat}, "CQE"},
+                                             {"animationEndTime", "aet", {A::kFloat}, "CQE"}};
+    Flags flags(call, kFlags, true);
+    flags.needObjects(0);
+    PlaybackRange range = playbackRange();
+    if (flags.query) {
+        const std::string name = flags.queried()->name;
+        if (name == "minTime") return Value::ofFloat(range.minTime);
+        if (name == "maxTime") return Value::ofFloat(range.maxTime);
+        if (name == "animationStartTime") return Value::ofFloat(range.animationStart);
+        return Value::ofFloat(range.animationEnd);
+    }
+    if (flags.has("minTime")) range.minTime = flags.number("minTime");
+    if (flags.has("maxTime")) range.maxTime = flags.number("maxTime");
+    if (flags.has("animationStartTime")) range.animationStart = flags.number("animationStartTime");
+    if (flags.has("animationEndTime")) range.animationEnd = flags.number("animationEndTime");
+    // A playback range set beyond the animation range widens it; an animation
+    // range set inside the playback range narrows that.
+    if (flags.has("minTime") || flags.has("maxTime")) {
+        range.animationStart = std::min(range.animationStart, range.minTime);
+        range.animationEnd = std::max(range.animationEnd, range.maxTime);
+    } else {
+        range.minTime = std::max(range.minTime, range.animationStart);
+        range.maxTime = std::min(range.maxTime, range.animationEnd);
+    }
+    if (!setPlaybackRange(range)) {
+        throw MelError("playbackOptions: the start time lies after the end time.");
+    }
+    return Value();
+}
+
+Value currentTimeCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"update", "u", {A::kBool}, "CE"}};
+    Flags flags(call, kFlags, true);
+    if (flags.query) {
+        flags.needObjects(0);
+        if (!flags.uses.empty()) throw MelError("currentTime: -query takes no other flag.");
+        return Value::ofFloat(MAnimControl::currentTime().as(MTime::uiUnit()));
+    }
+    flags.needObjects(1);
+    const Value& time = flags.objects[0];
+    if (!time.isNumber()) throw MelError("currentTime: '" + time.asString() + "' is not a time.");
+    MAnimControl::setCurrentTime(MTime(time.asFloat(), MTime::uiUnit()));
+    return Value::ofFloat(time.asFloat());
+}
+
+Value attributeQueryCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"node", "n", {A::kString}, "C"},
+                                             {"exists", "ex", {}, "C"}};
+    Flags flags(call, kFlags, false);
+    flags.needObjects(1);
+    if (!flags.has("node")) throw MelError("attributeQuery: -node is needed.");
+    if (!flags.has("exists")) throw MelError("attributeQuery: no query flag given.");
+    auto node = existingNode(call.name, flags.args("node")[0]);
+    return Value::ofInt(node->type->find(flags.objects[0].asString()) != nullptr ? 1 : 0);
+}
+
+Value objectTypeCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"isType", "i", {A::kString}, "C"}};
+    Flags flags(call, kFlags, false);
+    flags.needObjects(1);
+    const std::string type = existingNode(call.name, flags.objects[0])->type->name;
+    if (flags.has("isType")) return Value::ofInt(type == flags.text("isType") ? 1 : 0);
+    return Value::ofString(type);
+}
+
 }  // namespace
 
 void addSceneCommands(Interpreter& mel) {
+    mel.addCommand("playbackOptions", playbackOptionsCommand);
+    mel.addCommand("currentTime", currentTimeCommand);
+    mel.addCommand("attributeQuery", attributeQueryCommand);
+    mel.addCommand("objectType", objectTypeCommand);
     mel.addCommand("createNode", createNodeCommand);
     mel.addCommand("objExists", [](const Invocation& call) {
         if (call.args.size() != 1) throw MelError("objExists: wrong number of arguments.");

@@ -1,9 +1,15 @@
-// Scripting commands: source, print, warning, error, exists, eval, size,
-// tokenize, clear, stringArrayToString.
+// Scripting and system commands: source, print, warning, error, exists,
+// eval, size, tokenize, clear, stringArrayToString, about, loadPlugin,
+// pluginInfo.
 #include "mel/flags.h"
+#include "mel/humanIk.h"
 #include "mel/interpreter.h"
 
 #include "hostState.h"
+
+#include <mayahost/host.h>
+
+#include <fstream>
 
 namespace mayahost {
 namespace mel {
@@ -20,6 +26,83 @@ std::string single(const Invocation& call) {
                        typeName(call.args[0].type) + ".");
     }
     return call.args[0].asString();
+}
+
+// HumanIK ships with Maya as the plug-in mayaHIK; the rest are plug-in
+// modules given by path.
+bool isHumanIkName(const std::string& name) {
+    return name == "mayaHIK" || name == "mayaHIK.so" || name == "mayaHIK.mll" ||
+           name == "mayaHIK.bundle";
+}
+
+Value loadPluginCommand(Interpreter& mel, const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"quiet", "qt", {}, "C"}};
+    Flags flags(call, kFlags, false);
+    if (flags.objects.empty()) throw MelError("loadPlugin: no plug-in given.");
+    std::vector<std::string> loaded;
+    for (const Value& object : flags.objects) {
+        const std::string name = object.asString();
+        const bool humanIk = isHumanIkName(name);
+        if (humanIk ? humanIkLoaded() : isPluginLoaded(name)) {
+            if (!flags.has("quiet")) {
+                detail::recordInfo("Warning: Plug-in \"" + name + "\" is already loaded.");
+            }
+            continue;
+        }
+        if (humanIk) {
+            std::string error;
+            if (!loadHumanIk(mel, &error)) throw MelError(error);
+            loaded.push_back("mayaHIK");
+            continue;
+        }
+        if (!std::ifstream(name) || !loadPlugin(name)) {
+            throw MelError("Plug-in, \"" + name + "\", was not found on MAYA_PLUG_IN_PATH.");
+        }
+        std::string internal = name.substr(name.find_last_of("/\\") + 1);
+        loaded.push_back(internal.substr(0, internal.find('.')));
+    }
+    return Value::ofStrings(loaded);
+}
+
+Value pluginInfoCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {{"loaded", "l", {}, "Q"},
+                                             {"registered", "r", {}, "Q"}};
+    Flags flags(call, kFlags, true);
+    if (!flags.query) throw MelError("pluginInfo: use -query with -loaded or -registered.");
+    flags.needObjects(1);
+    flags.queried();
+    const std::string name = flags.objects[0].asString();
+    return Value::ofInt((isHumanIkName(name) ? humanIkLoaded() : isPluginLoaded(name)) ? 1 : 0);
+}
+
+Value aboutCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {
+        {"batch", "b", {}, "C"},        {"version", "v", {}, "C"},
+        {"apiVersion", "api", {}, "C"}, {"operatingSystem", "os", {}, "C"},
+        {"linux", "li", {}, "C"},       {"windows", "win", {}, "C"},
+        {"macOS", "mac", {}, "C"},      {"is64", "x64", {}, "C"}};
+    Flags flags(call, kFlags, false);
+    flags.needObjects(0);
+    if (flags.uses.empty()) {
+        detail::recordInfo("Maya 2023 (embedded host)");
+        return Value();
+    }
+    const std::string name = flags.queried()->name;
+    if (name == "batch") return Value::ofInt(detail::host().batchMode ? 1 : 0);
+    if (name == "version") return Value::ofString("2023");
+    if (name == "apiVersion") return Value::ofInt(20230300);
+#if defined(_WIN32)
+    const std::string os = "win64";
+#elif defined(__APPLE__)
+    const std::string os = "mac";
+#else
+    const std::string os = "linux64";
+#endif
+    if (name == "operatingSystem") return Value::ofString(os);
+    if (name == "linux") return Value::ofInt(os == "linux64" ? 1 : 0);
+    if (name == "windows") return Value::ofInt(os == "win64" ? 1 : 0);
+    if (name == "macOS") return Value::ofInt(os == "mac" ? 1 : 0);
+    return Value::ofInt(1);
 }
 
 }  // namespace
@@ -93,6 +176,10 @@ void addScriptCommands(Interpreter& mel) {
         }
         return Value::ofString(out);
     });
+    mel.addCommand("loadPlugin",
+                   [&mel](const Invocation& call) { return loadPluginCommand(mel, call); });
+    mel.addCommand("pluginInfo", pluginInfoCommand);
+    mel.addCommand("about", aboutCommand);
     // Both write into their array argument, which the interpreter handles;
     // reaching these means that argument was not an array variable.
     for (const char* name : {"tokenize", "clear"}) {

@@ -1,6 +1,7 @@
 #include "mel/interpreter.h"
 
 #include "hostState.h"
+#include "mel/humanIk.h"
 #include "mel/scene.h"
 #include "mel/widgets.h"
 
@@ -71,10 +72,15 @@ void Interpreter::clear() {
     mUnits.clear();
     resetWidgets(*this);
     clearScene();
+    clearHumanIk(*this);
 }
 
 void Interpreter::addCommand(const std::string& name, Command command) {
     mCommands[name] = std::move(command);
+}
+
+void Interpreter::removeCommand(const std::string& name) {
+    mCommands.erase(name);
 }
 
 bool Interpreter::isCommand(const std::string& name) const {

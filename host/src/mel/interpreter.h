@@ -42,6 +42,7 @@ public:
     std::string findScript(const std::string& name) const;
 
     void addCommand(const std::string& name, Command command);
+    void removeCommand(const std::string& name);
     bool isCommand(const std::string& name) const;
     bool isProcedure(const std::string& name) const;
     // A command, plug-in command or procedure, sourcing <name>.mel first
