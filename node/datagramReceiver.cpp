@@ -11,6 +11,8 @@ constexpr int kReceiveBufferBytes = 4096;
 // Longest a wait for a datagram lasts before the loop looks for a stop
 // again: it bounds how long a stop, or a close of the socket, waits.
 constexpr int kReceiveWaitMs = 5;
+// Datagrams one pass takes at most: about 0.2 ms of work.
+constexpr int kDatagramsPerPass = 64;
 // Without a socket the thread sleeps until woken (a stop, a socket opened);
 // this only covers a live change that comes without either.
 constexpr std::chrono::milliseconds kIdleRecheck{100};
@@ -78,24 +80,48 @@ void ZemoriDeviceNode::threadHandler() {
 }
 
 bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket) {
-    char* const buffer = mReceiveBuffer;
-    const platform::ReceiveResult received =
-        platform::receiveDatagramNow(socket, buffer, kReceiveBufferBytes);
+    platform::ReceiveResult received =
+        platform::receiveDatagramNow(socket, mReceiveBuffer, kReceiveBufferBytes);
     if (received.status == platform::ReceiveStatus::kWouldBlock) {
         // Bounded, so that the loop looks for a stop again soon.
         return platform::waitReadable(socket, kReceiveWaitMs) != platform::WaitStatus::kFailed;
     }
-    if (received.status == platform::ReceiveStatus::kFailed) {
-        return false;
+    // One pass takes this datagram and those already waiting behind it (up
+    // to a bound, so that a stop is still seen soon), each pushed while pose
+    // buffers last; the host's throttle then applies once to the pass. Were
+    // it to apply to every datagram, a thread woken late by a loaded machine
+    // would fall behind a sender just below the throttle's rate for good,
+    // until the system dropped datagrams.
+    beginThreadLoop();
+    bool usable = true;
+    for (int taken = 1;; ++taken) {
+        if (received.status == platform::ReceiveStatus::kFailed) {
+            usable = false;
+            break;
+        }
+        takeDatagram(received);
+        if (taken == kDatagramsPerPass) {
+            break;
+        }
+        received = platform::receiveDatagramNow(socket, mReceiveBuffer, kReceiveBufferBytes);
+        if (received.status == platform::ReceiveStatus::kWouldBlock) {
+            break;
+        }
     }
+    endThreadLoop();
+    return usable;
+}
+
+void ZemoriDeviceNode::takeDatagram(const platform::ReceiveResult& received) {
+    char* const buffer = mReceiveBuffer;
     if (received.status == platform::ReceiveStatus::kOversized) {
         mStatistics.countDatagram(mClock());
         mStatistics.countRefused();                // longer than any datagram of the format
         mReceiveBufferUsed = kReceiveBufferBytes;  // the system filled the buffer
-        return true;                               // and the datagram is dropped
+        return;                                    // and the datagram is dropped
     }
     if (received.bytes <= 0) {
-        return true;  // an empty datagram carries nothing
+        return;  // an empty datagram carries nothing
     }
     // No stale bytes of an earlier, longer datagram follow this one into the
     // library: what lies past it is cleared, and only what was written.
@@ -120,17 +146,14 @@ bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket) {
     MCharBuffer storage;
     if (!acquireDataStorage(storage)) {
         mStatistics.countNoBuffer();
-        return true;  // every pose buffer is taken: the outputs skip this pose
+        return;  // every pose buffer is taken: the outputs skip this pose
     }
     if (storage.size() < static_cast<long>(kPoseBufferBytes)) {
         releaseDataStorage(storage);  // pools of another size: never write past them
-        return true;
+        return;
     }
-    beginThreadLoop();
     std::memcpy(storage.ptr(), records, kPoseBufferBytes);
     pushThreadData(storage);
-    endThreadLoop();
-    return true;
 }
 
 bool ZemoriDeviceNode::stopAskedFor(std::uint64_t run) {

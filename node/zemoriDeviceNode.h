@@ -103,9 +103,9 @@ public:
     // kFailure (with a console line, no socket kept) when that fails.
     MStatus openSocket(int port);
     // One pass of the receiving loop (the node's thread; public for
-    // benchmarks): takes the waiting datagram, or waits up to a few
-    // milliseconds for one, and hands it on. False when the socket failed
-    // and must not be used again.
+    // benchmarks): takes the waiting datagrams (up to 64), or waits up to a
+    // few milliseconds for one, and hands each on. False when the socket
+    // failed and must not be used again.
     bool receiveOnce(platform::SocketHandle socket);
     // Classifies one datagram (in a buffer of `length` bytes) and decodes it
     // when it is awaited; returns the store's 27 records.
@@ -194,6 +194,9 @@ private:
     void releaseSocket(platform::SocketHandle socket);
     // Whether a stop was asked for run `run` (counted from 1).
     bool stopAskedFor(std::uint64_t run);
+    // Counts, decodes and journals one received datagram and pushes its pose
+    // when a pose buffer is free.
+    void takeDatagram(const platform::ReceiveResult& received);
     // Waits, without spinning, until a stop, a live socket or a timeout.
     void waitForSocket(std::uint64_t run);
 

@@ -26,17 +26,25 @@ EulerDegrees quaternionToEulerDegrees(double x, double y, double z, double w) {
 Quaternion4d slerpQuaternion(const Quaternion4d& a, const Quaternion4d& b, double t) {
     // This summation order is part of the result's rounding.
     const double d = a.x * b.x + a.w * b.w + a.y * b.y + a.z * b.z;
-    if (std::abs(d) >= 1.0) {
-        return a;
+    // The arc is too short for its sine to divide by (or the cosine of two
+    // close single-precision quaternions rounds to 1): the straight line is
+    // the arc's limit. At the fraction asked for, not halfway and not at a,
+    // or keys resampled between two close frames all land on one point.
+    const auto blend = [&] {
+        const double u = 1.0 - t;
+        return Quaternion4d{u * a.x + t * b.x, u * a.y + t * b.y, u * a.z + t * b.z,
+                            u * a.w + t * b.w};
+    };
+    if (d >= 1.0) {
+        return blend();
+    }
+    if (d <= -1.0) {
+        return a;  // opposite: any plane would do, and the line passes zero
     }
     const double theta = std::acos(d);
     const double sigma = std::sqrt(1.0 - d * d);
     if (std::abs(sigma) < 0.001) {
-        // The arc is too short for its sine to divide by: the straight line
-        // is the arc's limit. At the fraction asked for, not halfway, or
-        // keys resampled between two close frames all land on their middle.
-        const double u = 1.0 - t;
-        return {u * a.x + t * b.x, u * a.y + t * b.y, u * a.z + t * b.z, u * a.w + t * b.w};
+        return blend();
     }
     const double wa = std::sin((1.0 - t) * theta) / sigma;
     const double wb = std::sin(theta * t) / sigma;

@@ -16,8 +16,8 @@ struct EulerDegrees {
 EulerDegrees quaternionToEulerDegrees(double x, double y, double z, double w);
 
 // Spherical interpolation from a towards b. No sign flip towards the shorter
-// arc and no normalisation: |cos| >= 1 gives a, a nearly parallel pair
-// (sin below 0.001) is blended linearly at t.
+// arc and no normalisation: cos <= -1 gives a; cos >= 1 and a nearly
+// parallel pair (sin below 0.001) are blended linearly at t.
 Quaternion4d slerpQuaternion(const Quaternion4d& a, const Quaternion4d& b, double t);
 
 // a + t (b - a), exactly a at t = 0 and exactly b at t = 1, monotonic in t

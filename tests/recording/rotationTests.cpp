@@ -184,8 +184,13 @@ TEST(SlerpQuaternion, EndpointsEqualAndOppositeInputs) {
     const Quaternion4d minusA{-a.x, -a.y, -a.z, -a.w};
     const Quaternion4d opposite = slerpQuaternion(a, minusA, 0.5);
     expectQuaternionNear(opposite, a, 1e-15);
-    // Exactly parallel: |d| >= 1 returns a unchanged.
+    // Exactly parallel: the blend is a itself.
     expectQuaternionEq(slerpQuaternion({0, 0, 0, 1}, {0, 0, 0, 1}, 0.7), {0, 0, 0, 1});
+    // A cosine that rounds to 1 (two close frames in single precision)
+    // still moves by the fraction: a resampled key between them is not the
+    // first frame.
+    const Quaternion4d closeBy{1e-9, 0, 0, 1};
+    EXPECT_DOUBLE_EQ(slerpQuaternion({0, 0, 0, 1}, closeBy, 0.75).x, 0.75e-9);
 }
 
 TEST(SlerpQuaternion, MidpointOnTheGreatArc) {
