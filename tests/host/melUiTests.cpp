@@ -4,6 +4,9 @@
 #define MNoVersionString
 #include "melFixture.h"
 
+#include <maya/MAnimControl.h>
+#include <maya/MTime.h>
+
 namespace {
 
 using MelUi = MelTest;
@@ -141,6 +144,92 @@ TEST_F(MelUi, DefaultParentsNamesAndQueries) {
               "button: a query needs exactly one flag.");
     EXPECT_EQ(failure("button -q -e -label button1"), "button: query and edit cannot be combined.");
     EXPECT_EQ(failure("button -label a -label b"), "button: flag '-label' can only be used once.");
+}
+
+TEST_F(MelUi, PanelChoicesListsDialogsAndTimeRange) {
+    run("global string $gLog; global proc note(string $s) { global string $gLog; $gLog += $s + "
+        "\";\"; }"
+        "window panel; columnLayout;"
+        "optionMenu -label Source -changeCommand \"note `optionMenu -q -value sources`\" sources;"
+        "menuItem -label None; menuItem -label Actor; menuItem -label Puppet;"
+        "global proc noteTake() { string $s[] = `textScrollList -q -selectItem takes`; note $s[0]; "
+        "}"
+        "textScrollList -selectCommand noteTake takes;"
+        "textScrollList -e -append take1 -append take2 -append take3 takes");
+
+    // An option menu shows its first item until one is chosen.
+    EXPECT_EQ(run("optionMenu -q -numberOfItems sources") + run("optionMenu -q -select sources") +
+                  run("optionMenu -q -value sources"),
+              "31None");
+    EXPECT_EQ(run("stringArrayToString(`optionMenu -q -itemListLong sources`, \",\")"),
+              "panel|columnLayout1|sources|menuItem1,panel|columnLayout1|sources|menuItem2,"
+              "panel|columnLayout1|sources|menuItem3");
+    EXPECT_EQ(mayahost::control("sources").items,
+              (std::vector<std::string>{"None", "Actor", "Puppet"}));
+    run("optionMenu -e -value Puppet sources");
+    EXPECT_EQ(run("optionMenu -q -select sources"), "3");
+    EXPECT_EQ(failure("optionMenu -e -value Nobody sources"),
+              "optionMenu: 'sources' has no item Nobody.");
+    EXPECT_EQ(failure("optionMenu -e -select 4 sources"), "optionMenu: 'sources' has no item 4.");
+    EXPECT_TRUE(mayahost::chooseOption("sources", "Actor"));
+    EXPECT_TRUE(mayahost::chooseOption("sources", "Actor")) << "unchanged: no command";
+    EXPECT_FALSE(mayahost::chooseOption("sources", "Nobody"));
+    EXPECT_EQ(mayahost::control("sources").selectedItems, std::vector<std::string>{"Actor"});
+    // The chosen item deleted, the menu falls back to its first.
+    run("deleteUI -menuItem menuItem2");
+    EXPECT_EQ(run("optionMenu -q -value sources") + run("optionMenu -q -numberOfItems sources"),
+              "None2");
+
+    // A list: script selections run nothing, a click replaces the selection.
+    run("textScrollList -e -selectIndexedItem 2 takes");
+    EXPECT_EQ(run("textScrollList -q -selectItem takes"), "take2");
+    EXPECT_TRUE(mayahost::selectListItem("takes", "take3"));
+    EXPECT_FALSE(mayahost::selectListItem("takes", "take9"));
+    EXPECT_EQ(mayahost::control("takes").selectedItems, std::vector<std::string>{"take3"});
+    run("textScrollList -e -allowMultiSelection true -selectItem take1 takes");
+    EXPECT_EQ(run("stringArrayToString(`textScrollList -q -selectItem takes`, \",\")"),
+              "take1,take3");
+    run("textScrollList -e -removeIndexedItem 1 takes");
+    EXPECT_EQ(run("int $s[] = `textScrollList -q -selectIndexedItem takes`; size($s) + \":\" + "
+                  "$s[0]"),
+              "1:2");
+    EXPECT_EQ(failure("textScrollList -e -selectIndexedItem 3 takes"),
+              "textScrollList: index 3 is out of range for 'takes'.");
+    EXPECT_EQ(run("global string $gLog; $gLog"), "Actor;take3;");
+
+    // Dialogs: closed unanswered without a hook, else answered by it.
+    const std::string ask =
+        "confirmDialog -title Stop -message \"Stop the take?\" -button Yes -button No "
+        "-defaultButton Yes -cancelButton No";
+    EXPECT_EQ(run(ask + " -dismissString Gone"), "Gone");
+    EXPECT_EQ(run(ask), "No");
+    std::string asked;
+    std::string reply = "Yes";
+    mayahost::answerConfirmDialogs([&](const std::string& message) {
+        asked = message;
+        return reply;
+    });
+    EXPECT_EQ(run(ask), "Yes");
+    EXPECT_EQ(asked, "Stop the take?");
+    reply = "Maybe";
+    EXPECT_EQ(failure(ask), "confirmDialog: 'Maybe' is neither a button nor the dismiss string.");
+
+    // The time range, in the UI unit.
+    EXPECT_EQ(run("playbackOptions -q -min") + " " + run("playbackOptions -q -max") + " " +
+                  run("playbackOptions -q -ast") + " " + run("playbackOptions -q -aet"),
+              "1 120 1 200");
+    run("playbackOptions -minTime 10 -maxTime 300");
+    EXPECT_EQ(mayahost::playbackRange().animationEnd, 300.0) << "widened to the playback range";
+    run("playbackOptions -e -animationStartTime 20");
+    EXPECT_EQ(mayahost::playbackRange().minTime, 20.0) << "narrowed to the animation range";
+    EXPECT_EQ(failure("playbackOptions -e -min 50 -max 40"),
+              "playbackOptions: the start time lies after the end time.");
+    mayahost::PlaybackRange bad = mayahost::playbackRange();
+    bad.minTime = 5.0;
+    EXPECT_EQ(mayahost::setPlaybackRange(bad), MStatus::kInvalidParameter);
+    run("currentUnit -time ntsc; currentTime 12");
+    EXPECT_EQ(run("playbackOptions -q -minTime") + " " + run("currentTime -q"), "25 12");
+    EXPECT_DOUBLE_EQ(MAnimControl::currentTime().as(MTime::kFilm), 12.0 * 24.0 / 30.0);
 }
 
 }  // namespace

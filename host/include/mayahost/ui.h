@@ -3,6 +3,7 @@
 // would. Main thread only.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,13 @@ struct ControlState {
     std::string path;   // full path, "window1|columnLayout1|button1"
     std::string label;  // label of text, button, checkBox, shelfButton; window title
     bool enabled = false;
-    bool visible = false;               // windows: shown with showWindow
-    int value = 0;                      // intField value; checkBox 0 or 1
-    std::string text;                   // textField text
-    std::vector<std::string> items;     // textScrollList items
+    bool visible = false;            // windows: shown with showWindow
+    int value = 0;                   // intField value; checkBox 0 or 1
+    std::string text;                // textField text
+    std::vector<std::string> items;  // textScrollList items; optionMenu item labels
+    // textScrollList: the selected items; optionMenu: the chosen item's label
+    // (none when it has no items).
+    std::vector<std::string> selectedItems;
     std::vector<std::string> children;  // short names of a layout's or window's children
 };
 
@@ -40,6 +44,20 @@ bool setCheckBox(const std::string& name, bool checked);
 bool typeText(const std::string& name, const std::string& text);
 // Enters a value in an intField: -changeCommand runs.
 bool typeInt(const std::string& name, int value);
+
+// Chooses the option menu's item of that label, then runs -changeCommand if
+// the choice changed (always with -alwaysCallChangeCommand).
+bool chooseOption(const std::string& name, const std::string& label);
+// Clicks the textScrollList item (the first of that text): it becomes the
+// one selected item, then -selectCommand runs.
+bool selectListItem(const std::string& name, const std::string& item);
+
+// Answers every confirmDialog, as a user clicking: given the message, returns
+// a button's label or the dismiss string (anything else fails the dialog's
+// command). Without an answer (the default, and after reset()) a dialog is
+// closed unanswered: it returns its -dismissString, else its -cancelButton,
+// else "dismiss".
+void answerConfirmDialogs(std::function<std::string(const std::string& message)> answer);
 
 // Runs MEL as the Script Editor does; false with an error line on failure.
 bool runMel(const std::string& text, std::string* result = nullptr);

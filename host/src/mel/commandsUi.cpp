@@ -76,6 +76,40 @@ Control* layoutParent(const std::string& command, const Flags& flags) {
     return parent;
 }
 
+std::string itemLabel(const Control& item) {
+    return item.property("label", A::kString).asString();
+}
+
+// A 1-based index of a textScrollList, as 0-based.
+int listIndex(const Control& list, int oneBased) {
+    if (oneBased < 1 || oneBased > static_cast<int>(list.items.size())) {
+        throw MelError("textScrollList: index " + std::to_string(oneBased) +
+                       " is out of range for '" + list.name + "'.");
+    }
+    return oneBased - 1;
+}
+
+void removeListItem(Control& list, int index) {
+    list.items.erase(list.items.begin() + index);
+    std::vector<int> kept;
+    for (int k : list.selected) {
+        if (k != index) kept.push_back(k > index ? k - 1 : k);
+    }
+    list.selected = kept;
+}
+
+}  // namespace
+
+void selectListItem(Control& list, int index) {
+    // One selected item unless the list allows more.
+    if (!list.property("allowMultiSelection", A::kBool).truth()) list.selected.clear();
+    auto& sel = list.selected;
+    if (std::find(sel.begin(), sel.end(), index) == sel.end()) sel.push_back(index);
+    std::sort(sel.begin(), sel.end());
+}
+
+namespace {
+
 Value queryValue(const Control& control, const Flag& flag) {
     const std::string name = flag.name;
     if (name == "childArray") {
@@ -86,8 +120,36 @@ Value queryValue(const Control& control, const Flag& flag) {
     if (name == "numberOfChildren") return Value::ofInt(static_cast<int>(control.children.size()));
     if (name == "fullPathName") return Value::ofString(control.path());
     if (name == "parent") return Value::ofString(control.parent ? control.parent->path() : "");
+    if (control.type == "optionMenu") {
+        const std::vector<Control*> items = optionItems(control);
+        const int chosen = optionIndex(control);
+        if (name == "value") {
+            return Value::ofString(chosen < 0 ? "" : itemLabel(*items[chosen]));
+        }
+        if (name == "select") return Value::ofInt(chosen + 1);
+        if (name == "numberOfItems") return Value::ofInt(static_cast<int>(items.size()));
+        if (name == "itemListLong" || name == "itemListShort") {
+            std::vector<std::string> names;
+            for (const Control* item : items) {
+                names.push_back(name == "itemListLong" ? item->path() : item->name);
+            }
+            return Value::ofStrings(names);
+        }
+    }
     if (name == "allItems") return Value::ofStrings(control.items);
-    if (name == "selectItem") return Value::ofStrings(control.selected);
+    if (name == "selectItem") {
+        std::vector<std::string> labels;
+        for (int k : control.selected) labels.push_back(control.items[k]);
+        return Value::ofStrings(labels);
+    }
+    if (name == "selectIndexedItem") {
+        Value indices = Value::emptyArray(Type::kIntArray);
+        for (int k : control.selected) indices.items.push_back(Value::ofInt(k + 1));
+        return indices;
+    }
+    if (name == "numberOfSelectedItems") {
+        return Value::ofInt(static_cast<int>(control.selected.size()));
+    }
     if (name == "numberOfItems") return Value::ofInt(static_cast<int>(control.items.size()));
     if (flag.args.size() > 1) {
         auto it = control.properties.find(name);
@@ -100,20 +162,54 @@ void applyFlags(Control& control, const Flags& flags) {
     for (const FlagUse& use : flags.uses) {
         const std::string name = use.flag->name;
         if (name == "parent" || name == "exists") continue;
-        if (name == "append") {
+        if (control.type == "optionMenu" && (name == "value" || name == "select")) {
+            const std::vector<Control*> items = optionItems(control);
+            int chosen = -1;
+            if (name == "select") {
+                chosen = use.args[0].i - 1;
+                if (chosen < 0 || chosen >= static_cast<int>(items.size())) chosen = -1;
+            } else {
+                for (std::size_t k = 0; k < items.size() && chosen < 0; ++k) {
+                    if (itemLabel(*items[k]) == use.args[0].s) chosen = static_cast<int>(k);
+                }
+            }
+            if (chosen < 0) {
+                throw MelError("optionMenu: '" + control.name + "' has no item " +
+                               use.args[0].asString() + ".");
+            }
+            control.selected.assign(1, chosen);
+        } else if (name == "append") {
             control.items.push_back(use.args[0].s);
         } else if (name == "removeAll") {
             control.items.clear();
             control.selected.clear();
         } else if (name == "removeItem") {
-            auto& items = control.items;
-            items.erase(std::remove(items.begin(), items.end(), use.args[0].s), items.end());
-        } else if (name == "selectItem") {
-            if (std::find(control.items.begin(), control.items.end(), use.args[0].s) ==
-                control.items.end()) {
-                throw MelError("textScrollList: no item '" + use.args[0].s + "'.");
+            for (int k = static_cast<int>(control.items.size()) - 1; k >= 0; --k) {
+                if (control.items[k] == use.args[0].s) removeListItem(control, k);
             }
-            control.selected.push_back(use.args[0].s);
+        } else if (name == "removeIndexedItem") {
+            removeListItem(control, listIndex(control, use.args[0].i));
+        } else if (name == "selectItem" || name == "selectIndexedItem") {
+            int index = -1;
+            if (name == "selectIndexedItem") {
+                index = listIndex(control, use.args[0].i);
+            } else {
+                auto it = std::find(control.items.begin(), control.items.end(), use.args[0].s);
+                if (it == control.items.end()) {
+                    throw MelError("textScrollList: no item '" + use.args[0].s + "'.");
+                }
+                index = static_cast<int>(it - control.items.begin());
+            }
+            selectListItem(control, index);
+        } else if (name == "deselectItem" || name == "deselectIndexedItem") {
+            for (int k = 0; k < static_cast<int>(control.items.size()); ++k) {
+                const bool match = name == "deselectItem" ? control.items[k] == use.args[0].s
+                                                          : k == listIndex(control, use.args[0].i);
+                if (match) {
+                    auto& sel = control.selected;
+                    sel.erase(std::remove(sel.begin(), sel.end(), k), sel.end());
+                }
+            }
         } else if (name == "deselectAll") {
             control.selected.clear();
         } else if (use.args.size() == 1) {
@@ -155,6 +251,15 @@ Value controlCommand(const Invocation& call, const std::vector<Flag>& known, boo
     if (flags.objects.size() > 1) throw MelError(call.name + ": too many objects.");
     const std::string name = flags.objects.empty() ? "" : flags.objects[0].asString();
     Control* parent = nullptr;
+    if (call.name == "menuItem") {
+        parent = flags.has("parent") ? existing(call.name, flags.text("parent")) : w.menuParent;
+        if (parent == nullptr || parent->type != "optionMenu") {
+            throw MelError("menuItem: no menu to put the item in.");
+        }
+        Control* item = w.create(call.name, name, parent, false);
+        applyFlags(*item, flags);
+        return Value::ofString(item->path());
+    }
     if (!window) {
         parent = layoutParent(call.name, flags);
         if (!layout && parent->type == "window") {
@@ -165,7 +270,42 @@ Value controlCommand(const Invocation& call, const std::vector<Flag>& known, boo
     Control* control = w.create(call.name, name, parent, layout || window);
     applyFlags(*control, flags);
     if (window || layout) w.defaultParent = control;
+    // Menu items that follow go into the new option menu.
+    if (call.name == "optionMenu") w.menuParent = control;
     return Value::ofString(control->path());
+}
+
+// Modal: the answer comes from the hook tests set, as a user's click; with
+// none the dialog is closed without a button.
+Value confirmDialogCommand(const Invocation& call) {
+    static const std::vector<Flag> kFlags = {
+        {"title", "t", {A::kString}, "C"},
+        {"message", "m", {A::kString}, "C"},
+        {"button", "b", {A::kString}, "CM"},
+        {"defaultButton", "db", {A::kString}, "C"},
+        {"cancelButton", "cb", {A::kString}, "C"},
+        {"dismissString", "ds", {A::kString}, "C"},
+        {"messageAlign", "ma", {A::kString}, "C"},
+        {"icon", "icn", {A::kString}, "C"},
+        {"parent", "p", {A::kString}, "C"},
+        {"backgroundColor", "bgc", {A::kFloat, A::kFloat, A::kFloat}, "C"}};
+    Flags flags(call, kFlags, false);
+    flags.needObjects(0);
+    const std::string message = flags.has("message") ? flags.text("message") : "";
+    const std::string dismissed = flags.has("dismissString")  ? flags.text("dismissString")
+                                  : flags.has("cancelButton") ? flags.text("cancelButton")
+                                                              : "dismiss";
+    // The hook may run MEL: take a copy.
+    const auto answer = widgets().confirmAnswer;
+    if (!answer) return Value::ofString(dismissed);
+    const std::string chosen = answer(message);
+    bool known = chosen == dismissed;
+    for (const FlagUse* button : flags.all("button")) known = known || button->args[0].s == chosen;
+    if (!known) {
+        throw MelError("confirmDialog: '" + chosen +
+                       "' is neither a button nor the dismiss string.");
+    }
+    return Value::ofString(chosen);
 }
 
 void addControl(Interpreter& mel, const char* name, bool layout, std::vector<Flag> own) {
@@ -194,8 +334,10 @@ void addUiCommands(Interpreter& mel) {
         window->properties["visible"] = Value::ofInt(1);
         return Value();
     });
-    static const std::vector<Flag> kDeleteFlags = {
-        {"window", "wnd", {}, "C"}, {"control", "ctl", {}, "C"}, {"layout", "lay", {}, "C"}};
+    static const std::vector<Flag> kDeleteFlags = {{"window", "wnd", {}, "C"},
+                                                   {"control", "ctl", {}, "C"},
+                                                   {"layout", "lay", {}, "C"},
+                                                   {"menuItem", "mi", {}, "C"}};
     mel.addCommand("deleteUI", [](const Invocation& call) {
         Flags flags(call, kDeleteFlags, false);
         if (flags.objects.empty()) throw MelError("deleteUI: no object given.");
@@ -204,7 +346,9 @@ void addUiCommands(Interpreter& mel) {
             const bool isWindow = control->type == "window";
             if ((flags.has("window") && !isWindow) ||
                 (flags.has("layout") && (!control->layout || isWindow)) ||
-                (flags.has("control") && (control->layout || isWindow))) {
+                (flags.has("control") && (control->layout || isWindow)) ||
+                (flags.has("menuItem") != (control->type == "menuItem") &&
+                 (flags.has("menuItem") || flags.has("control")))) {
                 throw MelError("deleteUI: object '" + control->name + "' is a " + control->type +
                                ".");
             }
@@ -220,6 +364,16 @@ void addUiCommands(Interpreter& mel) {
     mel.addCommand("setParent", [](const Invocation& call) {
         Flags flags(call, kSetParentFlags, true);
         Widgets& w = widgets();
+        if (flags.has("menu")) {
+            if (flags.query) return Value::ofString(w.menuParent ? w.menuParent->path() : "");
+            flags.needObjects(1);
+            Control* menu = existing(call.name, flags.objects[0].asString());
+            if (menu->type != "optionMenu") {
+                throw MelError("setParent: '" + menu->name + "' is not a menu.");
+            }
+            w.menuParent = menu;
+            return Value::ofString(menu->path());
+        }
         if (flags.query) return Value::ofString(w.defaultParent ? w.defaultParent->path() : "");
         Control* before = w.defaultParent;
         if (flags.has("topLevel")) {
@@ -296,6 +450,11 @@ void addUiCommands(Interpreter& mel) {
                 {"removeAll", "ra", {}, "CE"},
                 {"removeItem", "ri", {A::kString}, "CEM"},
                 {"selectItem", "si", {A::kString}, "CQEM"},
+                {"selectIndexedItem", "sii", {A::kInt}, "CQEM"},
+                {"removeIndexedItem", "rii", {A::kInt}, "CEM"},
+                {"deselectItem", "di", {A::kString}, "CEM"},
+                {"deselectIndexedItem", "dii", {A::kInt}, "CEM"},
+                {"numberOfSelectedItems", "nsi", {}, "Q"},
                 {"deselectAll", "da", {}, "CE"},
                 {"allItems", "ai", {}, "Q"},
                 {"numberOfItems", "ni", {}, "Q"},
@@ -303,6 +462,25 @@ void addUiCommands(Interpreter& mel) {
                 {"allowMultiSelection", "ams", {A::kBool}, "CQE"},
                 {"selectCommand", "sc", {A::kString}, "CE"},
                 {"doubleClickCommand", "dcc", {A::kString}, "CE"}});
+    addControl(mel, "optionMenu", false,
+               {{"label", "l", {A::kString}, "CQE"},
+                {"value", "v", {A::kString}, "CQE"},
+                {"select", "sl", {A::kInt}, "CQE"},
+                {"numberOfItems", "ni", {}, "Q"},
+                {"itemListLong", "ill", {}, "Q"},
+                {"itemListShort", "ils", {}, "Q"},
+                {"changeCommand", "cc", {A::kString}, "CE"},
+                {"alwaysCallChangeCommand", "acc", {A::kBool}, "CQE"},
+                {"maxVisibleItems", "mvi", {A::kInt}, "CQE"}});
+    static const std::vector<Flag> kMenuItemFlags = {
+        {"exists", "ex", {}, "C"},           {"label", "l", {A::kString}, "CQE"},
+        {"parent", "p", {A::kString}, "C"},  {"command", "c", {A::kString}, "CQE"},
+        {"enable", "en", {A::kBool}, "CQE"}, {"annotation", "ann", {A::kString}, "CQE"},
+        {"data", "da", {A::kInt}, "CQE"}};
+    mel.addCommand("menuItem", [](const Invocation& call) {
+        return controlCommand(call, kMenuItemFlags, false);
+    });
+    mel.addCommand("confirmDialog", confirmDialogCommand);
     addControl(mel, "shelfTabLayout", true,
                {{"selectTab", "st", {A::kString}, "CQE"},
                 {"tabLabel", "tl", {A::kString, A::kString}, "CQEM"}});

@@ -5,6 +5,8 @@
 
 #include <mayahost/ui.h>
 
+#include <algorithm>
+
 namespace mayahost {
 
 namespace {
@@ -44,6 +46,17 @@ ControlState control(const std::string& name) {
     state.value = c->property("value", mel::Arg::kInt).asInt(false);
     state.text = c->property("text", mel::Arg::kString).asString();
     state.items = c->items;
+    for (int k : c->selected) {
+        if (c->type == "textScrollList") state.selectedItems.push_back(c->items[k]);
+    }
+    if (c->type == "optionMenu") {
+        const auto items = mel::optionItems(*c);
+        for (const Control* item : items) {
+            state.items.push_back(item->property("label", mel::Arg::kString).asString());
+        }
+        const int chosen = mel::optionIndex(*c);
+        if (chosen >= 0) state.selectedItems.push_back(state.items[chosen]);
+    }
     for (const auto& child : c->children) state.children.push_back(child->name);
     return state;
 }
@@ -93,6 +106,36 @@ bool typeInt(const std::string& name, int value) {
     if (c == nullptr || !c->property("editable", mel::Arg::kBool).truth()) return false;
     c->properties["value"] = Value::ofInt(value);
     return runProperty(c->properties, "changeCommand");
+}
+
+bool chooseOption(const std::string& name, const std::string& label) {
+    Control* c = usable(name, {"optionMenu"});
+    if (c == nullptr) return false;
+    const auto items = mel::optionItems(*c);
+    int chosen = -1;
+    for (std::size_t k = 0; k < items.size() && chosen < 0; ++k) {
+        if (items[k]->property("label", mel::Arg::kString).asString() == label) {
+            chosen = static_cast<int>(k);
+        }
+    }
+    if (chosen < 0) return false;
+    const bool changed = chosen != mel::optionIndex(*c);
+    c->selected.assign(1, chosen);
+    if (!changed && !c->property("alwaysCallChangeCommand", mel::Arg::kBool).truth()) return true;
+    return runProperty(c->properties, "changeCommand");
+}
+
+bool selectListItem(const std::string& name, const std::string& item) {
+    Control* c = usable(name, {"textScrollList"});
+    if (c == nullptr) return false;
+    auto it = std::find(c->items.begin(), c->items.end(), item);
+    if (it == c->items.end()) return false;
+    c->selected.assign(1, static_cast<int>(it - c->items.begin()));
+    return runProperty(c->properties, "selectCommand");
+}
+
+void answerConfirmDialogs(std::function<std::string(const std::string& message)> answer) {
+    mel::widgets().confirmAnswer = std::move(answer);
 }
 
 bool runMel(const std::string& text, std::string* result) {

@@ -80,21 +80,58 @@ void Widgets::remove(Control* control) {
             break;
         }
     }
+    for (Control* p = menuParent; p != nullptr; p = p->parent) {
+        if (p == control) {
+            menuParent = nullptr;
+            break;
+        }
+    }
+    // An option menu that loses its chosen item falls back to its first.
+    Control* menu = control->parent;
+    const bool option = menu != nullptr && menu->type == "optionMenu";
+    const int before = option ? optionIndex(*menu) : -1;
+    int removed = -1;
+    if (option) {
+        const auto items = optionItems(*menu);
+        for (std::size_t k = 0; k < items.size(); ++k) {
+            if (items[k] == control) removed = static_cast<int>(k);
+        }
+    }
     auto& siblings = control->parent != nullptr ? control->parent->children : topLevel;
     siblings.erase(
         std::remove_if(siblings.begin(), siblings.end(),
                        [&](const std::unique_ptr<Control>& c) { return c.get() == control; }),
         siblings.end());
+    if (option && removed >= 0) {
+        menu->selected.clear();
+        if (before != removed) menu->selected.push_back(before > removed ? before - 1 : before);
+    }
 }
 
 void Widgets::clear() {
     topLevel.clear();
     defaultParent = nullptr;
+    menuParent = nullptr;
+    confirmAnswer = nullptr;
     mCounters.clear();
 }
 
 Control* Widgets::shelfTopLevel() const {
     return find(kShelfTopLevel);
+}
+
+std::vector<Control*> optionItems(const Control& menu) {
+    std::vector<Control*> items;
+    for (const auto& c : menu.children) {
+        if (c->type == "menuItem") items.push_back(c.get());
+    }
+    return items;
+}
+
+int optionIndex(const Control& menu) {
+    const int count = static_cast<int>(optionItems(menu).size());
+    if (count == 0) return -1;
+    return !menu.selected.empty() && menu.selected[0] < count ? menu.selected[0] : 0;
 }
 
 Widgets& widgets() {

@@ -5,6 +5,7 @@
 #include "mel/flags.h"
 #include "mel/value.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,7 +22,8 @@ struct Control {
     std::vector<std::unique_ptr<Control>> children;
     std::map<std::string, Value> properties;  // by long flag name
     std::vector<std::string> items;           // textScrollList
-    std::vector<std::string> selected;        // textScrollList
+    std::vector<int> selected;                // textScrollList: item indices, ascending;
+                                              // optionMenu: the chosen item's index
 
     std::string path() const;
     // The property, or the default its flag gives.
@@ -33,6 +35,9 @@ public:
     // Windows and the main window's shelf area.
     std::vector<std::unique_ptr<Control>> topLevel;
     Control* defaultParent = nullptr;
+    Control* menuParent = nullptr;  // where menuItem puts items: the last optionMenu
+    // Answers confirmDialog as a user would; empty: the dialog is dismissed.
+    std::function<std::string(const std::string& message)> confirmAnswer;
 
     // By full path or short name; nullptr when there is none.
     Control* find(const std::string& nameOrPath) const;
@@ -48,6 +53,11 @@ private:
 };
 
 Widgets& widgets();
+// An optionMenu's items, and the index of the chosen one (-1 when it has none).
+std::vector<Control*> optionItems(const Control& menu);
+int optionIndex(const Control& menu);
+// Selects a textScrollList item by 0-based index, as a click does.
+void selectListItem(Control& list, int index);
 // Empties the model and rebuilds the main window's shelf area, named in the
 // MEL global $gShelfTopLevel as Maya's start-up scripts do.
 void resetWidgets(Interpreter& mel);
