@@ -222,4 +222,24 @@ TEST_F(UiScripts, TheCharacterCheckNamesEachFault) {
     EXPECT_EQ(problems(name), "Another HumanIK character uses the same joints: " + intruder);
 }
 
+TEST_F(UiScripts, TheRetargetMenuMakesOurCharacterTheChosenOnesSource) {
+    std::string ours;
+    std::string theirs;
+    createDeviceNode(6, nullptr, &ours);
+    createDeviceNode(7, nullptr, &theirs);
+    mel("zemoriBindSkeleton " + ours + "; zemoriBindSkeleton " + theirs);
+    const std::string source = defineCharacter("zemoriCharacter6_Skeleton");
+    const std::string target = defineCharacter("zemoriCharacter7_Skeleton");
+    mel("zemoriRefreshRetargetMenu " + ours);
+
+    ASSERT_TRUE(mayahost::chooseOption("zemoriRetarget6", target))
+        << ::testing::PrintToString(mayahost::errorLines());
+    EXPECT_EQ(mayahost::hikCharacter(target).source, source);
+    EXPECT_EQ(mayahost::hikCharacter(source).source, "");
+    EXPECT_FALSE(mayahost::chooseOption("zemoriRetarget6", source)) << "ours is not listed";
+    ASSERT_TRUE(mayahost::chooseOption("zemoriRetarget6", "None"));
+    EXPECT_EQ(mayahost::hikCharacter(target).source, "");
+    EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
+}
+
 }  // namespace
