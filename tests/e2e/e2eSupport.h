@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -44,10 +45,13 @@ inline int freePort() {
 // and streams as long again. The destructor stops and joins.
 class TakeSender {
 public:
-    TakeSender(const SenderOptions& options, double seconds, double restartSeconds = 0.0)
+    // `adjust` may change the take before it is sent.
+    TakeSender(const SenderOptions& options, double seconds, double restartSeconds = 0.0,
+               const std::function<void(CaptureTake&)>& adjust = nullptr)
         : mOptions(options) {
         std::string error;
         EXPECT_TRUE(takeFromBvh(source(), options.fps, kCmuUnitCm, seconds, mTake, error)) << error;
+        if (adjust) adjust(mTake);
         mThread = std::thread([this, restartSeconds] {
             std::string sendError;
             auto destination = UdpDestination::open("127.0.0.1", mOptions.port, sendError);

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <functional>
 
@@ -43,6 +44,48 @@ Vec3 worldPosition(const std::string& joint) {
     double p[3] = {0, 0, 0};
     EXPECT_TRUE(mayahost::worldPosition(joint, p)) << joint;
     return Vec3{p[0], p[1], p[2]};
+}
+
+// The bundled take's rest pose hangs the arms down; HumanIK locks a
+// T-stance, so this stream holds them out along X (left +X, right -X).
+void armsOut(CaptureTake& take) {
+    for (int j : {13, 14, 17, 18}) {
+        const double side = j < 15 ? 1.0 : -1.0;
+        take.definition[j] = Vec3{side * length(take.definition[j]), 0.0, 0.0};
+    }
+}
+
+// The value a take's curve holds at a whole scene frame.
+double keyAt(const std::string& curve, double frame) {
+    bool exists = false;
+    const mayahost::CurveInfo info = mayahost::animCurve(curve, &exists);
+    EXPECT_TRUE(exists) << curve;
+    for (const mayahost::CurveKey& key : info.keys) {
+        if (std::abs(key.time.as(MTime::uiUnit()) - frame) < 1e-6) return key.value;
+    }
+    ADD_FAILURE() << curve << " has no key at " << frame;
+    return 0.0;
+}
+
+// World positions of the joints posed by a take's keys at a frame, by
+// forward kinematics (rotate order xyz, no joint orient, angles in radians).
+std::vector<Vec3> takePositions(const std::string& suffix, double frame) {
+    const std::vector<int> parents = captureParents();
+    std::vector<Vec3> at(kCaptureJoints);
+    std::vector<Quat> turn(kCaptureJoints);
+    const double degrees = 180.0 / 3.141592653589793;
+    for (int j = 0; j < kCaptureJoints; ++j) {
+        const std::string curve = kSkeleton + std::string(captureJointName(j)) + "_";
+        const Vec3 t{keyAt(curve + "tx" + suffix, frame), keyAt(curve + "ty" + suffix, frame),
+                     keyAt(curve + "tz" + suffix, frame)};
+        const Quat r = fromEulerXYZDegrees(Vec3{keyAt(curve + "rx" + suffix, frame) * degrees,
+                                                keyAt(curve + "ry" + suffix, frame) * degrees,
+                                                keyAt(curve + "rz" + suffix, frame) * degrees});
+        const int p = parents[j];
+        at[j] = p < 0 ? t : at[p] + rotate(turn[p], t);
+        turn[j] = p < 0 ? r : turn[p] * r;
+    }
+    return at;
 }
 
 // Counts the device's pose buffers in and out of its queue.
@@ -103,14 +146,18 @@ TEST_F(UserInterface, ShelfPanelLiveBindRecordAndNewScene) {
     SenderOptions send;
     send.port = std::uint16_t(port);
     send.fps = 50;
-    TakeSender sender(send, 3.0);
+    TakeSender sender(send, 8.0, 0.0, armsOut);
     ASSERT_TRUE(idleUntil([] {
         return mayahost::control("zemoriStatus0").label ==
                    "Data received. Press Bind to Character button" &&
                mayahost::control("zemoriBind0").enabled;
     })) << mayahost::control("zemoriStatus0").label;
+    EXPECT_FALSE(mayahost::control("zemoriReview0").enabled) << "nothing recorded";
+    EXPECT_FALSE(mayahost::control("zemoriBackToLive0").enabled);
+    EXPECT_FALSE(mayahost::control("zemoriDeleteTake0").enabled);
 
-    // Bind: 27 joints named after the skeleton, driven by the node.
+    // Bind: 27 joints named after the skeleton, driven by the node, defined
+    // as a HumanIK character locked at stance.
     ASSERT_TRUE(mayahost::pressButton("zemoriBind0"))
         << ::testing::PrintToString(mayahost::errorLines());
     std::string joints;
@@ -120,33 +167,147 @@ TEST_F(UserInterface, ShelfPanelLiveBindRecordAndNewScene) {
             << captureJointName(j);
     }
     EXPECT_EQ(std::count(joints.begin(), joints.end(), ' '), kCaptureJoints - 1);
+    EXPECT_EQ(mayahost::control("zemoriStatus0").label,
+              "Streaming to skeleton zemoriCharacter0_Skeleton. HumanIK character "
+              "zemoriCharacter0_Skeleton");
+    ASSERT_EQ(mayahost::hikCharacters().size(), 1u);
+    const std::string character = mayahost::hikCharacters()[0];
+    const mayahost::HikCharacter hik = mayahost::hikCharacter(character);
+    EXPECT_TRUE(hik.locked);
+    EXPECT_EQ(hik.mapping.size(), std::size_t(kCaptureJoints));
+    const int kSlots[kCaptureJoints] = {1,  8,  23, 24, 25, 26, 27, 28, 20, 32, 15, 18, 9, 10,
+                                        11, 19, 12, 13, 14, 2,  3,  4,  16, 5,  6,  7,  17};
+    for (int j = 0; j < kCaptureJoints; ++j) {
+        std::string mapped;
+        ASSERT_TRUE(mayahost::runMel(
+            "hikGetSkNode(\"" + character + "\", " + std::to_string(kSlots[j]) + ")", &mapped));
+        EXPECT_EQ(mapped, kSkeleton + std::string(captureJointName(j)));
+        // Locked at the definition's rest pose, before the stream moved it.
+        const mayahost::HikStanceJoint& stance = hik.stance.at(kSlots[j]);
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(stance.rotate[k], 0.0, 1e-9) << mapped;
+        const Vec3 rest = sender.take().definition[j];
+        if (j > 0) {
+            EXPECT_NEAR(stance.translate[0], rest.x, 1e-3) << mapped;
+            EXPECT_NEAR(stance.translate[1], rest.y, 1e-3) << mapped;
+            EXPECT_NEAR(stance.translate[2], rest.z, 1e-3) << mapped;
+        }
+    }
+    std::string problems;
+    ASSERT_TRUE(
+        mayahost::runMel("string $n[] = `ls -type ZemoriDeviceNode`; "
+                         "stringArrayToString(zemoriCheckCharacter($n[0]), \"|\")",
+                         &problems));
+    EXPECT_EQ(problems, "");
+
     const std::string root = kSkeleton + std::string("root");
     const Vec3 before = worldPosition(root);
     ASSERT_TRUE(idleUntil([&] { return length(worldPosition(root) - before) > 1.0; }))
         << "the joints follow the stream";
 
-    // Recording while the scene plays in real time; stopping writes the curves.
-    ASSERT_TRUE(mayahost::setCheckBox("zemoriRecording0", true));
-    mayahost::RealTimePlayback playback;
-    playback.seconds = 1.25;
-    // The joints pull the node's outputs, as the viewport does.
-    playback.afterFrame = [&](const MTime&) { worldPosition(root); };
-    const mayahost::PlaybackSummary played = mayahost::playRealTime(playback);
-    ASSERT_GT(played.framesShown, 0);
-    ASSERT_TRUE(mayahost::setCheckBox("zemoriRecording0", false));
-    double frame = played.lastTime + 1.0;
-    MAnimControl::setCurrentTime(MTime(frame++, MTime::uiUnit()));
-    worldPosition(root);
-    mayahost::processIdleEvents();
-    std::vector<mayahost::CurveInfo> curves = mayahost::animCurves();
-    ASSERT_EQ(curves.size(), 162u);
-    for (const mayahost::CurveInfo& curve : curves) {
+    // Two takes, each recorded while the scene plays in real time; stopping
+    // writes the curves.
+    double frame = 1.0;
+    const auto record = [&](int take) {
+        ASSERT_TRUE(mayahost::setCheckBox("zemoriRecording0", true));
+        mayahost::RealTimePlayback playback;
+        playback.seconds = 1.25;
+        // The joints pull the node's outputs, as the viewport does.
+        playback.afterFrame = [&](const MTime&) { worldPosition(root); };
+        const mayahost::PlaybackSummary played = mayahost::playRealTime(playback);
+        ASSERT_GT(played.framesShown, 0);
+        ASSERT_TRUE(mayahost::setCheckBox("zemoriRecording0", false));
+        frame = played.lastTime + 1.0;
+        ASSERT_TRUE(idleUntil([&] {
+            MAnimControl::setCurrentTime(MTime(frame++, MTime::uiUnit()));
+            worldPosition(root);
+            return mayahost::animCurves().size() == 162u * take;
+        }));
+    };
+    record(1);
+    record(2);
+    for (const mayahost::CurveInfo& curve : mayahost::animCurves()) {
         EXPECT_EQ(curve.name.rfind(kSkeleton, 0), 0u) << curve.name;
         EXPECT_GT(curve.keys.size(), 20u) << curve.name;
-        EXPECT_EQ(curve.keys.size(), curves[0].keys.size()) << curve.name;
     }
 
-    // Once the take has ended and every pose is taken, the joints stand as
+    // The take list, from the scene's take nodes, newest first.
+    ASSERT_TRUE(mayahost::pressButton("zemoriTakesRefresh0"));
+    const std::vector<std::string> items = mayahost::control("zemoriTakes0").items;
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].rfind("Take 2: ", 0), 0u) << items[0];
+    EXPECT_EQ(items[1].rfind("Take 1: ", 0), 0u) << items[1];
+    const MObject take1 = mayahost::findNode("zemoriCharacter0_Skeleton_take1");
+    EXPECT_NE(items[1].find(std::to_string(mayahost::getInt(take1, "framesRecorded")) +
+                            " frames, 50 fps"),
+              std::string::npos)
+        << items[1];
+    EXPECT_FALSE(mayahost::control("zemoriReview0").enabled) << "nothing selected";
+
+    // Review take 1: its curves pose the skeleton at every frame of it.
+    const mayahost::PlaybackRange liveRange = mayahost::playbackRange();
+    ASSERT_TRUE(mayahost::selectListItem("zemoriTakes0", items[1]));
+    ASSERT_TRUE(mayahost::pressButton("zemoriReview0"))
+        << ::testing::PrintToString(mayahost::errorLines());
+    EXPECT_EQ(mayahost::control("zemoriStatus0").label, "Reviewing take 1");
+    EXPECT_TRUE(mayahost::control("zemoriBackToLive0").enabled);
+    const double start = mayahost::getDouble(take1, "startTime");
+    const double end = mayahost::getDouble(take1, "endTime");
+    EXPECT_EQ(mayahost::playbackRange().minTime, start);
+    EXPECT_EQ(mayahost::playbackRange().maxTime, end);
+    ASSERT_GT(end - start, 20.0);
+    for (double f = start; f <= end; f += 1.0) {
+        MAnimControl::setCurrentTime(MTime(f, MTime::uiUnit()));
+        const std::vector<Vec3> expected = takePositions("_take1", f);
+        for (int j = 0; j < kCaptureJoints; ++j) {
+            const Vec3 at = worldPosition(kSkeleton + std::string(captureJointName(j)));
+            ASSERT_LT(length(at - expected[j]), 0.01) << captureJointName(j) << " at " << f;
+        }
+    }
+
+    // Back to live: the stream drives the skeleton again, on the range from before.
+    ASSERT_TRUE(mayahost::pressButton("zemoriBackToLive0"));
+    EXPECT_EQ(mayahost::playbackRange().minTime, liveRange.minTime);
+    EXPECT_EQ(mayahost::playbackRange().maxTime, liveRange.maxTime);
+    EXPECT_FALSE(mayahost::control("zemoriBackToLive0").enabled);
+    const Vec3 reviewed = worldPosition(root);
+    ASSERT_TRUE(idleUntil([&] {
+        MAnimControl::setCurrentTime(MTime(frame++, MTime::uiUnit()));
+        return length(worldPosition(root) - reviewed) > 1.0;
+    })) << "the joints follow the stream again";
+
+    // Deleting take 2 asks first; Cancel keeps it. Its number is not given
+    // again: the plug-in numbers a take one above the highest takeNumber of
+    // the skeleton's take nodes.
+    std::vector<std::string> asked;
+    mayahost::answerConfirmDialogs([&](const std::string& message) {
+        asked.push_back(message);
+        return std::string(asked.size() == 1 ? "Cancel" : "Delete");
+    });
+    ASSERT_TRUE(mayahost::selectListItem("zemoriTakes0", items[0]));
+    ASSERT_TRUE(mayahost::pressButton("zemoriDeleteTake0"));
+    EXPECT_EQ(asked, std::vector<std::string>{"Delete this take's curves and report? Take 2"});
+    EXPECT_EQ(mayahost::animCurves().size(), 324u);
+    ASSERT_TRUE(mayahost::pressButton("zemoriDeleteTake0"))
+        << ::testing::PrintToString(mayahost::errorLines());
+    EXPECT_EQ(asked.size(), 2u);
+    const std::vector<mayahost::CurveInfo> kept = mayahost::animCurves();
+    EXPECT_EQ(kept.size(), 162u);
+    for (const mayahost::CurveInfo& curve : kept) {
+        EXPECT_EQ(curve.name.substr(curve.name.size() - 6), "_take1") << curve.name;
+    }
+    EXPECT_TRUE(mayahost::findNode("zemoriCharacter0_Skeleton_take2").isNull());
+    EXPECT_EQ(mayahost::control("zemoriTakes0").items, std::vector<std::string>{items[1]});
+    EXPECT_FALSE(mayahost::control("zemoriDeleteTake0").enabled);
+    std::string highest;
+    ASSERT_TRUE(mayahost::runMel(
+        "int $high = 0; string $t; "
+        "for ($t in `ls -type ZemoriTake \"zemoriCharacter0_Skeleton_take*\"`) "
+        "if (`getAttr ($t + \".takeNumber\")` > $high) $high = `getAttr ($t + \".takeNumber\")`; "
+        "$high",
+        &highest));
+    EXPECT_EQ(highest, "2");
+
+    // Once the stream has ended and every pose is taken, the joints stand as
     // the source's last frame does, by forward kinematics.
     // Datagrams may still be on their way after the sender is done: wait
     // for a quiet spell with the queue empty.
@@ -163,15 +324,9 @@ TEST_F(UserInterface, ShelfPanelLiveBindRecordAndNewScene) {
         return counts.pops.load() == seen &&
                Clock::now() - quietSince > std::chrono::milliseconds(300);
     }));
-    SkeletonMapping mapping;
-    std::string error;
-    ASSERT_TRUE(buildMapping(source().skeleton, mapping, error)) << error;
-    std::array<Vec3, kCaptureJoints> rest{};
-    for (int j = 0; j < kCaptureJoints; ++j) rest[j] = mapping.restTranslation[j] * kCmuUnitCm;
-    const int last = sender.stats().lastFrameNumber % resampledFrameCount(source(), 50, 0.0);
-    CapturePose expected = mapPose(mapping, sourcePoseForFrame(source(), 50, last));
-    for (Vec3& v : expected.translations) v = v * kCmuUnitCm;
-    const std::vector<Vec3> expectedAt = captureJointPositions(rest, expected);
+    const int last = sender.stats().lastFrameNumber % int(sender.take().frames.size());
+    const std::vector<Vec3> expectedAt =
+        captureJointPositions(sender.take().definition, sender.take().frames[last]);
     for (int j = 0; j < kCaptureJoints; ++j) {
         const Vec3 at = worldPosition(kSkeleton + std::string(captureJointName(j)));
         EXPECT_LT(length(at - expectedAt[j]), 0.01) << captureJointName(j);

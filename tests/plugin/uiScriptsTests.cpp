@@ -123,8 +123,16 @@ TEST_F(UiScripts, BindingBuildsOrReusesTheSkeletonAndCharacterizes) {
     mel("zemoriBind " + name);
     EXPECT_EQ(mel("size(`ls -type joint`)"), "27");
     EXPECT_EQ(mel("getAttr zemoriCharacter3_Skeleton_head.rotateOrder"), "0");
+    EXPECT_EQ(
+        mel("string $p[] = `listConnections -plugs true zemoriCharacter3_Skeleton_head.translate`;"
+            " $p[0]"),
+        name + ".outputTranslations[10]");
     EXPECT_EQ(mel("getAttr zemoriCharacter3_Skeleton_head.jointOrientX"), "0");
-    EXPECT_EQ(zemoritest::panelState(3).status, "Streaming to skeleton zemoriCharacter3_Skeleton");
+    // The node's own joint table hangs the arms down: no T-stance to lock.
+    EXPECT_EQ(zemoritest::panelState(3).status,
+              "Streaming to skeleton zemoriCharacter3_Skeleton. No HumanIK character: the "
+              "skeleton definition's rest pose is not a T-stance (arms not along X)");
+    EXPECT_TRUE(mayahost::hikCharacters().empty());
     EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
 
     // A node of a joint's name that is no joint stops the binding.
@@ -136,6 +144,102 @@ TEST_F(UiScripts, BindingBuildsOrReusesTheSkeletonAndCharacterizes) {
               "zemoriCharacter4_Skeleton_neck_1");
     EXPECT_FALSE(mayahost::runMel("zemoriBindSkeleton time1"));
     EXPECT_EQ(mayahost::errorLines().back(), "Not a Zemori device node: time1");
+}
+
+// Where HumanIK cannot be used, binding drives the skeleton all the same and
+// the status line says why.
+TEST_F(UiScripts, BindingWithoutHumanIkStillDrivesTheSkeletonAndSaysWhy) {
+    const std::string hand = "zemoriCharacter1_Skeleton_r_hand.translate";
+    const auto bindSays = [&](const std::string& why) {
+        std::string name;
+        createDeviceNode(1, nullptr, &name);
+        mel("zemoriBind " + name);
+        EXPECT_EQ(zemoritest::panelState(1).status,
+                  "Streaming to skeleton zemoriCharacter1_Skeleton. No HumanIK character: " + why);
+        EXPECT_EQ(mel("string $p[] = `listConnections -plugs true " + hand + "`; $p[0]"),
+                  name + ".outputTranslations[18]");
+        EXPECT_TRUE(mayahost::hikCharacters().empty());
+        EXPECT_TRUE(mayahost::errorLines().empty())
+            << ::testing::PrintToString(mayahost::errorLines());
+        mel("delete " + name);
+    };
+    mayahost::setHumanIkAvailable(false);
+    bindSays("the HumanIK plug-in (mayaHIK) could not be loaded");
+    mayahost::setHumanIkAvailable(true);
+    mayahost::setBatchMode(true);
+    bindSays("Maya runs in batch mode, where HumanIK cannot be set up");
+    mayahost::setBatchMode(false);
+}
+
+// The node's skeleton defined and locked as a HumanIK character, as binding
+// does for a T-stance (the character is made directly here: this node's
+// own rest pose is none).
+std::string defineCharacter(const std::string& skeleton) {
+    return mel("zemoriHikUnavailable(); zemoriDefineCharacter(\"" + skeleton +
+               "\", zemoriSkeletonJoints(\"" + skeleton + "\"))");
+}
+
+std::string problems(const std::string& node) {
+    return mel("stringArrayToString(zemoriCheckCharacter(\"" + node + "\"), \"|\")");
+}
+
+TEST_F(UiScripts, TheCharacterCheckNamesEachFault) {
+    std::string name;
+    createDeviceNode(5, nullptr, &name);
+    const std::string skeleton = "zemoriCharacter5_Skeleton";
+    mel("zemoriBindSkeleton " + name);
+    EXPECT_EQ(problems(name), "No HumanIK character for skeleton " + skeleton);
+    const std::string character = defineCharacter(skeleton);
+    ASSERT_TRUE(mayahost::hikCharacter(character).locked);
+    EXPECT_EQ(problems(name), "");
+
+    // An unlocked definition missing Neck1, an arm joint let go of the node
+    // and turned, and a second character on one of the joints.
+    mel("hikSetCurrentCharacter(\"" + character +
+        "\"); hikToggleLockDefinition; "
+        "setCharacterObject(\"" +
+        skeleton + "_neck_2\", \"" + character + "\", 32, 1)");
+    mel("zemoriDisconnectJoint " + skeleton + "_l_low_arm; setAttr " + skeleton +
+        "_l_low_arm.rotate 0 30 0");
+    const std::string intruder = mel("hikCreateCharacter(\"intruder\")");
+    mel("setCharacterObject(\"" + skeleton + "_head\", \"" + intruder + "\", 15, 0)");
+    EXPECT_EQ(problems(name), "HumanIK slot not mapped to its joint: Neck1 (" + skeleton +
+                                  "_neck_2)|Joint not at its stance: " + skeleton +
+                                  "_l_low_arm|HumanIK definition not locked: " + character +
+                                  "|Another HumanIK character uses the same joints: " + intruder);
+    // A joint let go of the node but still at its rest values passes.
+    mel("setAttr " + skeleton + "_l_low_arm.rotate 0 0 0");
+    EXPECT_EQ(problems(name).find("stance"), std::string::npos);
+
+    // Binding again poses the joints at stance and drives them again; with
+    // no T-stance it leaves the definition as it was.
+    mel("zemoriBindSkeleton " + name);
+    EXPECT_EQ(problems(name), "HumanIK slot not mapped to its joint: Neck1 (" + skeleton +
+                                  "_neck_2)|HumanIK definition not locked: " + character +
+                                  "|Another HumanIK character uses the same joints: " + intruder);
+    EXPECT_EQ(defineCharacter(skeleton), character) << "the character is reused";
+    EXPECT_EQ(mayahost::hikCharacters().size(), 2u);
+    EXPECT_EQ(problems(name), "Another HumanIK character uses the same joints: " + intruder);
+}
+
+TEST_F(UiScripts, TheRetargetMenuMakesOurCharacterTheChosenOnesSource) {
+    std::string ours;
+    std::string theirs;
+    createDeviceNode(6, nullptr, &ours);
+    createDeviceNode(7, nullptr, &theirs);
+    mel("zemoriBindSkeleton " + ours + "; zemoriBindSkeleton " + theirs);
+    const std::string source = defineCharacter("zemoriCharacter6_Skeleton");
+    const std::string target = defineCharacter("zemoriCharacter7_Skeleton");
+    mel("zemoriRefreshRetargetMenu " + ours);
+
+    ASSERT_TRUE(mayahost::chooseOption("zemoriRetarget6", target))
+        << ::testing::PrintToString(mayahost::errorLines());
+    EXPECT_EQ(mayahost::hikCharacter(target).source, source);
+    EXPECT_EQ(mayahost::hikCharacter(source).source, "");
+    EXPECT_FALSE(mayahost::chooseOption("zemoriRetarget6", source)) << "ours is not listed";
+    ASSERT_TRUE(mayahost::chooseOption("zemoriRetarget6", "None"));
+    EXPECT_EQ(mayahost::hikCharacter(target).source, "");
+    EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
 }
 
 }  // namespace
