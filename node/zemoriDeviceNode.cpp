@@ -3,10 +3,12 @@
 #include "plugin/idleWorkCmd.h"
 #include "plugin/uiBridge.h"
 
+#include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 #include <maya/MNodeMessage.h>
 #include <maya/MObjectArray.h>
 #include <maya/MPlug.h>
+#include <maya/MSelectionList.h>
 
 #include <chrono>
 #include <optional>
@@ -72,6 +74,18 @@ ZemoriDeviceNode::~ZemoriDeviceNode() {
 
 void* ZemoriDeviceNode::creator() {
     return new ZemoriDeviceNode();
+}
+
+ZemoriDeviceNode* ZemoriDeviceNode::named(const MString& name) {
+    MSelectionList matches;
+    MGlobal::getSelectionListByName(name, matches);
+    MObject object;
+    if (matches.length() > 0) matches.getDependNode(0, object);
+    MPxNode* userNode = object.isNull() ? nullptr : MFnDependencyNode(object).userNode();
+    if (userNode == nullptr || userNode->typeId() != id) {
+        return nullptr;
+    }
+    return static_cast<ZemoriDeviceNode*>(userNode);
 }
 
 void ZemoriDeviceNode::postConstructor() {

@@ -51,6 +51,9 @@ public:
     void threadShutdownHandler() override;
 
     static void* creator();
+    // The device node of that name (a pattern counts with its first match);
+    // null when the name matches nothing or a node of another type.
+    static ZemoriDeviceNode* named(const MString& name);
     // Adds the seven attributes and their dependencies; the first failure is
     // written to std::cerr and ends setup with kFailure.
     static MStatus initialize();

@@ -3,31 +3,10 @@
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
 
-#include <maya/MFnDependencyNode.h>
-#include <maya/MGlobal.h>
-#include <maya/MObject.h>
-#include <maya/MPxNode.h>
-#include <maya/MSelectionList.h>
 #include <maya/MString.h>
 
 #include <cmath>
 #include <cstdio>
-
-namespace {
-
-ZemoriDeviceNode* deviceNodeNamed(const MString& name) {
-    MSelectionList matches;
-    MGlobal::getSelectionListByName(name, matches);
-    MObject object;
-    if (matches.length() > 0) matches.getDependNode(0, object);
-    MPxNode* userNode = object.isNull() ? nullptr : MFnDependencyNode(object).userNode();
-    if (userNode == nullptr || userNode->typeId() != ZemoriDeviceNode::id) {
-        return nullptr;
-    }
-    return static_cast<ZemoriDeviceNode*>(userNode);
-}
-
-}  // namespace
 
 ZemoriKeepLastCmd::~ZemoriKeepLastCmd() = default;
 
@@ -37,7 +16,7 @@ void* ZemoriKeepLastCmd::creator() {
 
 MStatus ZemoriKeepLastCmd::doIt(const MArgList& args) {
     const MString nodeName = args.length() > 0 ? args.asString(0) : MString();
-    ZemoriDeviceNode* node = args.length() == 2 ? deviceNodeNamed(nodeName) : nullptr;
+    ZemoriDeviceNode* node = args.length() == 2 ? ZemoriDeviceNode::named(nodeName) : nullptr;
     char line[512];
     if (node == nullptr) {
         std::snprintf(line, sizeof line, lookupMessage(msg::kNotDeviceNode).asChar(),

@@ -2,13 +2,6 @@
 
 #include "node/zemoriDeviceNode.h"
 
-#include <maya/MFnDependencyNode.h>
-#include <maya/MGlobal.h>
-#include <maya/MObject.h>
-#include <maya/MPxNode.h>
-#include <maya/MSelectionList.h>
-#include <maya/MString.h>
-
 ZemoriDidCharacterizeCmd::~ZemoriDidCharacterizeCmd() = default;
 
 void* ZemoriDidCharacterizeCmd::creator() {
@@ -20,21 +13,11 @@ MStatus ZemoriDidCharacterizeCmd::doIt(const MArgList& args) {
         displayError("This command expects exactly one argument: the name of the node", false);
         return MS::kFailure;
     }
-    const MString nodeName = args.asString(0);
-
-    // A name that matches nothing leaves the object null; a pattern that
-    // matches several objects counts with its first match only.
-    MSelectionList matches;
-    MGlobal::getSelectionListByName(nodeName, matches);
-    MObject object;
-    if (matches.length() > 0) matches.getDependNode(0, object);
-
-    MPxNode* userNode = nullptr;
-    if (!object.isNull()) userNode = MFnDependencyNode(object).userNode();
-    if (userNode == nullptr || userNode->typeId() != ZemoriDeviceNode::id) {
+    ZemoriDeviceNode* node = ZemoriDeviceNode::named(args.asString(0));
+    if (node == nullptr) {
         displayError("Node is not of type ZemoriDeviceNode", false);
         return MS::kFailure;
     }
-    static_cast<ZemoriDeviceNode*>(userNode)->setCharacterized(true);
+    node->setCharacterized(true);
     return MS::kSuccess;
 }
