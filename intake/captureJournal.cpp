@@ -1,28 +1,10 @@
 #include "intake/captureJournal.h"
 
+#include "intake/prefetch.h"
 #include "recording/outputFloat.h"
 
 #include <cmath>
 #include <cstring>
-
-namespace {
-
-// The ring is far larger than the caches, so a slot is cold when its frame
-// comes: fetching it for writing after each frame takes that wait off the
-// next one, which comes a whole frame interval later.
-void prefetchForWriting(const void* begin, std::size_t bytes) {
-#if defined(__GNUC__) || defined(__clang__)
-    const char* const first = static_cast<const char*>(begin);
-    for (std::size_t offset = 0; offset < bytes; offset += 64) {
-        __builtin_prefetch(first + offset, 1, 0);
-    }
-#else
-    (void)begin;
-    (void)bytes;
-#endif
-}
-
-}  // namespace
 
 std::size_t CaptureJournal::framesFor(double seconds) {
     if (!(seconds >= kMinSeconds)) {
@@ -125,6 +107,8 @@ void CaptureJournal::append(const JointRecord* records, std::int32_t frameNumber
     store(mSlots[mNextSlot], sequence, frame);
     mWritten.store(sequence + 1, std::memory_order_release);
     mNextSlot = mNextSlot + 1 == mCapacity ? 0 : mNextSlot + 1;
+    // The ring is far larger than the caches, so a slot is cold when its
+    // frame comes: fetched for writing now, the next frame does not wait.
     prefetchForWriting(&mSlots[mNextSlot], sizeof(Slot<kFrameWords>));
 }
 

@@ -77,14 +77,34 @@ std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames,
         const double time = std::fabs(times[i] - whole) < kWholeFrameSlack ? whole : times[i];
         timeline[i] = TimedFrame{time, static_cast<std::uint32_t>(i)};
     }
-    std::stable_sort(timeline.begin(), timeline.end(),
-                     [](const TimedFrame& a, const TimedFrame& b) { return a.time < b.time; });
+    const auto earlier = [](const TimedFrame& a, const TimedFrame& b) { return a.time < b.time; };
+    if (!std::is_sorted(timeline.begin(), timeline.end(), earlier)) {
+        std::stable_sort(timeline.begin(), timeline.end(), earlier);  // frames came late
+    }
     timeline.erase(
         std::unique(timeline.begin(), timeline.end(),
                     [](const TimedFrame& a, const TimedFrame& b) { return a.time == b.time; }),
         timeline.end());
     return timeline;
 }
+
+namespace {
+
+// Translation and quaternion only: what interpolation reads.
+RecordedSample jointPose(const JournalFrame& frame, int joint) {
+    const JournalJoint& j = frame.joints[joint];
+    RecordedSample pose{};
+    pose.translateX = j.translate[0];
+    pose.translateY = j.translate[1];
+    pose.translateZ = j.translate[2];
+    pose.quatW = j.rotation[3];
+    pose.quatX = j.rotation[0];
+    pose.quatY = j.rotation[1];
+    pose.quatZ = j.rotation[2];
+    return pose;
+}
+
+}  // namespace
 
 RecordedSample jointSample(const JournalFrame& frame, int joint, double time) {
     const JournalJoint& j = frame.joints[joint];
@@ -116,19 +136,19 @@ void captureSamples(const std::vector<JournalFrame>& frames,
     }
 }
 
-void resampledSamples(const std::vector<JournalFrame>& frames,
-                      const std::vector<TimedFrame>& timeline, int joint,
-                      std::vector<RecordedSample>& samples) {
-    samples.clear();
+std::vector<WholeFrameKey> wholeFrameKeys(const std::vector<TimedFrame>& timeline,
+                                          std::int64_t& unfilledFrames) {
+    std::vector<WholeFrameKey> keys;
+    unfilledFrames = 0;
     if (timeline.empty()) {
-        return;
+        return keys;
     }
     const std::size_t count = timeline.size();
     const double last = std::floor(timeline.back().time);
+    if (last - timeline.front().time < 1e7) {
+        keys.reserve(static_cast<std::size_t>(last - timeline.front().time) + 2);
+    }
     std::size_t k = 0;
-    RecordedSample before = jointSample(frames[timeline[0].index], joint, timeline[0].time);
-    RecordedSample after = before;
-    std::size_t afterIndex = 0;  // which frame `after` holds
     // Whole frames can lie far beyond an integer's range: the walk counts in
     // doubles, one frame at a time or past a gap at once.
     double wholeFrame = std::ceil(timeline.front().time) - 1.0;
@@ -137,36 +157,36 @@ void resampledSamples(const std::vector<JournalFrame>& frames,
             break;  // beyond 2^53 a frame no longer adds up: nothing to key there
         }
         wholeFrame += 1.0;
-        bool moved = false;
         while (k + 1 < count && timeline[k + 1].time <= wholeFrame) {
             ++k;
-            moved = true;
-        }
-        if (moved) {
-            before = afterIndex == k
-                         ? after
-                         : jointSample(frames[timeline[k].index], joint, timeline[k].time);
         }
         if (timeline[k].time == wholeFrame) {
-            RecordedSample exact = before;
-            exact.time = wholeFrame;
-            samples.push_back(exact);
+            keys.push_back(WholeFrameKey{wholeFrame, timeline[k].index, timeline[k].index, 0.0});
             continue;
         }
         // timeline[k] < wholeFrame <= last, so a later frame exists.
         const double span = timeline[k + 1].time - timeline[k].time;
         if (skippedFrameCount(span) > kMaxFilledGapFrames) {
-            // Past the unfillable gap in one step: its frames are left out.
-            wholeFrame = std::ceil(timeline[k + 1].time) - 1.0;
+            // Past the unfillable gap in one step: its frames, this one up to
+            // the first after the gap, are left out.
+            const double resume = std::ceil(timeline[k + 1].time);
+            unfilledFrames += skippedFrameCount(resume - wholeFrame + 1.0);
+            wholeFrame = resume - 1.0;
             continue;
         }
-        if (afterIndex != k + 1) {
-            after = jointSample(frames[timeline[k + 1].index], joint, timeline[k + 1].time);
-            afterIndex = k + 1;
-        }
-        RecordedSample between =
-            interpolateSample(before, after, (wholeFrame - timeline[k].time) / span);
-        between.time = wholeFrame;
-        samples.push_back(between);
+        keys.push_back(WholeFrameKey{wholeFrame, timeline[k].index, timeline[k + 1].index,
+                                     (wholeFrame - timeline[k].time) / span});
     }
+    return keys;
+}
+
+RecordedSample resampledSample(const std::vector<JournalFrame>& frames, const WholeFrameKey& key,
+                               int joint) {
+    if (key.fraction == 0.0) {
+        return jointSample(frames[key.before], joint, key.time);
+    }
+    RecordedSample between = interpolateSample(jointPose(frames[key.before], joint),
+                                               jointPose(frames[key.after], joint), key.fraction);
+    between.time = key.time;
+    return between;
 }

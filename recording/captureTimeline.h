@@ -47,11 +47,25 @@ void captureSamples(const std::vector<JournalFrame>& frames,
                     const std::vector<TimedFrame>& timeline, int joint,
                     std::vector<RecordedSample>& samples);
 
-// One sample per whole scene frame from the first placed frame to the last:
-// the frame itself where one lies exactly on it, otherwise the two frames
-// around it interpolated (translation linearly, rotation by slerp). Whole
-// frames inside a gap too long to fill (see kMaxFilledGapFrames) are left
-// out; the flush reports them.
-void resampledSamples(const std::vector<JournalFrame>& frames,
-                      const std::vector<TimedFrame>& timeline, int joint,
-                      std::vector<RecordedSample>& samples);
+// One key of a take resampled onto whole scene frames: the frame at `time`,
+// lying `fraction` of the way from placed frame `before` to `after` (indices
+// into the take's frames); at fraction 0 it is frame `before` itself.
+struct WholeFrameKey {
+    double time;
+    std::uint32_t before;
+    std::uint32_t after;
+    double fraction;
+};
+
+// The keys of a resampled take, one per whole scene frame from the first
+// placed frame to the last: the frame itself where one lies exactly on it,
+// otherwise the two frames around it. Whole frames inside a gap too long to
+// fill (see kMaxFilledGapFrames) are left out and counted in
+// `unfilledFrames`. The same for every joint, so a flush finds them once.
+std::vector<WholeFrameKey> wholeFrameKeys(const std::vector<TimedFrame>& timeline,
+                                          std::int64_t& unfilledFrames);
+
+// Joint `joint` at `key`: the frame's own sample, or the two frames around
+// it interpolated (translation linearly, rotation by slerp).
+RecordedSample resampledSample(const std::vector<JournalFrame>& frames, const WholeFrameKey& key,
+                               int joint);

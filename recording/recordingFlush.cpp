@@ -1,8 +1,10 @@
 // Writing a take into curves: the previous take of the skeleton keeps its
 // curves under its number, the new one gets the plain names and a take node
 // with its report.
+#include "intake/prefetch.h"
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
+#include "recording/captureTimeline.h"
 #include "recording/keyTimeline.h"
 #include "recording/takeNode.h"
 #include "recording/takeReport.h"
@@ -121,11 +123,22 @@ bool createNamedCurve(const MString& name, const CurveRow& row, MFnAnimCurve& cu
 }
 
 // One joint's keys, as one array of times and one of values per curve. The
-// arrays are kept from joint to joint, so a take allocates them once.
+// arrays are kept from joint to joint, so a take allocates them once; a
+// resampled take's times are the same for every joint and set once.
 struct JointKeys {
     MTimeArray times;
     MDoubleArray values[kCurvesPerJoint];
     unsigned int count = 0;
+
+    // Key i of the six curves from `sample`; rotations in radians.
+    void setValues(unsigned int i, const RecordedSample& sample) {
+        values[0][i] = sample.translateX;
+        values[1][i] = sample.translateY;
+        values[2][i] = sample.translateZ;
+        values[3][i] = sample.rotateX * kRadiansPerDegree;
+        values[4][i] = sample.rotateY * kRadiansPerDegree;
+        values[5][i] = sample.rotateZ * kRadiansPerDegree;
+    }
 
     void setLength(unsigned int length) {
         times.setLength(length);
@@ -184,18 +197,36 @@ std::int64_t collectJointKeys(const std::vector<RecordedSample>& samples, MTime:
             lastTime = time;
             const unsigned int i = keys.count++;
             keys.times.set(MTime(time, unit), i);
-            keys.values[0][i] = sample.translateX;
-            keys.values[1][i] = sample.translateY;
-            keys.values[2][i] = sample.translateZ;
-            keys.values[3][i] = sample.rotateX * kRadiansPerDegree;
-            keys.values[4][i] = sample.rotateY * kRadiansPerDegree;
-            keys.values[5][i] = sample.rotateZ * kRadiansPerDegree;
+            keys.setValues(i, sample);
         });
     if (!increasing) {
         sortKeepingLast(keys);
     }
     keys.setLength(keys.count);
     return unfilled;
+}
+
+// Fills `keys` with joint `joint` at each of a resampled take's whole frames,
+// whose times `keys.times` already holds; rotations in radians.
+void collectResampledKeys(const std::vector<JournalFrame>& frames,
+                          const std::vector<WholeFrameKey>& plan, int joint, JointKeys& keys) {
+    const auto count = static_cast<unsigned int>(plan.size());
+    for (MDoubleArray& curveValues : keys.values) {
+        curveValues.setLength(count);
+    }
+    // Each key reads a few bytes from a frame hundreds of bytes from the
+    // last: fetched a few keys ahead, the walk does not wait on memory.
+    constexpr unsigned int kAhead = 8;
+    for (unsigned int i = 0; i < count; ++i) {
+        if (i + kAhead < count) {
+            const WholeFrameKey& ahead = plan[i + kAhead];
+            prefetchForReading(&frames[ahead.before].joints[joint]);
+            prefetchForReading(&frames[ahead.after].joints[joint]);
+        }
+        const RecordedSample sample = resampledSample(frames, plan[i], joint);
+        keys.setValues(i, sample);
+    }
+    keys.count = count;
 }
 
 double framesPerSecond(MTime::Unit unit) {
@@ -228,8 +259,12 @@ void ZemoriDeviceNode::writeTake(PendingTake& take) {
         return;
     }
 
-    std::vector<RecordedSample> samples;
-    captureSamples(take.frames, timeline, 0, samples);
+    // The report walks the captured frames' times as a take keyed on them
+    // would: where frames are missing, not what they hold.
+    std::vector<RecordedSample> samples(timeline.size(), RecordedSample{});
+    for (std::size_t i = 0; i < timeline.size(); ++i) {
+        samples[i].time = timeline[i].time;
+    }
     TakeReport report = measureTakeGaps(samples);
     report.framesLost = take.framesLost;
 
@@ -242,6 +277,14 @@ void ZemoriDeviceNode::writeTake(PendingTake& take) {
     MFnAnimCurve curves[kCurvesPerJoint];
     JointKeys keys;
     std::int64_t unfilledFrames = 0;
+    std::vector<WholeFrameKey> plan;
+    if (!take.keyEveryFrame) {
+        plan = wholeFrameKeys(timeline, unfilledFrames);
+        keys.times.setLength(static_cast<unsigned int>(plan.size()));
+        for (unsigned int i = 0; i < plan.size(); ++i) {
+            keys.times.set(MTime(plan[i].time, unit), i);
+        }
+    }
     double firstKey = 0.0;
     double lastKey = 0.0;
     for (int joint = 0; joint < kJointCount; ++joint) {
@@ -262,10 +305,10 @@ void ZemoriDeviceNode::writeTake(PendingTake& take) {
 
         if (take.keyEveryFrame) {
             captureSamples(take.frames, timeline, joint, samples);
+            unfilledFrames = std::max(unfilledFrames, collectJointKeys(samples, unit, keys));
         } else {
-            resampledSamples(take.frames, timeline, joint, samples);
+            collectResampledKeys(take.frames, plan, joint, keys);
         }
-        unfilledFrames = std::max(unfilledFrames, collectJointKeys(samples, unit, keys));
         if (keys.count == 0) {
             continue;
         }

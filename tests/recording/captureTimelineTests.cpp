@@ -67,16 +67,20 @@ TEST(CaptureTimelineTest, ResamplingKeysEveryWholeFrameAndSkipsWhatCannotBeFille
     clock.anchorTime = 10.0;
     clock.framesPerSecond = 30.0;
     const std::vector<TimedFrame> timeline = placeFrames(frames, clock);
-    std::vector<RecordedSample> samples;
-    resampledSamples(frames, timeline, 0, samples);
-    ASSERT_EQ(samples.size(), 5u);  // 10, 11, 12, 13, and 30010 at the far frame
+    std::int64_t unfilled = -1;
+    const std::vector<WholeFrameKey> keys = wholeFrameKeys(timeline, unfilled);
+    ASSERT_EQ(keys.size(), 5u);  // 10, 11, 12, 13, and 30010 at the far frame
     for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(samples[k].time, 10.0 + k);
-        EXPECT_NEAR(samples[k].translateX, 4.0 * k, 1e-5) << k;  // frame 8 interpolated
+        const RecordedSample sample = resampledSample(frames, keys[k], 0);
+        EXPECT_EQ(sample.time, 10.0 + k);
+        EXPECT_NEAR(sample.translateX, 4.0 * k, 1e-5) << k;  // frame 8 interpolated
     }
-    EXPECT_EQ(samples[4].time, 10.0 + 30000.0);
-    EXPECT_NEAR(samples[4].translateX, 500.0, 1e-5);
+    EXPECT_NEAR(keys[2].fraction, 0.6, 1e-12);  // from frame 5 (11.25) to 10 (12.5)
+    EXPECT_EQ(keys[4].time, 10.0 + 30000.0);
+    EXPECT_NEAR(resampledSample(frames, keys[4], 0).translateX, 500.0, 1e-5);
+    EXPECT_EQ(unfilled, 29996);  // frames 14 to 30009
 
+    std::vector<RecordedSample> samples;
     captureSamples(frames, timeline, 0, samples);
     EXPECT_EQ(samples.size(), frames.size());
     EXPECT_EQ(samples[1].time, 10.25);
@@ -91,8 +95,7 @@ TEST(CaptureTimelineTest, ResamplingKeysEveryWholeFrameAndSkipsWhatCannotBeFille
     const std::vector<TimedFrame> placed = placeFrames(absurd, far);
     ASSERT_FALSE(placed.empty());  // times this large may coincide
     for (const TimedFrame& p : placed) EXPECT_TRUE(std::isfinite(p.time));
-    resampledSamples(absurd, placed, 0, samples);
-    EXPECT_LE(samples.size(), 3u);
+    EXPECT_LE(wholeFrameKeys(placed, unfilled).size(), 3u);
 }
 
 }  // namespace
