@@ -114,6 +114,11 @@ MString errorCommand(const MString& text) {
     return "error " + quoted(text);
 }
 
+MString takesChangedCommand(int deviceId) {
+    const std::string command = "zemoriTakesChanged " + std::to_string(deviceId);
+    return MString(command.c_str());
+}
+
 MString streamSummaryCommand(int deviceId, const StreamSnapshot& figures) {
     MString command = "displayStreamSummary ";
     command += deviceId;
@@ -169,6 +174,10 @@ void postAvailableIPs(ZemoriDeviceNode& node) {
 
 void postStreamSummary(ZemoriDeviceNode& node, const StreamSnapshot& figures) {
     MGlobal::executeCommandOnIdle(streamSummaryCommand(deviceIdOf(node), figures), false);
+}
+
+void postTakesChanged(ZemoriDeviceNode& node) {
+    MGlobal::executeCommandOnIdle(takesChangedCommand(deviceIdOf(node)), false);
 }
 
 void postError(const MString& text) {

@@ -18,6 +18,8 @@ void setLiveCheckbox(ZemoriDeviceNode& node, bool live);
 void postAvailableIPs(ZemoriDeviceNode& node);
 // Main thread: queues displayStreamSummary with the figures.
 void postStreamSummary(ZemoriDeviceNode& node, const StreamSnapshot& figures);
+// Main thread: queues zemoriTakesChanged, so the panel lists a take just written.
+void postTakesChanged(ZemoriDeviceNode& node);
 // Queues MEL's error with the text.
 void postError(const MString& text);
 
@@ -27,6 +29,7 @@ MString enableBindButtonCommand(int deviceId, bool enabled);
 MString updateLiveCheckboxCommand(int deviceId, bool live);
 MString displayAvailableIPsCommand(const MString& ipList, int deviceId);
 MString errorCommand(const MString& text);
+MString takesChangedCommand(int deviceId);
 // The rate with one decimal and the jitter in milliseconds with two, as
 // string literals; the lost frames as a MEL int (held at its top).
 MString streamSummaryCommand(int deviceId, const StreamSnapshot& figures);

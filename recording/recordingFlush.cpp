@@ -4,6 +4,7 @@
 #include "intake/prefetch.h"
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
+#include "plugin/uiBridge.h"
 #include "recording/captureTimeline.h"
 #include "recording/keyTimeline.h"
 #include "recording/takeNode.h"
@@ -351,4 +352,5 @@ void ZemoriDeviceNode::writeTake(PendingTake& take) {
                          take.frames[first.index].timestamp);
     }
     MGlobal::displayInfo(takeReportLine(report));
+    postTakesChanged(*this);
 }
