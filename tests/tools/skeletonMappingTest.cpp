@@ -60,6 +60,13 @@ TEST(SkeletonMapping, ForwardKinematicsReproducesTheSourceEveryFrame) {
     // At the source's own rate every take frame is a source frame.
     ASSERT_TRUE(takeFromBvh(m, 120, kCmuUnitCm, 0.0, take, error)) << error;
     ASSERT_EQ(take.frames.size(), std::size_t(m.frameCount));
+    // The rest pose holds the arms along X; the frames keep the capture's
+    // positions all the same.
+    for (const char* child : {"l_low_arm", "l_hand", "r_low_arm", "r_hand"}) {
+        const Vec3 offset = take.definition[capture(child)];
+        EXPECT_NEAR(std::abs(offset.x), length(offset), 1e-9) << child;
+        EXPECT_EQ(offset.x > 0.0, child[0] == 'l') << child;
+    }
     const std::pair<const char*, const char*> checked[] = {
         {"root", "Hips"},        {"l_low_leg", "LeftKnee"}, {"r_low_leg", "RightKnee"},
         {"l_foot", "LeftAnkle"}, {"r_foot", "RightAnkle"},  {"head", "Head"},

@@ -1,6 +1,7 @@
 #include "tools/lib/captureTake.h"
 
 #include "intake/jointTable.h"
+#include "tools/lib/tStance.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,6 +39,7 @@ bool takeFromBvh(const BvhMotion& motion, int fps, double unitCm, double maxSeco
         for (Vec3& v : pose.translations) v = v * unitCm;
         out.frames.push_back(pose);
     }
+    layArmsAlongX(out);
     return true;
 }
 

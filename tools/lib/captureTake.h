@@ -25,7 +25,9 @@ struct CaptureTake {
 
 // Resamples a BVH take to `fps` (slerp rotations, lerp translations) over at
 // most `maxSeconds` (0: all of it) and maps it onto the capture skeleton;
-// lengths are scaled by `unitCm` centimetres per file unit.
+// lengths are scaled by `unitCm` centimetres per file unit. The rest pose has
+// its arms along X (see layArmsAlongX), as HumanIK's T-stance wants; the
+// joints' positions in every frame are the capture's.
 bool takeFromBvh(const BvhMotion& motion, int fps, double unitCm, double maxSeconds,
                  CaptureTake& out, std::string& error);
 

@@ -1,6 +1,7 @@
 #include "tools/lib/takeComparison.h"
 
 #include "tools/lib/captureTake.h"
+#include "tools/lib/tStance.h"
 
 #include <algorithm>
 #include <cmath>
@@ -56,12 +57,16 @@ bool compareTake(const BvhMotion& source, double unitCm, const RecordedTake& tak
     const int sourceFrames = resampledFrameCount(source, take.senderFps, 0.0);
     std::array<Vec3, kCaptureJoints> sourceRest{};
     for (int j = 0; j < kCaptureJoints; ++j) sourceRest[j] = mapping.restTranslation[j] * unitCm;
+    // The sender lays the arms along X: the source's poses are compared so.
+    const ArmTurns turns = armsAlongX(sourceRest);
+    turnDefinition(turns, sourceRest);
 
     const auto sourcePose = [&](int frame) {
         CapturePose pose = mapPose(
             mapping, sourcePoseForFrame(source, take.senderFps,
                                         ((frame % sourceFrames) + sourceFrames) % sourceFrames));
         for (Vec3& v : pose.translations) v = v * unitCm;
+        turnPose(turns, pose);
         return pose;
     };
     for (std::size_t i = 0; i < times.size(); ++i) {
