@@ -21,8 +21,8 @@ public:
 
 inline constexpr const char* kIdleWorkCommandName = "ZemoriRunIdleWork";
 
-// Main thread: the node has idle work; the command is queued unless the node
-// already waits for a run.
+// Any thread: the node has idle work; it is listed (once) and a run of the
+// command is queued.
 void queueIdleWork(ZemoriDeviceNode& node);
-// Main thread: a node being destroyed is forgotten.
+// A node being destroyed is forgotten.
 void forgetIdleWork(ZemoriDeviceNode& node);

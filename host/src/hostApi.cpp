@@ -9,6 +9,7 @@
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MPlug.h>
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 
@@ -327,6 +328,18 @@ std::size_t idleQueueLength() {
     Host& h = detail::host();
     std::lock_guard<std::mutex> lock(h.idleMutex);
     return h.idle.size();
+}
+
+std::size_t dropQueuedIdleCommands(const std::string& command) {
+    Host& h = detail::host();
+    std::lock_guard<std::mutex> lock(h.idleMutex);
+    const std::size_t before = h.idle.size();
+    h.idle.erase(std::remove_if(h.idle.begin(), h.idle.end(),
+                                [&](const detail::IdleTask& task) {
+                                    return task.refresh.expired() && task.command == command;
+                                }),
+                 h.idle.end());
+    return before - h.idle.size();
 }
 
 void setScriptPath(const std::vector<std::string>& folders) {

@@ -321,6 +321,27 @@ TEST_F(RecordingTest, TwoTakesInARowAreBothKeptAndOtherNodesLeftAlone) {
     EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_root_tx")), (std::vector<double>{7, 8}));
 }
 
+// Should the host lose the queued run of the idle command, the node's next
+// request still gets every waiting take written.
+TEST_F(RecordingTest, ATakeWhoseIdleRunWasLostIsWrittenWithTheNext) {
+    startTake(1.0);
+    frameAt(1, 1.0f, 0.0f);
+    frameAt(2, 2.0f, 0.0f);
+    MAnimControl::stop();
+    mayahost::setBool(mDevice.object, "recording", false);
+    evaluateAt(-100.0);
+    EXPECT_EQ(mayahost::dropQueuedIdleCommands("ZemoriRunIdleWork"), 1u);
+    mayahost::processIdleEvents();
+    EXPECT_TRUE(mayahost::animCurves().empty());
+
+    startTake(7.0);
+    frameAt(7, 7.0f, 0.0f);
+    endTake();
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_root_tx_take1")),
+              (std::vector<double>{1, 2}));
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_root_tx")), (std::vector<double>{7}));
+}
+
 TEST_F(RecordingTest, RotationKeysAreRadiansOnAngleCurves) {
     startTake(1.0);
     frameAt(1, 0.0f, 90.0f);

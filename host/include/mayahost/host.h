@@ -122,6 +122,9 @@ AngleUnit uiAngleUnit();
 int processIdleEvents();
 // Items waiting for idle processing (any thread).
 std::size_t idleQueueLength();
+// Takes the queued idle commands whose text is `command` off the queue, as
+// if the host had lost them; returns how many.
+std::size_t dropQueuedIdleCommands(const std::string& command);
 // Sleeps until an item is queued for idle processing or the timeout passes;
 // true when one is waiting. The host's own loop waits like this between
 // idle passes rather than polling.
