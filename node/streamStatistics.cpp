@@ -48,9 +48,9 @@ void StreamStatistics::countDatagram(std::int64_t nowNs) {
         rateHz = 1e6 / mean;
     }
     // The square root waits for a snapshot: the thread stores the variance.
-    mJitterVarianceUs2.store(varianceUs2 > 0.0 ? varianceUs2 : 0.0, std::memory_order_relaxed);
-    mRateHz.store(rateHz, std::memory_order_relaxed);
-    mLastArrivalNs.store(nowNs, std::memory_order_relaxed);
+    mJitterVarianceUs2.store(varianceUs2 > 0.0 ? varianceUs2 : 0.0, std::memory_order_release);
+    mRateHz.store(rateHz, std::memory_order_release);
+    mLastArrivalNs.store(nowNs, std::memory_order_release);
 }
 
 void StreamStatistics::countRefused() {
@@ -72,13 +72,15 @@ void StreamStatistics::countFrame(std::int32_t frameNumber, double senderTimesta
     } else {
         bump(mOutOfOrder);
     }
-    mLastFrame.store(frameNumber, std::memory_order_relaxed);
-    mSenderTimestamp.store(senderTimestamp, std::memory_order_relaxed);
+    mLastFrame.store(frameNumber, std::memory_order_release);
+    mSenderTimestamp.store(senderTimestamp, std::memory_order_release);
 }
 
 StreamSnapshot StreamStatistics::snapshot(std::int64_t nowNs) const {
-    // Each load before the datagram count is an acquire, so none of them can
-    // move after it.
+    // Each load before the datagram count is an acquire: none of them can
+    // move after it, and each sees the datagram count stored before the
+    // figure it read (the writer counts a datagram first, and stores with
+    // release), so no frame figure runs ahead of the datagrams.
     constexpr std::memory_order kBefore = std::memory_order_acquire;
     StreamSnapshot s;
     s.lastFrameNumber = mLastFrame.load(kBefore);

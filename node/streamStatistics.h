@@ -1,6 +1,8 @@
 // Health figures of one incoming stream. Each counter has one writer: the
 // receiving thread, or compute for the poses it passes over. They count with
-// relaxed loads and stores (no read-modify-write, no lock, no allocation);
+// a load and a release store (no read-modify-write, no lock, no allocation),
+// so that a reader's acquire load of one figure sees every figure the writer
+// stored before it;
 // the receiving thread keeps its own ring of arrival times. Any thread may
 // take a snapshot; compute publishes one through the node's statistics
 // attributes.
@@ -58,7 +60,7 @@ public:
 private:
     template <typename T>
     static void bump(std::atomic<T>& counter, T by = 1) {
-        counter.store(counter.load(std::memory_order_relaxed) + by, std::memory_order_relaxed);
+        counter.store(counter.load(std::memory_order_relaxed) + by, std::memory_order_release);
     }
 
     std::atomic<std::int64_t> mDatagrams{0};
