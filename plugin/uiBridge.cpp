@@ -88,6 +88,7 @@ int deviceIdOf(ZemoriDeviceNode& node) {
 MString displayMessageCommand(const MString& text, int deviceId) {
     MString command = "displayMessage ";
     command += quoted(text);
+    command += " ";
     command += deviceId;
     return command;
 }
@@ -106,6 +107,7 @@ MString updateLiveCheckboxCommand(int deviceId, bool live) {
 MString displayAvailableIPsCommand(const MString& ipList, int deviceId) {
     MString command = "displayAvailableIPs ";
     command += quoted(ipList);
+    command += " ";
     command += deviceId;
     return command;
 }

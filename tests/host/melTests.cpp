@@ -90,7 +90,7 @@ TEST_F(Mel, ProceduresCommandAndFunctionSyntaxBackquotes) {
     EXPECT_EQ(run("string $p[] = pair(\"go\"); $p[1]"), "go!");
     EXPECT_EQ(run("mean({1.0, 2.0, 6.0})"), "3");
     EXPECT_EQ(run("`add 1 (2 * 3)` + 1"), "8") << "back-quoted result, parenthesized argument";
-    EXPECT_EQ(run("label \"Data\"4"), "Data#4") << "a quote then digits: two words";
+    EXPECT_EQ(run("label \"Data\" 4"), "Data#4") << "a quote, a blank, digits: two words";
     EXPECT_EQ(run("early(-2) + early(5)"), "0");
     EXPECT_EQ(run("nothing; 1"), "1");
     // Recursion.
@@ -171,6 +171,10 @@ TEST_F(Mel, NumbersWordsAndStringsAsTheLexerReadsThem) {
     EXPECT_EQ(failure("int $x = 1 \\ 2;"), "line 1: Syntax error: unexpected '\\'");
     EXPECT_EQ(failure("/* never closed"), "line 1: Syntax error: unterminated comment");
     EXPECT_EQ(failure("$ = 3"), "line 1: Syntax error: '$' without a variable name");
+    EXPECT_EQ(failure("words \"text\"0 a b"),
+              "line 1: Syntax error: a quoted string must be followed by a blank or an "
+              "operator, not '0'");
+    EXPECT_EQ(run("words \"text\" 0 (\"a\"+\"b\")"), "text|0|ab");
 }
 
 TEST_F(Mel, ArraysAndTypesAcrossProcedures) {

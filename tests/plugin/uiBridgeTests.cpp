@@ -19,14 +19,14 @@
 
 namespace {
 
-TEST(UiBridgeCommands, QuoteTheTextAndPutTheDeviceIdRightAfterIt) {
+TEST(UiBridgeCommands, QuoteTheTextAndPutTheDeviceIdAfterABlank) {
     const MString awaiting = lookupMessage(msg::kAwaitingSkelDef);
     EXPECT_EQ(str(displayMessageCommand(awaiting, 0)),
-              "displayMessage \"Awaiting Skeleton Definition\"0");
+              "displayMessage \"Awaiting Skeleton Definition\" 0");
     EXPECT_EQ(str(displayMessageCommand(awaiting, -1)),
-              "displayMessage \"Awaiting Skeleton Definition\"-1");
+              "displayMessage \"Awaiting Skeleton Definition\" -1");
     EXPECT_EQ(str(displayAvailableIPsCommand("Your local IPs:", 12)),
-              "displayAvailableIPs \"Your local IPs:\"12");
+              "displayAvailableIPs \"Your local IPs:\" 12");
     EXPECT_EQ(str(errorCommand(lookupMessage(msg::kOsvImportError))),
               "error \"Failed to import Ostrevo library. Plug-in will not be functional.\"");
 }
@@ -54,7 +54,7 @@ TEST(UiBridgeCommands, StreamSummaryRoundsToFixedDecimalsAndHoldsLostToAMelInt) 
 
 TEST(UiBridgeCommands, EscapeTextsForTheMelStringLiteral) {
     EXPECT_EQ(str(displayMessageCommand("say \"hi\" to C:\\x", 3)),
-              "displayMessage \"say \\\"hi\\\" to C:\\\\x\"3");
+              "displayMessage \"say \\\"hi\\\" to C:\\\\x\" 3");
     EXPECT_EQ(str(errorCommand("\"; quit -f; \"")), "error \"\\\"; quit -f; \\\"\"");
     EXPECT_EQ(str(errorCommand("two\nlines\r")), "error \"two\\nlines\\r\"");
     // Escaped on characters: 表, ソ and 能 end in the byte 0x5C in Shift-JIS
@@ -63,9 +63,9 @@ TEST(UiBridgeCommands, EscapeTextsForTheMelStringLiteral) {
     const MString kanji(L"\u8868\u30BD\u80FD \"C:\\x\" \U0001F600");
     const MString command = displayMessageCommand(kanji, 3);
     EXPECT_EQ(std::wstring(command.asWChar()),
-              L"displayMessage \"\u8868\u30BD\u80FD \\\"C:\\\\x\\\" \U0001F600\"3");
+              L"displayMessage \"\u8868\u30BD\u80FD \\\"C:\\\\x\\\" \U0001F600\" 3");
     // Tabs are fine inside a literal and stay as they are.
-    EXPECT_EQ(str(displayAvailableIPsCommand("a\t\t\tb", 1)), "displayAvailableIPs \"a\t\t\tb\"1");
+    EXPECT_EQ(str(displayAvailableIPsCommand("a\t\t\tb", 1)), "displayAvailableIPs \"a\t\t\tb\" 1");
     // Every default text of the table passes unchanged.
     for (const MessageKey& row : kMessageTable) {
         if (std::string(row.defaultText).find('\n') != std::string::npos) continue;
@@ -158,7 +158,7 @@ TEST_F(UiBridge, PostAvailableIPsQueuesTheListForTheNodesPanel) {
     const std::vector<std::string> log = mayahost::commandLog();
     ASSERT_GT(log.size(), before);
     EXPECT_EQ(log[before],
-              "displayAvailableIPs \"Your local IPs:\t\t\t192.168.1.20\t\t\t10.0.0.5\"4");
+              "displayAvailableIPs \"Your local IPs:\t\t\t192.168.1.20\t\t\t10.0.0.5\" 4");
     EXPECT_EQ(zemoritest::panelState(4).ipList, "Your local IPs:\t\t\t192.168.1.20\t\t\t10.0.0.5");
 }
 
@@ -177,7 +177,7 @@ TEST_F(UiBridge, QueuedCommandsRunOnlyAtIdleInTheOrderQueued) {
     mayahost::processIdleEvents();
     const std::vector<std::string> log = mayahost::commandLog();
     ASSERT_EQ(log.size(), before + 3);
-    EXPECT_EQ(log[before], "displayMessage \"Awaiting Skeleton Definition\"0");
+    EXPECT_EQ(log[before], "displayMessage \"Awaiting Skeleton Definition\" 0");
     EXPECT_EQ(log[before + 1], "enableBindButton 0 1");
     EXPECT_EQ(log[before + 2], "error \"boom\"");
     EXPECT_EQ(zemoritest::panelState(0).status, "Awaiting Skeleton Definition");
@@ -261,7 +261,7 @@ TEST_F(UiBridge, PortInUseOrderShowsTheCheckboxFirst) {
     ASSERT_EQ(log.size(), before + 3);
     EXPECT_EQ(log[before], "updateLiveCheckbox 3 0");
     EXPECT_EQ(log[before + 1], "error \"" + text + "\"");
-    EXPECT_EQ(log[before + 2], "displayMessage \"" + text + "\"3");
+    EXPECT_EQ(log[before + 2], "displayMessage \"" + text + "\" 3");
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ TEST_F(UiScripts, DevicesGetFreeIdsAndPortsAndTheirPanelsFollowTheNodes) {
     EXPECT_FALSE(mayahost::getBool(second, "recording"));
 
     // The plug-in's procedures reach the panel of their id only.
-    ASSERT_TRUE(MGlobal::executeCommand("displayMessage \"Awaiting Skeleton Definition\"1"));
+    ASSERT_TRUE(MGlobal::executeCommand("displayMessage \"Awaiting Skeleton Definition\" 1"));
     ASSERT_TRUE(MGlobal::executeCommand("enableBindButton 1 1"));
     ASSERT_TRUE(MGlobal::executeCommand("updateLiveCheckbox 1 1"));
     EXPECT_EQ(zemoritest::panelState(1).status, "Awaiting Skeleton Definition");
@@ -78,15 +78,15 @@ TEST_F(UiScripts, DevicesGetFreeIdsAndPortsAndTheirPanelsFollowTheNodes) {
     EXPECT_FALSE(mayahost::getBool(second, "live")) << "the box follows the node, not the reverse";
     EXPECT_FALSE(zemoritest::panelState(0).bindButtonEnabled);
     // Ids without a panel are no error.
-    ASSERT_TRUE(MGlobal::executeCommand("displayMessage \"x\"42; enableBindButton 42 1"));
+    ASSERT_TRUE(MGlobal::executeCommand("displayMessage \"x\" 42; enableBindButton 42 1"));
     ASSERT_TRUE(MGlobal::executeCommand("displayStreamSummary 42 \"1.0\" 0 \"0.00\""));
     ASSERT_TRUE(MGlobal::executeCommand(
-        "displayAvailableIPs \"An error occurred while trying to find your IP address\"1"));
+        "displayAvailableIPs \"An error occurred while trying to find your IP address\" 1"));
     EXPECT_EQ(mayahost::control("zemoriIpHeading1").label,
               "An error occurred while trying to find your IP address");
     EXPECT_TRUE(mayahost::control("zemoriIps1").items.empty());
     ASSERT_TRUE(MGlobal::executeCommand(
-        "displayAvailableIPs \"Your local IPs:\t\t\t10.0.0.5\t\t\t10.1.1.1\"1"));
+        "displayAvailableIPs \"Your local IPs:\t\t\t10.0.0.5\t\t\t10.1.1.1\" 1"));
     EXPECT_EQ(mayahost::control("zemoriIps1").items,
               (std::vector<std::string>{"10.0.0.5", "10.1.1.1"}));
 

@@ -34,10 +34,10 @@ inline int posted(const std::string& procedure, int deviceId) {
     int count = 0;
     for (const std::string& command : mayahost::commandLog()) {
         if (command.rfind(procedure + " ", 0) != 0) continue;
-        // Texts end in `"<id>`; flags commands are `<procedure> <id> <flag>`.
+        // Texts end in `" <id>`; flags commands are `<procedure> <id> <flag>`.
         const std::size_t quote = command.rfind('"');
         const std::string tail = quote != std::string::npos
-                                     ? command.substr(quote + 1)
+                                     ? command.substr(quote + 2)
                                      : command.substr(procedure.size() + 1, id.size());
         if (tail == id) ++count;
     }

@@ -107,6 +107,12 @@ std::vector<Token> tokenize(const std::string& text, const std::string& file) {
                 }
             }
             if (!closed) fail("unterminated string");
+            // Whether Maya splits "text"0 into two arguments is documented
+            // nowhere: a script must not rely on it either way.
+            if (i < n && (nameChar(text[i]) || text[i] == '$' || text[i] == '"')) {
+                fail("a quoted string must be followed by a blank or an operator, not '" +
+                     std::string(1, text[i]) + "'");
+            }
         } else if (c == '$') {
             ++i;
             if (i >= n || !nameStart(text[i])) fail("'$' without a variable name");
