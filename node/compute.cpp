@@ -12,6 +12,15 @@ namespace {
 
 constexpr std::int64_t kSummaryIntervalNs = 1000000000;
 
+// Everything one evaluation writes: both arrays with all their elements. A
+// plug left dirty would run compute again when the skeleton pulls it, and
+// find no pose to pop.
+void cleanOutputs(MDataBlock& block) {
+    block.setClean(ZemoriDeviceNode::mOutputTranslations);
+    block.setClean(ZemoriDeviceNode::mOutputRotations);
+    block.setClean(ZemoriDeviceNode::mOutputTranslate);
+}
+
 bool plugIsOrBelongsTo(const MPlug& plug, const MObject& attribute) {
     return plug == attribute || plug.parent() == attribute;
 }
@@ -21,6 +30,11 @@ double inputDouble(MDataBlock& block, const MObject& attribute) {
     MStatus status;
     const MDataHandle handle = block.inputValue(attribute, &status);
     return status ? handle.asDouble() : 0.0;
+}
+int inputInt(MDataBlock& block, const MObject& attribute) {
+    MStatus status;
+    const MDataHandle handle = block.inputValue(attribute, &status);
+    return status ? handle.asInt() : 0;
 }
 bool inputBool(MDataBlock& block, const MObject& attribute) {
     MStatus status;
@@ -40,9 +54,11 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
         return MS::kUnknownParameter;
     }
 
-    // The main thread's copy of the device id, for the receiving thread's posts.
-    refreshDeviceId();
-    const bool recording = isRecording();
+    // Inputs come from the data block, never from plugs: compute may run on
+    // an evaluation thread. The device id is kept for the receiving thread's
+    // posts and for the take's names (the UI scripts may renumber the node).
+    mDeviceId.store(inputInt(block, mDeviceIdAttr));
+    const bool recording = isRecording(block);
     if (flushIsDue(recording)) {
         flushRecording(inputBool(block, mKeyEveryFrame));
     }
@@ -62,7 +78,7 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
         if (mSocket.load() == 0) {
             // No socket, so the receiving thread is not journalling now.
             mJournal.reserve(CaptureJournal::framesFor(inputDouble(block, mJournalSeconds)));
-            const int port = MPlug(thisMObject(), mInputPort).asInt();
+            const int port = inputInt(block, mInputPort);
             const MString initText = lookupMessage(msg::kInitSocket);
             printToConsole(initText.asChar(), port);
             if (openSocket(port) == MS::kFailure) {
@@ -113,7 +129,7 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
             releaseDataStorage(pose);
             return MS::kFailure;
         }
-        block.setClean(plug);
+        cleanOutputs(block);
         releaseDataStorage(pose);
         return MS::kSuccess;
     }
@@ -126,7 +142,7 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
         mSocket.store(socket);  // closed, with its console line, by a later evaluation
         return MS::kFailure;
     }
-    block.setClean(plug);
+    cleanOutputs(block);
     if (socket != 0) {
         const MString closingText = lookupMessage(msg::kClosingSocket);
         printToConsole(closingText.asChar());
@@ -214,11 +230,12 @@ MStatus ZemoriDeviceNode::populateOutputs(MDataBlock& block, const JointRecord* 
     return MS::kSuccess;
 }
 
-bool ZemoriDeviceNode::isRecording() {
-    bool recording = false;
-    if (!MPlug(thisMObject(), mRecording).getValue(recording)) {
+bool ZemoriDeviceNode::isRecording(MDataBlock& block) {
+    MStatus status;
+    const MDataHandle handle = block.inputValue(mRecording, &status);
+    if (!status) {
         printDiagnostic("Error getting Recording value");
         return true;
     }
-    return recording;
+    return handle.asBool();
 }

@@ -118,12 +118,14 @@ public:
     // Writes the 27 translations and rotations; kFailure (with a diagnostic)
     // when the host refuses.
     MStatus populateOutputs(MDataBlock& block, const JointRecord* records);
-    // The recording attribute; true when it cannot be read.
-    bool isRecording();
+    // The recording attribute from the data block; true when it cannot be read.
+    bool isRecording(MDataBlock& block);
 
     // Naming and frame rate.
-    // "zemoriCharacter<deviceId>_Skeleton", the id written as unsigned.
-    MString skeletonName();
+    // "zemoriCharacter<deviceId>_Skeleton", the id written as unsigned: the
+    // id as last read (compute reads it from the data block, the main
+    // thread's commands and callbacks from the plug).
+    MString skeletonName() const;
     // Writes the node frame rate for a sender rate of 30, 50, 60 or 120; any
     // other rate writes nothing.
     void applySenderRate(int senderRate);

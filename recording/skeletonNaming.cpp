@@ -1,13 +1,9 @@
 #include "node/zemoriDeviceNode.h"
 
-#include <maya/MPlug.h>
-
 #include <cstdint>
 #include <string>
 
-MString ZemoriDeviceNode::skeletonName() {
-    // Read at each use: the UI scripts may renumber the node between takes.
-    refreshDeviceId();
+MString ZemoriDeviceNode::skeletonName() const {
     const int deviceId = mDeviceId.load();
     std::string name = mSkeletonNameTemplate;
     static const std::string kPlaceholder = "{index}";

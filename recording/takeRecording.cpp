@@ -166,6 +166,7 @@ bool ZemoriDeviceNode::keepLast(double seconds, double& heldSeconds) {
         --first;
     }
     PendingTake take;
+    refreshDeviceId();  // the UI scripts may have renumbered the node
     take.skeleton = skeletonName();
     take.deviceId = deviceId();
     for (std::uint64_t sequence = first; sequence < written; ++sequence) {
