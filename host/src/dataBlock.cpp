@@ -181,7 +181,13 @@ MArrayDataHandle MDataBlock::outputArrayValue(const MObject& attribute, MStatus*
 }
 
 MStatus MDataBlock::setClean(const MPlug& plug) {
-    return setClean(Access::plugAttribute(plug));
+    const int element = Access::plugIndex(plug);
+    if (element < 0) return setClean(Access::plugAttribute(plug));
+    const AttributeData* data = onNode(mNode, Access::plugAttribute(plug));
+    if (data == nullptr) return MStatus::kInvalidParameter;
+    std::lock_guard<std::mutex> lock(mNode->mutex);
+    mNode->dirty.cleanElement(data->root(), element);  // that element's plug only
+    return MStatus::kSuccess;
 }
 
 MStatus MDataBlock::setClean(const MObject& attribute) {

@@ -207,7 +207,7 @@ MStatus evaluatePlug(const MPlug& plug) {
     const AttributeData* root = attribute->root();
     {
         std::lock_guard<std::mutex> lock(node->mutex);
-        if (node->dirty.count(root) == 0) return MStatus::kSuccess;
+        if (!node->dirty.isDirty(root, Access::plugIndex(plug))) return MStatus::kSuccess;
     }
     if (node->user == nullptr) {
         std::lock_guard<std::mutex> lock(node->mutex);

@@ -117,33 +117,80 @@ struct CurveKeyData {
     double value;
 };
 
-// The dirty attributes of a node: a handful, kept in a vector that keeps its
-// room, so that marking and cleaning (once per datagram) never allocate.
+// The dirty attributes of a node: a handful, each entry kept once made, so
+// that marking and cleaning whole attributes (once per datagram) never
+// allocate. Dirtiness is per plug: an array attribute marked dirty has every
+// element dirty, and cleaning one element's plug leaves the others dirty.
 class DirtySet {
 public:
+    // The attribute and all its elements turn dirty.
     void insert(const AttributeData* attribute) {
-        if (count(attribute) == 0) mItems.push_back(attribute);
+        Entry* entry = find(attribute);
+        if (entry == nullptr) {
+            mItems.emplace_back();
+            entry = &mItems.back();
+            entry->attribute = attribute;
+        }
+        entry->dirty = true;
+        entry->cleanElements.clear();
     }
+    // The attribute and all its elements turn clean; 1 when it was dirty.
     std::size_t erase(const AttributeData* attribute) {
-        for (auto& item : mItems) {
-            if (item == attribute) {
-                item = mItems.back();
-                mItems.pop_back();
-                return 1;
-            }
-        }
-        return 0;
+        Entry* entry = find(attribute);
+        if (entry == nullptr || !entry->dirty) return 0;
+        entry->dirty = false;
+        entry->cleanElements.clear();
+        return 1;
     }
+    // One element of a dirty array attribute turns clean.
+    void cleanElement(const AttributeData* attribute, int element) {
+        Entry* entry = find(attribute);
+        if (entry == nullptr || !entry->dirty || isClean(*entry, element)) return;
+        entry->cleanElements.push_back(element);
+    }
+    // Whether the attribute is dirty at all (some element may be clean).
     std::size_t count(const AttributeData* attribute) const {
-        for (const AttributeData* item : mItems) {
-            if (item == attribute) return 1;
-        }
-        return 0;
+        const Entry* entry = find(attribute);
+        return entry != nullptr && entry->dirty ? 1 : 0;
     }
-    void clear() { mItems.clear(); }
+    // Whether the plug at `element` (-1: the attribute itself) is dirty.
+    bool isDirty(const AttributeData* attribute, int element) const {
+        const Entry* entry = find(attribute);
+        if (entry == nullptr || !entry->dirty) return false;
+        return element < 0 || !isClean(*entry, element);
+    }
+    void clear() {
+        for (Entry& entry : mItems) {
+            entry.dirty = false;
+            entry.cleanElements.clear();
+        }
+    }
 
 private:
-    std::vector<const AttributeData*> mItems;
+    struct Entry {
+        const AttributeData* attribute = nullptr;
+        bool dirty = false;
+        std::vector<int> cleanElements;
+    };
+    static bool isClean(const Entry& entry, int element) {
+        for (const int clean : entry.cleanElements) {
+            if (clean == element) return true;
+        }
+        return false;
+    }
+    Entry* find(const AttributeData* attribute) {
+        for (Entry& entry : mItems) {
+            if (entry.attribute == attribute) return &entry;
+        }
+        return nullptr;
+    }
+    const Entry* find(const AttributeData* attribute) const {
+        for (const Entry& entry : mItems) {
+            if (entry.attribute == attribute) return &entry;
+        }
+        return nullptr;
+    }
+    std::vector<Entry> mItems;
 };
 
 struct NodeData : ObjectData {

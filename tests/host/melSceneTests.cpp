@@ -21,6 +21,7 @@ class OffsetNode : public MPxNode {
 public:
     static MObject aShift, aOffsets;
     static int computes;
+    static bool cleansWholeArray;  // or only the plug asked for
     static void* creator() { return new OffsetNode; }
     static MStatus initialize() {
         MFnNumericAttribute fn;
@@ -39,7 +40,7 @@ public:
             return MS::kUnknownParameter;
         }
         ++computes;
-        const double shift = MPlug(thisMObject(), aShift).asDouble();
+        const double shift = block.inputValue(aShift).asDouble();
         MArrayDataHandle handle = block.outputArrayValue(aOffsets);
         MArrayDataBuilder builder(&block, aOffsets, 0);
         for (int i = 0; i < 3; ++i) {
@@ -49,13 +50,18 @@ public:
             v[2] = 0.0f;
         }
         handle.set(builder);
-        block.setClean(plug);
+        if (cleansWholeArray) {
+            block.setClean(aOffsets);
+        } else {
+            block.setClean(plug);
+        }
         return MS::kSuccess;
     }
 };
 MObject OffsetNode::aShift;
 MObject OffsetNode::aOffsets;
 int OffsetNode::computes = 0;
+bool OffsetNode::cleansWholeArray = true;
 
 class MelScene : public MelTest {
 protected:
@@ -66,6 +72,7 @@ protected:
         ASSERT_TRUE(fn.registerNode("offsetNode", MTypeId(0x7F0A1), OffsetNode::creator,
                                     OffsetNode::initialize));
         OffsetNode::computes = 0;
+        OffsetNode::cleansWholeArray = true;
     }
     static void expectPosition(const std::string& node, double x, double y, double z) {
         double p[3] = {0, 0, 0};
@@ -94,6 +101,15 @@ TEST_F(MelScene, ConnectedJointsPullComputedOutputsAndComposeWorldPositions) {
     run("setAttr src.shift 10");
     expectPosition("foot", 10 + 11 + 12, 6, 0);
     EXPECT_EQ(OffsetNode::computes, before + 1) << "one compute for the whole pull";
+    // Dirtiness is per plug: a compute that cleans only the element asked
+    // for runs again for each other element pulled.
+    OffsetNode::cleansWholeArray = false;
+    run("setAttr src.shift 20");
+    expectPosition("foot", 20 + 21 + 22, 6, 0);
+    EXPECT_EQ(OffsetNode::computes, before + 4) << "one compute per element";
+    run("setAttr src.shift 10");
+    OffsetNode::cleansWholeArray = true;
+    expectPosition("foot", 10 + 11 + 12, 6, 0);
 
     // Rotations compose down the chain: rotate order xyz, joint orient zero.
     run("setAttr hip.rotate 0 0 90");

@@ -183,6 +183,31 @@ TEST_F(ComputeTest, OneEvaluationTakesTheNewestQueuedPose) {
     EXPECT_TRUE(waitUntil([&] { return device.node->threadDataCount() == 3; }));
 }
 
+// The skeleton pulls every element of both output arrays, 54 plugs: one
+// evaluation writes and cleans them all, so one pose is popped once.
+TEST_F(ComputeTest, PullingEveryElementAfterOnePushComputesOnce) {
+    const DeviceNode device = createDeviceNode();
+    const std::uint16_t port = goLive(device);
+    ASSERT_NE(port, 0);
+    deliver(device, port, skeletonDefinition(0.0f));
+    device.node->setCharacterized(true);
+    ASSERT_TRUE(mSender.send(port, frameData(1, 0.00, 5.0f, 0.0f)));
+    ASSERT_TRUE(waitUntil([&] { return device.node->threadDataCount() == 1; }));
+    const int computes = mayahost::computeCount(device.object);
+
+    for (const MObject* array :
+         {&ZemoriDeviceNode::mOutputTranslations, &ZemoriDeviceNode::mOutputRotations}) {
+        for (unsigned joint = 0; joint < unsigned(kJointCount); ++joint) {
+            const MPlug element = MPlug(device.object, *array).elementByLogicalIndex(joint);
+            MStatus status;
+            element.child(0).asFloat(&status);
+            EXPECT_TRUE(status) << joint;
+        }
+    }
+    EXPECT_EQ(mayahost::computeCount(device.object), computes + 1);
+    EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 5.0f, 1e-4);
+}
+
 // The node's setup, with `outputRotations` then pointing at an attribute
 // the node does not have: every population fails.
 MStatus initializeWithUnreadableRotations() {
