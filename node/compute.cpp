@@ -79,6 +79,7 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
             // No socket, so the receiving thread is not journalling now.
             mJournal.reserve(CaptureJournal::framesFor(inputDouble(block, mJournalSeconds)));
             const int port = inputInt(block, mInputPort);
+            mDefinitionReceivedText = lookupMessage(msg::kSkelDefReceived);
             const MString initText = lookupMessage(msg::kInitSocket);
             printToConsole(initText.asChar(), port);
             if (openSocket(port) == MS::kFailure) {

@@ -202,7 +202,7 @@ const JointRecord* ZemoriDeviceNode::handlePacket(const char* bytes, std::int32_
             mJournal.noteDefinition(mStore.poseRecords());
             setCharacterized(false);
             postEnableBindButton(*this, true);
-            postDisplayMessage(*this, lookupMessage(msg::kSkelDefReceived));
+            postDisplayMessage(*this, mDefinitionReceivedText);
         }
         // Also for an unchanged or undecodable definition: the stream is known.
         mAwaitingSkeletonDefinition = false;

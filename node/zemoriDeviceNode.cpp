@@ -1,6 +1,7 @@
 #include "node/zemoriDeviceNode.h"
 
 #include "plugin/idleWorkCmd.h"
+#include "plugin/messageTable.h"
 #include "plugin/uiBridge.h"
 
 #include <maya/MFnDependencyNode.h>
@@ -96,6 +97,7 @@ void ZemoriDeviceNode::postConstructor() {
     MObject self = thisMObject();
     mAttributeCallback = MNodeMessage::addAttributeChangedCallback(self, onAttributeChanged, this);
     refreshDeviceId();
+    mDefinitionReceivedText = lookupMessage(msg::kSkelDefReceived);
     mAppliedSenderRate = 50;
     mWantedSenderRate = 50;
     applySenderRate(50);

@@ -231,6 +231,11 @@ private:
     StreamStatistics mStatistics;
     CaptureJournal mJournal;
     std::atomic<bool> mAwaitingSkeletonDefinition;
+    // The panel's text for a received definition, looked up on the main
+    // thread (the receiving thread may call no host API but the idle queue):
+    // at creation and each time a socket opens, so a changed language shows
+    // from the next live period. Written only while no socket is open.
+    MString mDefinitionReceivedText;
     std::mutex mStateMutex;
     bool mCharacterized;
     std::string mSkeletonNameTemplate;

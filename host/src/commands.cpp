@@ -154,18 +154,22 @@ MStatus MGlobal::executeCommandOnIdle(const MString& command, bool) {
 }
 
 MStatus MGlobal::executeCommand(const MString& command, bool, bool) {
+    mayahost::detail::noteApiCall("MGlobal::executeCommand", Access::text(command));
     return runImmediately(command);
 }
 
 MStatus MGlobal::executeCommand(const MString& command, int& result, bool, bool) {
+    mayahost::detail::noteApiCall("MGlobal::executeCommand", Access::text(command));
     return runWithResult(command, result, [](const Value& v) { return v.asInt(); });
 }
 
 MStatus MGlobal::executeCommand(const MString& command, double& result, bool, bool) {
+    mayahost::detail::noteApiCall("MGlobal::executeCommand", Access::text(command));
     return runWithResult(command, result, [](const Value& v) { return v.asFloat(); });
 }
 
 MStatus MGlobal::executeCommand(const MString& command, MString& result, bool, bool) {
+    mayahost::detail::noteApiCall("MGlobal::executeCommand", Access::text(command));
     return runWithResult(command, result,
                          [](const Value& v) { return MString(v.asString().c_str()); });
 }

@@ -45,6 +45,8 @@ void recordBreach(const char* rule, const std::string& node, const std::string& 
 
 const char* const kRuleGraphReadOnlyInCompute = "graph is read-only during compute";
 const char* const kRulePlugsOnMainThread = "plugs belong to the main thread";
+const char* const kRuleApiOnMainThread =
+    "off the main thread only executeCommandOnIdle and the device node's own calls";
 
 void adoptMainThread() {
     mainThreadId().store(std::this_thread::get_id());
@@ -70,6 +72,10 @@ bool graphEditAllowed(const char* operation, const std::string& target, const ch
     if (tComputing.empty()) return true;
     recordBreach(kRuleGraphReadOnlyInCompute, member ? target + "." + member : target, operation);
     return false;
+}
+
+void noteApiCall(const char* operation, const std::string& what) {
+    if (!onMainThread()) recordBreach(kRuleApiOnMainThread, what, operation);
 }
 
 void notePlugAccess(const char* operation, const std::string& node, const char* attribute) {

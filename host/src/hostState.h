@@ -452,6 +452,11 @@ std::chrono::steady_clock::time_point graceDeadline();
 // The host's rules (hostRules.cpp).
 extern const char* const kRuleGraphReadOnlyInCompute;
 extern const char* const kRulePlugsOnMainThread;
+extern const char* const kRuleApiOnMainThread;
+// Records a breach when an API call other than executeCommandOnIdle and the
+// device node's queue, pool and loop calls comes off the main thread (the
+// technical note "Threading and Maya API"); `what` names its argument.
+void noteApiCall(const char* operation, const std::string& what);
 // The calling thread becomes the main thread (host creation, reset()).
 void adoptMainThread();
 bool onMainThread();

@@ -43,6 +43,7 @@ const MString MStringResource::getString(const MStringResourceId& id, MStatus& s
     auto& h = mayahost::detail::host();
     const std::string& module = Access::text(Access::resourceModule(id));
     const std::string& key = Access::text(Access::resourceKey(id));
+    mayahost::detail::noteApiCall("MStringResource::getString", module + ":" + key);
     std::lock_guard<std::mutex> lock(h.stringsMutex);
     auto localized = h.localizedStrings.find({module, key});
     if (localized != h.localizedStrings.end()) {

@@ -13,6 +13,8 @@
 #include <maya/MArgList.h>
 #include <maya/MPxCommand.h>
 #include <maya/MPxNode.h>
+#include <maya/MStringResource.h>
+#include <maya/MStringResourceId.h>
 #include <maya/MTime.h>
 #include <maya/MTimeArray.h>
 
@@ -187,6 +189,29 @@ TEST_F(HostRules, PlugsUsedOffTheMainThreadWorkButAreReported) {
         EXPECT_EQ(breach.node, mOtherName + ".translateY");
     }
     EXPECT_EQ(printed.rfind("host rule broken: plugs belong to the main thread: ", 0), 0u);
+}
+
+// Off the main thread Maya's threading note allows executeCommandOnIdle and
+// displayInfo/displayError (and a device node's queue, pool and loop calls):
+// the other calls the host watches are reported.
+TEST_F(HostRules, OtherApiCallsOffTheMainThreadAreReported) {
+    testing::internal::CaptureStderr();
+    std::thread other([] {
+        MStatus status;
+        MStringResource::getString(MStringResourceId("ZemoriTest", "kKey", "text"), status);
+        MGlobal::displayInfo("from a thread");  // thread-safe by the note
+        MGlobal::executeCommand("print \"now\"");
+        MGlobal::executeCommandOnIdle("print \"queued\"");
+    });
+    other.join();
+    testing::internal::GetCapturedStderr();
+    const auto breaches = mayahost::takeRuleBreaches();
+    ASSERT_EQ(breaches.size(), 2u);
+    EXPECT_EQ(breaches[0].operation, "MStringResource::getString");
+    EXPECT_EQ(breaches[0].node, "ZemoriTest:kKey");
+    EXPECT_EQ(breaches[1].operation, "MGlobal::executeCommand");
+    EXPECT_EQ(breaches[0].rule,
+              "off the main thread only executeCommandOnIdle and the device node's own calls");
 }
 
 }  // namespace

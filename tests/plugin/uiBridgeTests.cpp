@@ -215,9 +215,10 @@ TEST_F(UiBridge, ReceivingThreadQueuesForTheMainThread) {
     ZemoriDeviceNode& node = createDeviceNode(6);
     mayahost::processIdleEvents();
     const std::size_t before = mayahost::commandLog().size();
-    std::thread receiving([&node] {
+    const MString received = lookupMessage(msg::kSkelDefReceived);  // looked up here
+    std::thread receiving([&node, &received] {
         postEnableBindButton(node, true);
-        postDisplayMessage(node, lookupMessage(msg::kSkelDefReceived));
+        postDisplayMessage(node, received);
     });
     receiving.join();
     EXPECT_EQ(mayahost::commandLog().size(), before) << "nothing runs on the calling thread";
