@@ -26,7 +26,7 @@ constexpr std::size_t kMaxRefreshMarks = 64;
 struct DeviceState {
     // Mirrors of live and frameRate for the node's thread.
     std::atomic<bool> live{false};
-    std::atomic<double> frameRate{60.0};
+    std::atomic<double> frameRate{15.0};
     std::atomic<bool> done{false};
     std::chrono::steady_clock::time_point loopStart;  // the node's thread only
 
@@ -98,6 +98,9 @@ std::shared_ptr<AttributeData> inherited(const char* name, const char* brief,
     data->numericType = type;
     data->defaultValue = value;
     data->added = true;
+    // Maya does not save live with the scene: a scene opens with its
+    // devices off.
+    data->storable = std::string(name) != "live";
     return data;
 }
 
@@ -280,7 +283,7 @@ MObject MPxThreadedDeviceNode::output =
 MObject MPxThreadedDeviceNode::live =
     Access::object(mayahost::detail::inherited("live", "liv", MFnNumericData::kBoolean, 0.0));
 MObject MPxThreadedDeviceNode::frameRate =
-    Access::object(mayahost::detail::inherited("frameRate", "fr", MFnNumericData::kDouble, 60.0));
+    Access::object(mayahost::detail::inherited("frameRate", "fr", MFnNumericData::kDouble, 15.0));
 
 MCharBuffer::MCharBuffer() : mPtr(nullptr), mSize(0) {}
 MCharBuffer::~MCharBuffer() = default;

@@ -198,7 +198,10 @@ protected:
 TEST_F(DeviceTest, InheritedAttributesAndTheirDefaults) {
     MObject node = mayahost::createNode("counterNode");
     EXPECT_FALSE(mayahost::getBool(node, "live"));
-    EXPECT_GT(mayahost::getDouble(node, "frameRate"), 0.0);
+    EXPECT_EQ(mayahost::getDouble(node, "frameRate"), 15.0);
+    // live is not saved with a scene; frameRate is.
+    EXPECT_FALSE(MFnNumericAttribute(MPxThreadedDeviceNode::live).isStorable());
+    EXPECT_TRUE(MFnNumericAttribute(MPxThreadedDeviceNode::frameRate).isStorable());
     MStatus status;
     mayahost::findPlug(node, "output", &status);
     EXPECT_TRUE(status);
