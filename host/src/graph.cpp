@@ -43,6 +43,13 @@ Host& host() {
     static Host* instance = [] {
         auto* h = new Host;
         adoptMainThread();
+        // A test program's whole run can take the other reading of Maya's
+        // device-thread lifetime.
+        const char* lifetime = std::getenv("MAYAHOST_DEVICE_THREADS");
+        if (lifetime != nullptr && std::string(lifetime) == "restarting") {
+            h->deviceThreadLifetime.store(
+                static_cast<int>(mayahost::DeviceThreadLifetime::kRestarting));
+        }
         registerBuiltInTypes(*h);
         std::atexit(teardownAtExit);
         return h;

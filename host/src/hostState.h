@@ -281,6 +281,7 @@ struct Host {
     std::atomic<int> uiUnit{MTime::kFilm};
     std::atomic<bool> playing{false};
     std::atomic<long long> graceMilliseconds{2000};
+    std::atomic<int> deviceThreadLifetime{0};  // mayahost::DeviceThreadLifetime
 
     // Main thread.
     std::map<std::string, std::shared_ptr<NodeType>> types;

@@ -199,6 +199,11 @@ void onDeviceAttributeSet(NodeData& node, const AttributeData* root) {
     DeviceState* state = stateOf(node);
     if (state == nullptr) return;
     updateMirror(node, *state, root);
+    // Continuous: the thread keeps running, and reads the new values itself.
+    if (host().deviceThreadLifetime.load() !=
+        static_cast<int>(mayahost::DeviceThreadLifetime::kRestarting)) {
+        return;
+    }
     // Before the first start (postConstructor) and while a restart waits,
     // the new value is simply picked up by the next start.
     if (!state->started || state->restartPending || !node.alive.load()) return;
@@ -465,3 +470,15 @@ MStatus MPxThreadedDeviceNode::setRefreshOutputAttributes(const MObjectArray& at
 }
 
 MAYAHOST_NS_CLOSE
+
+namespace mayahost {
+
+void setDeviceThreadLifetime(DeviceThreadLifetime lifetime) {
+    detail::host().deviceThreadLifetime.store(static_cast<int>(lifetime));
+}
+
+DeviceThreadLifetime deviceThreadLifetime() {
+    return static_cast<DeviceThreadLifetime>(detail::host().deviceThreadLifetime.load());
+}
+
+}  // namespace mayahost

@@ -210,25 +210,49 @@ TEST_F(DeviceTest, InheritedAttributesAndTheirDefaults) {
     EXPECT_EQ(MPxNode::addAttribute(MPxThreadedDeviceNode::live), MS::kFailure);
 }
 
-TEST_F(DeviceTest, ThreadRestartsWhenLiveOrFrameRateChanges) {
-    MObject node = mayahost::createNode("counterNode");
-    ASSERT_TRUE(eventually([] { return CounterNode::running.load() == 1; }));
-    EXPECT_EQ(mayahost::threadStarts(node), 1);
-    EXPECT_FALSE(counter(node)->isLive());
+// For one test: the device-thread lifetime, set back afterwards.
+class LifetimeScope {
+public:
+    explicit LifetimeScope(mayahost::DeviceThreadLifetime lifetime)
+        : mPrevious(mayahost::deviceThreadLifetime()) {
+        mayahost::setDeviceThreadLifetime(lifetime);
+    }
+    ~LifetimeScope() { mayahost::setDeviceThreadLifetime(mPrevious); }
+    LifetimeScope(const LifetimeScope&) = delete;
+    LifetimeScope& operator=(const LifetimeScope&) = delete;
 
-    ASSERT_TRUE(mayahost::setBool(node, "live", true));
-    EXPECT_EQ(mayahost::threadStarts(node), 2);
-    EXPECT_TRUE(counter(node)->isLive());
-    ASSERT_TRUE(mayahost::setDouble(node, "frameRate", 90.0));
-    EXPECT_EQ(mayahost::threadStarts(node), 3);
-    ASSERT_TRUE(mayahost::setBool(node, "live", false));
-    EXPECT_EQ(mayahost::threadStarts(node), 4);
-    EXPECT_FALSE(counter(node)->isLive());
-    // Other attributes leave the thread alone.
-    ASSERT_TRUE(mayahost::setDouble(node, "sum", 1.0));
-    EXPECT_EQ(mayahost::threadStarts(node), 4);
-    EXPECT_TRUE(mayahost::threadRunning(node));
-    EXPECT_EQ(CounterNode::maxRunning.load(), 1);
+private:
+    mayahost::DeviceThreadLifetime mPrevious;
+};
+
+// Restarting: each change of live or frameRate restarts the thread.
+// Continuous: the one thread sees the changes itself.
+TEST_F(DeviceTest, ThreadRestartsOnLiveOrFrameRateChangesOnlyWhenRestarting) {
+    for (const bool restarting : {true, false}) {
+        const LifetimeScope lifetime(restarting ? mayahost::DeviceThreadLifetime::kRestarting
+                                                : mayahost::DeviceThreadLifetime::kContinuous);
+        const int each = restarting ? 1 : 0;
+        MObject node = mayahost::createNode("counterNode");
+        ASSERT_TRUE(eventually([] { return CounterNode::running.load() == 1; }));
+        EXPECT_EQ(mayahost::threadStarts(node), 1);
+        EXPECT_FALSE(counter(node)->isLive());
+
+        ASSERT_TRUE(mayahost::setBool(node, "live", true));
+        EXPECT_EQ(mayahost::threadStarts(node), 1 + each);
+        EXPECT_TRUE(counter(node)->isLive());
+        ASSERT_TRUE(mayahost::setDouble(node, "frameRate", 90.0));
+        EXPECT_EQ(mayahost::threadStarts(node), 1 + 2 * each);
+        ASSERT_TRUE(mayahost::setBool(node, "live", false));
+        EXPECT_EQ(mayahost::threadStarts(node), 1 + 3 * each);
+        EXPECT_FALSE(counter(node)->isLive());
+        // Other attributes leave the thread alone.
+        ASSERT_TRUE(mayahost::setDouble(node, "sum", 1.0));
+        EXPECT_EQ(mayahost::threadStarts(node), 1 + 3 * each);
+        EXPECT_TRUE(mayahost::threadRunning(node));
+        EXPECT_EQ(CounterNode::maxRunning.load(), 1);
+        ASSERT_TRUE(mayahost::deleteNode(node));
+        ASSERT_TRUE(eventually([] { return CounterNode::running.load() == 0; }));
+    }
 }
 
 TEST_F(DeviceTest, AShutdownRightAfterCreationIsNotLost) {
@@ -362,6 +386,7 @@ TEST_F(DeviceTest, DeletingANodeNothingWakesDefersItsDestruction) {
 }
 
 TEST_F(DeviceTest, RestartWaitsForAStuckThreadInsteadOfStartingASecond) {
+    const LifetimeScope lifetime(mayahost::DeviceThreadLifetime::kRestarting);
     UdpNode::wakeOnShutdown = false;
     mayahost::setShutdownGracePeriod(std::chrono::milliseconds(50));
     MObject node = mayahost::createNode("udpNode");

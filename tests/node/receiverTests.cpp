@@ -314,7 +314,9 @@ TEST_F(ReceiverTest, ShutdownWakesABlockedReceive) {
     // receive nobody woke would defer that to idle processing.
     mayahost::setShutdownGracePeriod(1500ms);
     mayahost::setBool(device.object, "live", false);
-    EXPECT_EQ(mayahost::threadStarts(device.object), starts + 1);
+    const bool restarting =
+        mayahost::deviceThreadLifetime() == mayahost::DeviceThreadLifetime::kRestarting;
+    EXPECT_EQ(mayahost::threadStarts(device.object), starts + (restarting ? 1 : 0));
 
     // Deleting a node blocked in a receive finishes at once too.
     mayahost::setBool(device.object, "live", true);

@@ -262,6 +262,18 @@ void failRegistration(const std::string& name);
 
 // Handler threads started for the node so far (the first at creation).
 int threadStarts(const MObject& node);
+
+// When a threaded device node's thread runs. Maya's pages give two readings:
+// the class reference has it start with the node and run until the node goes
+// (deletion, a new scene, the plug-in unloaded), live or not; other pages
+// have a change of live or frameRate shut it down and start it again.
+// Continuous is the default, the stricter for a node (it must notice live
+// and frameRate changes itself); MAYAHOST_DEVICE_THREADS=restarting in the
+// environment makes a program start with the other. Main thread; applies
+// from the next change.
+enum class DeviceThreadLifetime { kContinuous, kRestarting };
+void setDeviceThreadLifetime(DeviceThreadLifetime lifetime);
+DeviceThreadLifetime deviceThreadLifetime();
 // True while the node's handler thread has not returned.
 bool threadRunning(const MObject& node);
 
