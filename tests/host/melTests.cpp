@@ -204,4 +204,36 @@ TEST_F(Mel, ArraysAndTypesAcrossProcedures) {
     EXPECT_EQ(failure("global proc loop() { loop; } loop"), "Stack overflow in call to loop.");
 }
 
+// Scripts are user code: whatever one holds, the runner answers with a MEL
+// error and goes on; it never throws past a run, overflows or runs out of
+// stack (each of these took the host down once).
+TEST_F(Mel, ScriptsThatCouldCrashTheRunnerAreErrors) {
+    const std::string folder = ::testing::TempDir() + "melSelf";
+    std::filesystem::create_directories(folder);
+    write(folder + "/selfSourcing.mel", "source \"" + folder + "/selfSourcing.mel\";\n");
+    const std::string deepParentheses = std::string(200000, '(') + "1" + std::string(200000, ')');
+    std::string longSum = "1";
+    for (int k = 0; k < 200000; ++k) longSum += "+1";
+    run("global proc int down(int $n) { if ($n == 0) return 0; return down($n - 1); }"
+        "global proc selfEval() { eval \"selfEval\"; }");
+    const std::pair<std::string, std::string> cases[] = {
+        {"int $x = 99999999999999999999;", "the integer 99999999999999999999 is out of range"},
+        {"float $f = 1e999;", "the number 1e999 is out of range"},
+        {"int $a[]; $a[2147483647] = 1;", "Array index out of range: 2147483647"},
+        {"int $b[]; $b[400000000] = 1;", "Array index out of range: 400000000"},
+        {deepParentheses, "nested too deeply"},
+        {longSum, "operators in a row"},
+        {"down(499)", "Stack overflow in call to down."},
+        {"selfEval", "Stack overflow in eval"},
+        {"source \"" + folder + "/selfSourcing.mel\"", "Stack overflow in source"},
+        {"createNode transform -n t; getAttr t.tx[99999999999]", "Invalid attribute index"},
+    };
+    for (const auto& [script, expected] : cases) {
+        EXPECT_NE(failure(script).find(expected), std::string::npos)
+            << script.substr(0, 60) << " -> " << mayahost::errorLines().back();
+    }
+    EXPECT_EQ(run("int $m = -2147483647 - 1; -$m"), "-2147483648") << "wraps as a 32-bit int";
+    EXPECT_EQ(run("down(90)"), "0") << "a deep but bounded recursion still runs";
+}
+
 }  // namespace

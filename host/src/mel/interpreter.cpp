@@ -17,7 +17,18 @@ namespace mel {
 
 namespace {
 
-constexpr int kMaxDepth = 500;
+// One bound for procedure calls, eval and source together: each level
+// takes a few kilobytes of stack, and Windows gives a thread 1 MB.
+constexpr int kMaxDepth = 100;
+// The most items an array may grow to by assignment; a larger index is an
+// error, not an allocation of gigabytes.
+constexpr long long kMaxArrayItems = 1000000;
+// A run (a text run at the top, with everything it calls) executes at most
+// this many statements: a script that never ends is stopped with an error
+// where Maya would hang. No script of ours comes near it.
+constexpr long long kMaxSteps = 1000000;
+// The longest text `+` may make, and the largest file `source` reads.
+constexpr std::size_t kMaxTextBytes = 16u << 20;
 
 Value defaultOf(Type type) {
     switch (type) {
@@ -108,16 +119,56 @@ bool Interpreter::run(const std::string& text, Value* result) {
     }
 }
 
+Interpreter::Nesting::Nesting(int& depth, const char* what) : mDepth(depth) {
+    if (mDepth >= kMaxDepth) {
+        throw MelError(std::string("Stack overflow in ") + what + " (more than " +
+                       std::to_string(kMaxDepth) + " levels of calls, eval and source).");
+    }
+    ++mDepth;
+}
+
+Interpreter::Nesting::~Nesting() {
+    --mDepth;
+}
+
+namespace {
+
+// Any failure inside the runner becomes a MEL error at the boundary of a
+// run: a script can never take the host down with it.
+template <typename Run>
+auto asMelErrors(Run&& run) -> decltype(run()) {
+    try {
+        return run();
+    } catch (const MelError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw MelError("Out of memory.");
+    } catch (const std::exception& error) {
+        throw MelError(std::string("Internal error: ") + error.what());
+    }
+}
+
+}  // namespace
+
 Value Interpreter::evaluate(const std::string& text, const std::string& file) {
-    return runUnit(parse(text, file));
+    if (mDepth == 0) mSteps = 0;  // a run from the top
+    const Nesting nesting(mDepth, "eval");
+    return asMelErrors([&] { return runUnit(parse(text, file)); });
 }
 
 void Interpreter::sourcePath(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw MelError("Cannot open file \"" + path + "\" for source statement.");
-    std::ostringstream text;
-    text << file.rdbuf();
-    runUnit(parse(text.str(), path));
+    if (mDepth == 0) mSteps = 0;
+    const Nesting nesting(mDepth, "source");
+    asMelErrors([&] {
+        std::ifstream file(path, std::ios::binary);
+        if (!file) throw MelError("Cannot open file \"" + path + "\" for source statement.");
+        std::string text(kMaxTextBytes + 1, '\0');
+        file.read(&text[0], static_cast<std::streamsize>(text.size()));
+        text.resize(static_cast<std::size_t>(file.gcount()));
+        if (text.size() > kMaxTextBytes)
+            throw MelError("File \"" + path + "\" is too large to source.");
+        runUnit(parse(text, path));
+    });
 }
 
 std::string Interpreter::findScript(const std::string& name) const {
@@ -234,6 +285,9 @@ Interpreter::Flow Interpreter::execBlock(const std::vector<NodePtr>& statements,
 }
 
 Interpreter::Flow Interpreter::exec(const Node& node, Value* last) {
+    if (++mSteps > kMaxSteps) {
+        throw MelError("Script stopped after " + std::to_string(kMaxSteps) + " statements.");
+    }
     using Kind = Node::Kind;
     Frame& frame = mFrames.back();
     switch (node.kind) {
@@ -366,12 +420,16 @@ Value Interpreter::assign(const Node& target, const Value& value) {
     }
     if (!variable) throw MelError("\"$" + target.text + "\" is an undeclared variable.");
     if (!isArray(variable->type)) throw MelError("\"$" + target.text + "\" is not an array.");
-    const int index = eval(*target.kids[0]).asInt();
+    const long long index = eval(*target.kids[0]).asInt();
     if (index < 0) throw MelError("Array index out of range: " + std::to_string(index) + ".");
+    if (index >= kMaxArrayItems) {
+        throw MelError("Array index out of range: " + std::to_string(index) + " (an array holds " +
+                       std::to_string(kMaxArrayItems) + " items at most).");
+    }
     std::vector<Value>& items = variable->value.items;
     const Type element = elementType(variable->type);
     if (static_cast<std::size_t>(index) >= items.size())
-        items.resize(index + 1, defaultOf(element));
+        items.resize(static_cast<std::size_t>(index) + 1, defaultOf(element));
     items[index] = convert(value, element);
     return items[index];
 }
@@ -384,7 +442,14 @@ Value Interpreter::evalBinary(const std::string& op, const Value& a, const Value
                        " and " + typeName(b.type) + ".");
     }
     const bool text = a.type == Type::kString || b.type == Type::kString;
-    if (op == "+" && text) return Value::ofString(a.asString() + b.asString());
+    if (op == "+" && text) {
+        std::string joined = a.asString();
+        const std::string tail = b.asString();
+        if (joined.size() + tail.size() > kMaxTextBytes) {
+            throw MelError("Text too long: more than " + std::to_string(kMaxTextBytes) + " bytes.");
+        }
+        return Value::ofString(joined + tail);
+    }
     if (op == "==" || op == "!=" || op == "<" || op == ">" || op == "<=" || op == ">=") {
         int order;
         if (text) {
@@ -498,8 +563,11 @@ Value Interpreter::eval(const Node& node) {
         case Kind::kUnary: {
             const Value operand = eval(*node.kids[0]);
             if (node.text == "!") return Value::ofInt(!operand.truth());
-            if (operand.type == Type::kInt)
-                return Value::ofInt(node.text == "-" ? -operand.i : operand.i);
+            if (operand.type == Type::kInt) {
+                // Negated in 64 bits: -2147483648 wraps to itself, as a 32-bit int does.
+                const long long negated = -static_cast<long long>(operand.i);
+                return Value::ofInt(node.text == "-" ? static_cast<int>(negated) : operand.i);
+            }
             if (operand.type == Type::kFloat) {
                 return Value::ofFloat(node.text == "-" ? -operand.f : operand.f);
             }

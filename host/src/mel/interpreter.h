@@ -73,7 +73,18 @@ private:
     std::map<std::string, VariablePtr> mGlobals;
     std::deque<Frame> mFrames;                  // references to a frame outlive calls
     std::vector<std::shared_ptr<Unit>> mUnits;  // texts defining procedures
-    int mDepth = 0;
+    int mDepth = 0;                             // procedure calls, eval and source in progress
+    long long mSteps = 0;                       // statements executed by the run from the top
+
+    // One level of mDepth for a run of eval or source; past the bound, a
+    // MEL error instead of a stack overflow.
+    struct Nesting {
+        Nesting(int& depth, const char* what);
+        ~Nesting();
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+        int& mDepth;
+    };
 
     Value runUnit(const std::shared_ptr<Unit>& unit);
     Value callProcedure(const Procedure& proc, std::vector<Value> args);

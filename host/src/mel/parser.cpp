@@ -3,6 +3,10 @@
 #include "mel/ast.h"
 #include "mel/lexer.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
 namespace mayahost {
 namespace mel {
 
@@ -52,6 +56,27 @@ private:
     std::size_t mPos = 0;
     std::shared_ptr<Unit> mUnit;
     int mBackquoteDepth = 0;
+    int mNesting = 0;
+
+    // Statements, expressions and unary operators nest by recursion: deep
+    // enough nesting would overflow the stack (1 MB on Windows), so it is
+    // an error past a bound no script of ours comes near.
+    static constexpr int kMaxNesting = 200;
+    // A run of binary operators builds a tree as deep as the run, which the
+    // interpreter walks by recursion.
+    static constexpr int kMaxOperatorRun = 1000;
+    struct Nested {
+        Parser& parser;
+        explicit Nested(Parser& p) : parser(p) {
+            if (++parser.mNesting > kMaxNesting) {
+                parser.fail(parser.peek(), "nested too deeply (more than " +
+                                               std::to_string(kMaxNesting) + " levels)");
+            }
+        }
+        ~Nested() { --parser.mNesting; }
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+    };
 
     const Token& peek(std::size_t ahead = 0) const {
         const std::size_t k = mPos + ahead;
@@ -68,6 +93,10 @@ private:
         return t;
     }
 
+    [[noreturn]] void fail(const Token& at, const std::string& what) const {
+        throw MelError((mUnit->file.empty() ? "" : "file: " + mUnit->file + " ") + "line " +
+                       std::to_string(at.line) + ": Syntax error: " + what);
+    }
     [[noreturn]] void fail(const Token& at) const {
         const std::string near = at.kind == TK::kEnd ? "end of text" : "'" + at.text + "'";
         throw MelError((mUnit->file.empty() ? "" : "file: " + mUnit->file + " ") + "line " +
@@ -97,6 +126,7 @@ private:
     // --- statements ---
 
     NodePtr parseStatement() {
+        const Nested nested(*this);
         const Token& t = peek();
         if (atPunct(";")) {
             take();
@@ -319,11 +349,19 @@ private:
     }
 
     NodePtr numberLiteral(const Token& t, bool negative) {
+        // Parsed with their ranges checked: a literal no int or float can
+        // hold is an error of the script, not of the runner.
+        errno = 0;
+        char* end = nullptr;
         if (t.kind == TK::kInt) {
-            const long long v = std::stoll(t.text);
-            return literal(t.line, Value::ofInt(static_cast<int>(negative ? -v : v)));
+            const long long v = std::strtoll(t.text.c_str(), &end, 10);
+            const long long limit = negative ? 2147483648LL : 2147483647LL;
+            if (errno == ERANGE || v > limit) fail(t, "the integer " + t.text + " is out of range");
+            const long long signedValue = negative ? -v : v;
+            return literal(t.line, Value::ofInt(static_cast<int>(signedValue)));
         }
-        const double v = std::stod(t.text);
+        const double v = std::strtod(t.text.c_str(), &end);
+        if (errno == ERANGE && std::isinf(v)) fail(t, "the number " + t.text + " is out of range");
         return literal(t.line, Value::ofFloat(negative ? -v : v));
     }
 
@@ -365,6 +403,7 @@ private:
     // --- expressions ---
 
     NodePtr parseExpression() {
+        const Nested nested(*this);
         NodePtr left = parseTernary();
         for (const char* op : {"=", "+=", "-=", "*=", "/="}) {
             if (!atPunct(op)) continue;
@@ -393,7 +432,11 @@ private:
             {"||"}, {"&&"}, {"==", "!="}, {"<", ">", "<=", ">="}, {"+", "-"}, {"*", "/", "%"}};
         if (level == static_cast<int>(kLevels.size())) return parseUnary();
         NodePtr left = parseBinary(level + 1);
-        for (;;) {
+        for (int run = 0;; ++run) {
+            if (run == kMaxOperatorRun) {
+                fail(peek(),
+                     "more than " + std::to_string(kMaxOperatorRun) + " operators in a row");
+            }
             const char* matched = nullptr;
             for (const char* op : kLevels[level]) {
                 if (atPunct(op)) matched = op;
@@ -407,6 +450,7 @@ private:
     }
 
     NodePtr parseUnary() {
+        const Nested nested(*this);
         if (atPunct("!") || atPunct("-") || atPunct("+")) {
             const Token op = take();
             NodePtr node = make(Kind::kUnary, op.line, op.text);

@@ -282,6 +282,7 @@ PlugRef resolvePlug(const std::string& text) {
         if (!numberText(digits, &kind) || kind != Type::kInt || digits[0] == '-') {
             throw MelError("Invalid attribute index: " + text);
         }
+        if (digits.size() > 9) throw MelError("Invalid attribute index: " + text);  // above 2^31
         plug.index = std::stoi(digits);
         if (close + 1 < rest.size()) {
             if (rest[close + 1] != '.') throw MelError("Invalid attribute name: " + text);
