@@ -2,6 +2,7 @@
 // procedure lookup along the script path.
 #include "melFixture.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -210,7 +211,10 @@ TEST_F(Mel, ArraysAndTypesAcrossProcedures) {
 TEST_F(Mel, ScriptsThatCouldCrashTheRunnerAreErrors) {
     const std::string folder = ::testing::TempDir() + "melSelf";
     std::filesystem::create_directories(folder);
-    write(folder + "/selfSourcing.mel", "source \"" + folder + "/selfSourcing.mel\";\n");
+    // In a MEL string a backslash starts an escape: Windows paths go with '/'.
+    std::string self = folder + "/selfSourcing.mel";
+    std::replace(self.begin(), self.end(), '\\', '/');
+    write(self, "source \"" + self + "\";\n");
     const std::string deepParentheses = std::string(200000, '(') + "1" + std::string(200000, ')');
     std::string longSum = "1";
     for (int k = 0; k < 200000; ++k) longSum += "+1";
@@ -225,7 +229,7 @@ TEST_F(Mel, ScriptsThatCouldCrashTheRunnerAreErrors) {
         {longSum, "operators in a row"},
         {"down(499)", "Stack overflow in call to down."},
         {"selfEval", "Stack overflow in eval"},
-        {"source \"" + folder + "/selfSourcing.mel\"", "Stack overflow in source"},
+        {"source \"" + self + "\"", "Stack overflow in source"},
         {"createNode transform -n t; getAttr t.tx[99999999999]", "Invalid attribute index"},
     };
     for (const auto& [script, expected] : cases) {
