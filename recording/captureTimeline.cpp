@@ -107,23 +107,15 @@ RecordedSample jointPose(const JournalFrame& frame, int joint) {
 }  // namespace
 
 RecordedSample jointSample(const JournalFrame& frame, int joint, double time) {
-    const JournalJoint& j = frame.joints[joint];
-    const double x = j.rotation[0];
-    const double y = j.rotation[1];
-    const double z = j.rotation[2];
-    const double w = j.rotation[3];
-    const EulerDegrees angles = quaternionToEulerDegrees(x, y, z, w);
-    return RecordedSample{j.translate[0],
-                          j.translate[1],
-                          j.translate[2],
-                          static_cast<float>(angles.x),
-                          static_cast<float>(angles.y),
-                          static_cast<float>(angles.z),
-                          time,
-                          w,
-                          x,
-                          y,
-                          z};
+    RecordedSample sample = jointPose(frame, joint);
+    const EulerDegrees angles =
+        quaternionToEulerDegrees(sample.quatX, sample.quatY, sample.quatZ, sample.quatW);
+    // As the node's outputs give them: floats.
+    sample.rotateX = static_cast<float>(angles.x);
+    sample.rotateY = static_cast<float>(angles.y);
+    sample.rotateZ = static_cast<float>(angles.z);
+    sample.time = time;
+    return sample;
 }
 
 void captureSamples(const std::vector<JournalFrame>& frames,

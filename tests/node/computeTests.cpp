@@ -17,6 +17,17 @@ protected:
         handle(device, frameData(1, 0.0, shift, degrees));
     }
 
+    // Live on a free port, with a definition received and bound; the port.
+    std::uint16_t liveAndBound(const DeviceNode& device) {
+        const std::uint16_t port = goLive(device);
+        EXPECT_NE(port, 0);
+        if (port != 0) {
+            deliver(device, port, skeletonDefinition(0.0f));
+            device.node->setCharacterized(true);
+        }
+        return port;
+    }
+
     // As the receiving loop hands it over: in the whole receive buffer.
     static void handle(const DeviceNode& device, Datagram bytes) {
         bytes.resize(OSV_MAX_DATAGRAM_BYTES, 0);
@@ -103,10 +114,8 @@ TEST_F(ComputeTest, PopFailureLeavesOutputsAndPlugUntouched) {
 
 TEST_F(ComputeTest, AppliesAChangedSenderRateOnlyWithAPoppedPose) {
     const DeviceNode device = createDeviceNode();
-    const std::uint16_t port = goLive(device);
+    const std::uint16_t port = liveAndBound(device);
     ASSERT_NE(port, 0);
-    deliver(device, port, skeletonDefinition(0.0f));
-    device.node->setCharacterized(true);
     // Two consecutive frames 1/30 s apart: the store detects 30.
     deliver(device, port, frameData(10, 0.100, 1.0f, 0.0f));
     EXPECT_EQ(mayahost::getDouble(device.object, "frameRate"), 80.0);
@@ -153,10 +162,8 @@ TEST_F(ComputeTest, RateChangesOfSeveralNodesRestartOneThreadPerIdleRun) {
 // the recording take the newer; the older goes back to the pool, counted.
 TEST_F(ComputeTest, OneEvaluationTakesTheNewestQueuedPose) {
     const DeviceNode device = createDeviceNode();
-    const std::uint16_t port = goLive(device);
+    const std::uint16_t port = liveAndBound(device);
     ASSERT_NE(port, 0);
-    deliver(device, port, skeletonDefinition(0.0f));
-    device.node->setCharacterized(true);
     mayahost::setBool(device.object, "recording", true);
     MAnimControl::playForward();
     mayahost::setDouble(device.object, "time", 1.0);
@@ -187,10 +194,8 @@ TEST_F(ComputeTest, OneEvaluationTakesTheNewestQueuedPose) {
 // evaluation writes and cleans them all, so one pose is popped once.
 TEST_F(ComputeTest, PullingEveryElementAfterOnePushComputesOnce) {
     const DeviceNode device = createDeviceNode();
-    const std::uint16_t port = goLive(device);
+    const std::uint16_t port = liveAndBound(device);
     ASSERT_NE(port, 0);
-    deliver(device, port, skeletonDefinition(0.0f));
-    device.node->setCharacterized(true);
     ASSERT_TRUE(mSender.send(port, frameData(1, 0.00, 5.0f, 0.0f)));
     ASSERT_TRUE(waitUntil([&] { return device.node->threadDataCount() == 1; }));
     const int computes = mayahost::computeCount(device.object);
