@@ -169,9 +169,11 @@ void ZemoriDeviceNode::waitForSocket(std::uint64_t run) {
 }
 
 void ZemoriDeviceNode::threadShutdownHandler() {
-    // A run in progress is the one to stop; with none in progress, the stop
-    // is for the run the host is about to begin. Exits are read first, so a
-    // run that ends meanwhile is still counted as in progress.
+    // A run in progress is the one to stop. The host calls this only for a
+    // thread it runs, so with none in progress the thread has been started
+    // but has not entered yet: the stop is for that run, and for no later
+    // one. Exits are read first, so a run that ends meanwhile is still
+    // counted as in progress.
     const std::uint64_t exited = mRunsExited.load();
     const std::uint64_t entered = mRunsEntered.load();
     const std::uint64_t run = entered > exited ? entered : entered + 1;

@@ -147,6 +147,8 @@ void reset() {
     h.humanIkAvailable = true;
     h.playing.store(false);
     h.graceMilliseconds.store(2000);
+    h.failingThreadStarts.store(0);
+    h.entryAfterShutdown.store(false);
     mel::interpreter().clear();
 }
 

@@ -282,6 +282,10 @@ struct Host {
     std::atomic<bool> playing{false};
     std::atomic<long long> graceMilliseconds{2000};
     std::atomic<int> deviceThreadLifetime{0};  // mayahost::DeviceThreadLifetime
+    // Test hooks for device threads: starts that fail, and new threads that
+    // enter their handler only after the host asked them to stop.
+    std::atomic<int> failingThreadStarts{0};
+    std::atomic<bool> entryAfterShutdown{false};
 
     // Main thread.
     std::map<std::string, std::shared_ptr<NodeType>> types;

@@ -38,8 +38,9 @@ struct DeviceState {
     std::atomic<bool> refreshQueued{false};
 
     std::mutex endMutex;
-    std::condition_variable ended;
+    std::condition_variable ended;  // also wakes a thread held at its entry
     bool running = false;
+    bool stopRequested = false;  // for the current thread
 
     // Pools and queue; also the refresh outputs, read by pushThreadData.
     std::mutex poolMutex;
@@ -134,11 +135,22 @@ void startDeviceThread(NodeData& node) {
     {
         std::lock_guard<std::mutex> lock(state->endMutex);
         state->running = true;
+        state->stopRequested = false;
     }
     state->started = true;
     ++state->starts;
+    const bool entryAfterShutdown = host().entryAfterShutdown.load();
     try {
-        state->thread = std::thread([user, state] {
+        if (host().failingThreadStarts.load() > 0) {
+            host().failingThreadStarts.fetch_sub(1);
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
+        state->thread = std::thread([user, state, entryAfterShutdown] {
+            if (entryAfterShutdown) {
+                std::unique_lock<std::mutex> lock(state->endMutex);
+                state->ended.wait(lock, [state] { return state->stopRequested; });
+            }
             user->threadHandler();
             std::lock_guard<std::mutex> lock(state->endMutex);
             state->running = false;
@@ -152,9 +164,18 @@ void startDeviceThread(NodeData& node) {
     }
 }
 
+// The shutdown handler is called only for a thread the host runs (started
+// and not yet returned), as Maya calls the handlers of the thread it
+// manages: a start that failed, or a handler that already returned, gets no
+// call, and so leaves the node no stop to hold for a later thread.
 void requestDeviceStop(NodeData& node) {
     MPxThreadedDeviceNode* user = deviceNode(node);
-    if (user != nullptr && Access::device(*user)->started) user->threadShutdownHandler();
+    if (user == nullptr || !deviceThreadRunning(node)) return;
+    DeviceState* state = Access::device(*user);
+    user->threadShutdownHandler();
+    std::lock_guard<std::mutex> lock(state->endMutex);
+    state->stopRequested = true;
+    state->ended.notify_all();
 }
 
 bool waitDeviceThread(NodeData& node, std::chrono::steady_clock::time_point deadline) {
@@ -475,6 +496,14 @@ namespace mayahost {
 
 void setDeviceThreadLifetime(DeviceThreadLifetime lifetime) {
     detail::host().deviceThreadLifetime.store(static_cast<int>(lifetime));
+}
+
+void failDeviceThreadStarts(int count) {
+    detail::host().failingThreadStarts.store(count);
+}
+
+void setThreadEntryAfterShutdown(bool on) {
+    detail::host().entryAfterShutdown.store(on);
 }
 
 DeviceThreadLifetime deviceThreadLifetime() {

@@ -327,5 +327,62 @@ TEST_F(ReceiverTest, ShutdownWakesABlockedReceive) {
     EXPECT_EQ(mayahost::pendingDeletionCount(), 0u);
 }
 
+// A stop is for one run only: a failed start, a stop from outside the host
+// and a stop that comes before the started thread entered its handler each
+// leave a node that receives again after the next live on.
+TEST_F(ReceiverTest, NoStopOutlivesTheRunItWasAimedAt) {
+    if (mayahost::deviceThreadLifetime() != mayahost::DeviceThreadLifetime::kRestarting) {
+        GTEST_SKIP() << "a continuous thread is started once, with its node";
+    }
+    const auto receivesAfterLiveOn = [&](const DeviceNode& device) {
+        mayahost::setBool(device.object, "live", false);
+        // Time for the restarted run to enter, and to leave at once if a
+        // stop meant for an earlier run were held for it.
+        std::this_thread::sleep_for(20ms);
+        mayahost::setBool(device.object, "live", true);
+        mayahost::evaluate(device.object, "outputTranslations");
+        const platform::SocketHandle socket = device.node->socketHandle();
+        if (socket == 0) return false;
+        const std::uint16_t port = platform::boundPort(socket);
+        const std::int64_t before = device.node->statistics().snapshot(0).datagramsReceived;
+        return waitUntil(
+            [&] {
+                mSender.send(port, skeletonDefinition(0.0f));
+                std::this_thread::sleep_for(5ms);
+                return device.node->statistics().snapshot(0).datagramsReceived > before;
+            },
+            3000ms);
+    };
+
+    // The thread of a new node fails to start.
+    mayahost::failDeviceThreadStarts(1);
+    const DeviceNode failed = createDeviceNode();
+    EXPECT_FALSE(mayahost::threadRunning(failed.object));
+    EXPECT_TRUE(receivesAfterLiveOn(failed));
+
+    // A stop from outside the host ends the run in progress; the host
+    // restarts a thread that has returned without stopping it again.
+    const DeviceNode stray = createDeviceNode();
+    ASSERT_NE(goLive(stray), 0);
+    stray.node->threadShutdownHandler();
+    ASSERT_TRUE(waitUntil([&] { return !mayahost::threadRunning(stray.object); }));
+    for (int toggle = 0; toggle < 3; ++toggle) {
+        EXPECT_TRUE(receivesAfterLiveOn(stray)) << "toggle " << toggle;
+    }
+
+    // Threads enter only once stopped: each restart's shutdown finds no run
+    // in progress, and the run it was for still ends, so no restart waits.
+    const DeviceNode early = createDeviceNode();
+    ASSERT_NE(goLive(early), 0);
+    const int starts = mayahost::threadStarts(early.object);
+    mayahost::setThreadEntryAfterShutdown(true);
+    for (int toggle = 0; toggle < 3; ++toggle) {
+        mayahost::setBool(early.object, "live", toggle % 2 == 1);
+    }
+    EXPECT_EQ(mayahost::threadStarts(early.object), starts + 3) << "a restart was left waiting";
+    mayahost::setThreadEntryAfterShutdown(false);
+    EXPECT_TRUE(receivesAfterLiveOn(early));
+}
+
 }  // namespace
 }  // namespace nodetest

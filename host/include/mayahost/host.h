@@ -276,6 +276,14 @@ void setDeviceThreadLifetime(DeviceThreadLifetime lifetime);
 DeviceThreadLifetime deviceThreadLifetime();
 // True while the node's handler thread has not returned.
 bool threadRunning(const MObject& node);
+// The next `count` device-thread starts fail as if the system had no thread
+// to give (a line on std::cerr, no handler run). reset() clears it.
+void failDeviceThreadStarts(int count);
+// While on, a device thread started from now on enters its handler only
+// once the host has called the node's threadShutdownHandler for it: the
+// shutdown then finds no run in progress, as when a stop follows a start
+// closely. reset() turns it off.
+void setThreadEntryAfterShutdown(bool on);
 
 // Observers of every device node's pose queue, for tools and benchmarks:
 // `pushed` runs on the pushing thread right after a buffer entered a
