@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <iostream>
+#include <unordered_set>
 
 namespace mayahost {
 namespace detail {
@@ -121,10 +122,19 @@ std::string uniqueName(const std::string& wanted, const NodeData* except) {
     } else if (digits < wanted.size()) {
         base = wanted;
     }
+    // The numbers taken after this base, gathered in one pass over the
+    // scene: a script creating thousands of nodes stays quadratic at worst.
+    std::unordered_set<std::string> takenSuffixes;
+    for (const auto& node : host().nodes) {
+        if (node.get() != except && node->name.size() > base.size() &&
+            node->name.compare(0, base.size(), base) == 0) {
+            takenSuffixes.insert(node->name.substr(base.size()));
+        }
+    }
     for (;;) {
         ++number;
-        std::string candidate = base + std::to_string(number);
-        if (!taken(candidate)) return candidate;
+        std::string suffix = std::to_string(number);
+        if (takenSuffixes.count(suffix) == 0) return base + suffix;
     }
 }
 
@@ -227,7 +237,9 @@ MStatus evaluatePlug(const MPlug& plug) {
     ++node->computeCount;
     MDataBlock block = Access::block(node.get());
     MStatus status;
-    {
+    if (computesOnWorker(*node->user)) {
+        status = computeOnWorker(*node, plug, block);
+    } else {
         const ComputeScope scope(*node);
         status = node->user->compute(plug, block);
     }

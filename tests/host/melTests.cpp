@@ -238,6 +238,19 @@ TEST_F(Mel, ScriptsThatCouldCrashTheRunnerAreErrors) {
     }
     EXPECT_EQ(run("int $m = -2147483647 - 1; -$m"), "-2147483648") << "wraps as a 32-bit int";
     EXPECT_EQ(run("down(90)"), "0") << "a deep but bounded recursion still runs";
+
+    // Loops that would fill the scene, an array or a text end at the limits.
+    mayahost::MelLimits limits;
+    limits.statements = 300;
+    limits.arrayItems = 50;
+    limits.textBytes = 64;
+    mayahost::setMelLimits(limits);
+    const std::size_t nodesBefore = mayahost::nodeNames().size();
+    EXPECT_EQ(failure("while (1) createNode transform;"), "Script stopped after 300 statements.");
+    EXPECT_EQ(mayahost::nodeNames().size() - nodesBefore, 299u) << "the loop is one statement";
+    EXPECT_NE(failure("int $a[]; $a[50] = 1;").find("50 items at most"), std::string::npos);
+    EXPECT_NE(failure("string $s = \"x\"; while (1) $s += $s;").find("more than 64 bytes"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // would. Main thread only.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -60,6 +61,19 @@ void answerConfirmDialogs(std::function<std::string(const std::string& message)>
 
 // Runs MEL as the Script Editor does; false with an error line on failure.
 bool runMel(const std::string& text, std::string* result = nullptr);
+
+// What one MEL run may use before it stops with an error where Maya would
+// go on: statements executed (everything a text run from the top calls
+// included), items an array grows to, and bytes of a text `+` makes or a
+// file `source` reads. The defaults are far above any script of ours;
+// a fuzzer lowers them so that each input ends quickly. reset() restores
+// the defaults.
+struct MelLimits {
+    long long statements = 1000000;
+    long long arrayItems = 1000000;
+    std::size_t textBytes = std::size_t{16} << 20;
+};
+void setMelLimits(const MelLimits& limits);
 
 // World-space position of a transform or joint, in centimetres whatever the
 // UI unit, after pulling connected inputs; false when there is no such node.

@@ -20,16 +20,6 @@ namespace {
 // One bound for procedure calls, eval and source together: each level
 // takes a few kilobytes of stack, and Windows gives a thread 1 MB.
 constexpr int kMaxDepth = 100;
-// The most items an array may grow to by assignment; a larger index is an
-// error, not an allocation of gigabytes.
-constexpr long long kMaxArrayItems = 1000000;
-// A run (a text run at the top, with everything it calls) executes at most
-// this many statements: a script that never ends is stopped with an error
-// where Maya would hang. No script of ours comes near it.
-constexpr long long kMaxSteps = 1000000;
-// The longest text `+` may make, and the largest file `source` reads.
-constexpr std::size_t kMaxTextBytes = 16u << 20;
-
 Value defaultOf(Type type) {
     switch (type) {
         case Type::kInt:
@@ -78,6 +68,7 @@ Interpreter& interpreter() {
 }
 
 void Interpreter::clear() {
+    mLimits = MelLimits();
     mProcedures.clear();
     mGlobals.clear();
     mUnits.clear();
@@ -162,10 +153,10 @@ void Interpreter::sourcePath(const std::string& path) {
     asMelErrors([&] {
         std::ifstream file(path, std::ios::binary);
         if (!file) throw MelError("Cannot open file \"" + path + "\" for source statement.");
-        std::string text(kMaxTextBytes + 1, '\0');
+        std::string text(mLimits.textBytes + 1, '\0');
         file.read(&text[0], static_cast<std::streamsize>(text.size()));
         text.resize(static_cast<std::size_t>(file.gcount()));
-        if (text.size() > kMaxTextBytes)
+        if (text.size() > mLimits.textBytes)
             throw MelError("File \"" + path + "\" is too large to source.");
         runUnit(parse(text, path));
     });
@@ -285,8 +276,9 @@ Interpreter::Flow Interpreter::execBlock(const std::vector<NodePtr>& statements,
 }
 
 Interpreter::Flow Interpreter::exec(const Node& node, Value* last) {
-    if (++mSteps > kMaxSteps) {
-        throw MelError("Script stopped after " + std::to_string(kMaxSteps) + " statements.");
+    if (++mSteps > mLimits.statements) {
+        throw MelError("Script stopped after " + std::to_string(mLimits.statements) +
+                       " statements.");
     }
     using Kind = Node::Kind;
     Frame& frame = mFrames.back();
@@ -422,9 +414,9 @@ Value Interpreter::assign(const Node& target, const Value& value) {
     if (!isArray(variable->type)) throw MelError("\"$" + target.text + "\" is not an array.");
     const long long index = eval(*target.kids[0]).asInt();
     if (index < 0) throw MelError("Array index out of range: " + std::to_string(index) + ".");
-    if (index >= kMaxArrayItems) {
+    if (index >= mLimits.arrayItems) {
         throw MelError("Array index out of range: " + std::to_string(index) + " (an array holds " +
-                       std::to_string(kMaxArrayItems) + " items at most).");
+                       std::to_string(mLimits.arrayItems) + " items at most).");
     }
     std::vector<Value>& items = variable->value.items;
     const Type element = elementType(variable->type);
@@ -445,8 +437,9 @@ Value Interpreter::evalBinary(const std::string& op, const Value& a, const Value
     if (op == "+" && text) {
         std::string joined = a.asString();
         const std::string tail = b.asString();
-        if (joined.size() + tail.size() > kMaxTextBytes) {
-            throw MelError("Text too long: more than " + std::to_string(kMaxTextBytes) + " bytes.");
+        if (joined.size() + tail.size() > mLimits.textBytes) {
+            throw MelError("Text too long: more than " + std::to_string(mLimits.textBytes) +
+                           " bytes.");
         }
         return Value::ofString(joined + tail);
     }

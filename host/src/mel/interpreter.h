@@ -4,6 +4,8 @@
 #include "mel/ast.h"
 #include "mel/value.h"
 
+#include <mayahost/ui.h>
+
 #include <deque>
 #include <functional>
 #include <map>
@@ -52,9 +54,10 @@ public:
     // The global of that name, declared with `type` when new.
     Variable& global(const std::string& name, Type type);
 
-    // Forgets procedures, globals, widgets, connections and parents (the
-    // host's reset).
+    // Forgets procedures, globals, widgets, connections and parents, and
+    // restores the default limits (the host's reset).
     void clear();
+    void setLimits(const MelLimits& limits) { mLimits = limits; }
 
 private:
     struct Scope {
@@ -75,6 +78,7 @@ private:
     std::vector<std::shared_ptr<Unit>> mUnits;  // texts defining procedures
     int mDepth = 0;                             // procedure calls, eval and source in progress
     long long mSteps = 0;                       // statements executed by the run from the top
+    MelLimits mLimits;
 
     // One level of mDepth for a run of eval or source; past the bound, a
     // MEL error instead of a stack overflow.

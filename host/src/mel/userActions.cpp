@@ -145,6 +145,10 @@ bool runMel(const std::string& text, std::string* result) {
     return ok;
 }
 
+void setMelLimits(const MelLimits& limits) {
+    mel::interpreter().setLimits(limits);
+}
+
 bool worldPosition(const std::string& node, double position[3]) {
     auto data = mel::findNode(node);
     if (!data || !mel::isDag(*data)) return false;
