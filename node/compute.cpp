@@ -1,5 +1,6 @@
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
+#include "plugin/threadTexts.h"
 #include "plugin/uiBridge.h"
 #include "recording/outputFloat.h"
 #include "recording/rotation.h"
@@ -79,11 +80,11 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
             // No socket, so the receiving thread is not journalling now.
             mJournal.reserve(CaptureJournal::framesFor(inputDouble(block, mJournalSeconds)));
             const int port = inputInt(block, mInputPort);
-            mDefinitionReceivedText = lookupMessage(msg::kSkelDefReceived);
-            const MString initText = lookupMessage(msg::kInitSocket);
+            mDefinitionReceivedText = threadText(msg::kSkelDefReceived);
+            const MString initText = threadText(msg::kInitSocket);
             printToConsole(initText.asChar(), port);
             if (openSocket(port) == MS::kFailure) {
-                const MString portInUse = lookupMessage(msg::kPortInUseError);
+                const MString portInUse = threadText(msg::kPortInUseError);
                 postError(portInUse);
                 postDisplayMessage(*this, portInUse);
                 // Setting live is a graph edit: it waits for idle time, after
@@ -93,7 +94,7 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
                 return MS::kFailure;
             }
             if (mAwaitingSkeletonDefinition && !isCharacterized()) {
-                postDisplayMessage(*this, lookupMessage(msg::kAwaitingSkelDef));
+                postDisplayMessage(*this, threadText(msg::kAwaitingSkelDef));
             }
         }
 
@@ -145,7 +146,7 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
     }
     cleanOutputs(block);
     if (socket != 0) {
-        const MString closingText = lookupMessage(msg::kClosingSocket);
+        const MString closingText = threadText(msg::kClosingSocket);
         printToConsole(closingText.asChar());
         releaseSocket(socket);
         // The figures as live ended; the next live period starts posting at once.

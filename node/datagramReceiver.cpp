@@ -1,5 +1,6 @@
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
+#include "plugin/threadTexts.h"
 #include "plugin/uiBridge.h"
 
 #include <chrono>
@@ -21,7 +22,7 @@ constexpr std::chrono::milliseconds kIdleRecheck{100};
 
 MStatus ZemoriDeviceNode::openSocket(int port) {
     if (platform::socketStartup() != 0) {
-        const MString text = lookupMessage(msg::kWsaStartError);
+        const MString text = threadText(msg::kWsaStartError);
         printWideToConsole(text.asWChar());
         return MS::kFailure;
     }
@@ -30,7 +31,7 @@ MStatus ZemoriDeviceNode::openSocket(int port) {
     const platform::SocketHandle socket = platform::openUdpSocket();
     if (socket == platform::kInvalidSocket) {
         const unsigned code = platform::lastSocketError();
-        const MString text = lookupMessage(msg::kSocketFunctionError);
+        const MString text = threadText(msg::kSocketFunctionError);
         printWideToConsole(text.asWChar(), code);
         platform::socketCleanup();
         mSocket = 0;
@@ -38,7 +39,7 @@ MStatus ZemoriDeviceNode::openSocket(int port) {
     }
     if (platform::bindAnyAddress(socket, static_cast<std::uint16_t>(port & 0xFFFF)) != 0) {
         const unsigned code = platform::lastSocketError();
-        const MString text = lookupMessage(msg::kBindSocketError);
+        const MString text = threadText(msg::kBindSocketError);
         printWideToConsole(text.asWChar(), code);
         platform::closeSocket(socket);
         platform::socketCleanup();

@@ -2,6 +2,7 @@
 
 #include "plugin/idleWorkCmd.h"
 #include "plugin/messageTable.h"
+#include "plugin/threadTexts.h"
 #include "plugin/uiBridge.h"
 
 #include <maya/MFnDependencyNode.h>
@@ -97,7 +98,9 @@ void ZemoriDeviceNode::postConstructor() {
     MObject self = thisMObject();
     mAttributeCallback = MNodeMessage::addAttributeChangedCallback(self, onAttributeChanged, this);
     refreshDeviceId();
-    mDefinitionReceivedText = lookupMessage(msg::kSkelDefReceived);
+    // Made on the main thread: the texts its threads show are looked up now.
+    refreshThreadTexts();
+    mDefinitionReceivedText = threadText(msg::kSkelDefReceived);
     mAppliedSenderRate = 50;
     mWantedSenderRate = 50;
     applySenderRate(50);

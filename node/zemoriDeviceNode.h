@@ -37,6 +37,12 @@ public:
     // Refresh through outputTranslate, frameRate for a 50 fps sender, and
     // three pose-buffer pools.
     void postConstructor() override;
+    // kGloballySerial: compute is safe off the main thread (inputs from the
+    // data block, texts looked up ahead, the idle list locked), but opens and
+    // closes sockets, prints and posts to the panel, which every node of the
+    // type shares; one at a time keeps those in order. Untrusted would stop
+    // the rest of the scene while it computes, for nothing.
+    SchedulingType schedulingType() const override { return kGloballySerial; }
     // Keeps the socket in step with live, fills the two output arrays from
     // the newest queued pose (older ones are handed back, counted) and
     // records while recording and playing. kUnknownParameter for a plug that

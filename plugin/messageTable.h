@@ -1,6 +1,7 @@
 // The plug-in's message table: every text shown to the user or printed as a
-// localizable console line, looked up by key at each use (never cached), and
-// the three console channels.
+// localizable console line, looked up by key at each use on the main thread
+// (code that may run off it takes its texts from threadTexts.h), and the
+// three console channels.
 #pragma once
 
 #include <maya/MStatus.h>

@@ -4,6 +4,7 @@
 #include "plugin/ipListSource.h"
 #include "platform/sockets.h"
 #include "plugin/messageTable.h"
+#include "plugin/threadTexts.h"
 
 #include <maya/MGlobal.h>
 #include <maya/MPlug.h>
@@ -142,12 +143,12 @@ MString availableIPList() {
     char hostName[256] = {};
     if (source.hostName(hostName, sizeof hostName) == -1) {
         const unsigned code = source.lastError();
-        const MString format = lookupMessage(msg::kSocketFunctionError);
+        const MString format = threadText(msg::kSocketFunctionError);
         printWideToConsole(format.asWChar(), code);
-        return lookupMessage(msg::kGettingIpError);
+        return threadText(msg::kGettingIpError);
     }
     hostName[sizeof hostName - 1] = '\0';
-    MString list = lookupMessage(msg::kYourIp);
+    MString list = threadText(msg::kYourIp);
     for (const std::string& address : source.addresses(hostName)) {
         list += "\t\t\t";
         list += address.c_str();

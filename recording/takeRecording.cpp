@@ -1,6 +1,7 @@
 // When a take begins and ends, and how its frames come out of the journal.
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
+#include "plugin/threadTexts.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MGlobal.h>
@@ -95,7 +96,7 @@ void ZemoriDeviceNode::flushRecording(bool keyEveryFrame) {
     mTake = TakeInProgress{};
     if (take.anchor >= take.frames.size()) {
         // Nothing arrived while recording: there is no take to write.
-        MGlobal::displayWarning(lookupMessage(msg::kTakeEmpty));
+        MGlobal::displayWarning(threadText(msg::kTakeEmpty));
         return;
     }
     // Pre-roll: the frames within its length before the first frame after

@@ -118,6 +118,7 @@ MStatus runWithResult(const MString& command, T& out, Convert convert) {
 MAYAHOST_NS_OPEN
 
 MStatus MGlobal::getSelectionListByName(const MString& name, MSelectionList& list) {
+    mayahost::detail::noteApiCall("MGlobal::getSelectionListByName", Access::text(name));
     MStatus status = list.add(name);
     return status ? status : MStatus(MStatus::kNotFound);
 }
@@ -125,6 +126,7 @@ MStatus MGlobal::getSelectionListByName(const MString& name, MSelectionList& lis
 MStatus MGlobal::sourceFile(const MString& fileName) {
     auto& h = mayahost::detail::host();
     const std::string& name = Access::text(fileName);
+    mayahost::detail::noteApiCall("MGlobal::sourceFile", name);
     if (!mayahost::detail::graphEditAllowed("MGlobal::sourceFile", name)) return MStatus::kFailure;
     if (name.empty()) return MStatus::kInvalidParameter;
     auto& mel = mayahost::mel::interpreter();

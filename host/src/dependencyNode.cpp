@@ -60,6 +60,10 @@ MObject MPxNode::thisMObject() const {
     return Access::object(mNodeData->shared_from_this());
 }
 
+MPxNode::SchedulingType MPxNode::schedulingType() const {
+    return kDefaultScheduling;
+}
+
 MStatus MPxNode::addAttribute(const MObject& attr) {
     auto& h = mayahost::detail::host();
     if (h.initializing == nullptr) return MStatus::kFailure;

@@ -148,6 +148,7 @@ void reset() {
     h.playing.store(false);
     h.graceMilliseconds.store(2000);
     h.failingThreadStarts.store(0);
+    h.playbackEvaluation.store(static_cast<int>(PlaybackEvaluation::kParallel));
     h.entryAfterShutdown.store(false);
     mel::interpreter().clear();
 }

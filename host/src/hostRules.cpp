@@ -6,7 +6,12 @@
 
 #include <mayahost/host.h>
 
+#include <maya/MPxNode.h>
+
+#include <exception>
 #include <iostream>
+#include <system_error>
+#include <thread>
 
 namespace mayahost {
 namespace detail {
@@ -30,6 +35,10 @@ std::atomic<std::thread::id>& mainThreadId() {
 
 // Nodes whose compute runs on this thread, innermost last.
 thread_local std::vector<const NodeData*> tComputing;
+// The main thread evaluates a frame of playback.
+thread_local bool tEvaluatingFrame = false;
+// This thread is an evaluation worker.
+thread_local bool tEvaluationWorker = false;
 
 void recordBreach(const char* rule, const std::string& node, const std::string& operation) {
     RuleBreach breach{rule, node, operation};
@@ -47,6 +56,8 @@ const char* const kRuleGraphReadOnlyInCompute = "graph is read-only during compu
 const char* const kRulePlugsOnMainThread = "plugs belong to the main thread";
 const char* const kRuleApiOnMainThread =
     "off the main thread only executeCommandOnIdle and the device node's own calls";
+const char* const kRulePlugsInParallelCompute =
+    "a compute evaluated in parallel uses its data block, not plugs";
 
 void adoptMainThread() {
     mainThreadId().store(std::this_thread::get_id());
@@ -68,6 +79,45 @@ bool insideCompute() {
     return !tComputing.empty();
 }
 
+FrameEvaluationScope::FrameEvaluationScope() {
+    tEvaluatingFrame = true;
+}
+
+FrameEvaluationScope::~FrameEvaluationScope() {
+    tEvaluatingFrame = false;
+}
+
+bool computesOnWorker(const MPxNode& node) {
+    return tEvaluatingFrame &&
+           host().playbackEvaluation.load() ==
+               static_cast<int>(mayahost::PlaybackEvaluation::kParallel) &&
+           node.schedulingType() != MPxNode::kUntrusted;
+}
+
+MStatus computeOnWorker(NodeData& node, const MPlug& plug, MDataBlock& block) {
+    MStatus status;
+    std::exception_ptr thrown;
+    const auto compute = [&] {
+        const ComputeScope scope(node);
+        try {
+            status = node.user->compute(plug, block);
+        } catch (...) {
+            thrown = std::current_exception();
+        }
+    };
+    try {
+        std::thread worker([&] {
+            tEvaluationWorker = true;
+            compute();
+        });
+        worker.join();
+    } catch (const std::system_error&) {
+        compute();  // no thread to be had: evaluated here, as a serial evaluation would
+    }
+    if (thrown) std::rethrow_exception(thrown);
+    return status;
+}
+
 bool graphEditAllowed(const char* operation, const std::string& target, const char* member) {
     if (tComputing.empty()) return true;
     recordBreach(kRuleGraphReadOnlyInCompute, member ? target + "." + member : target, operation);
@@ -79,7 +129,11 @@ void noteApiCall(const char* operation, const std::string& what) {
 }
 
 void notePlugAccess(const char* operation, const std::string& node, const char* attribute) {
-    if (!onMainThread()) recordBreach(kRulePlugsOnMainThread, node + "." + attribute, operation);
+    if (tEvaluationWorker && !tComputing.empty()) {
+        recordBreach(kRulePlugsInParallelCompute, node + "." + attribute, operation);
+    } else if (!onMainThread()) {
+        recordBreach(kRulePlugsOnMainThread, node + "." + attribute, operation);
+    }
 }
 
 }  // namespace detail

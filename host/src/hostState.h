@@ -282,6 +282,7 @@ struct Host {
     std::atomic<bool> playing{false};
     std::atomic<long long> graceMilliseconds{2000};
     std::atomic<int> deviceThreadLifetime{0};  // mayahost::DeviceThreadLifetime
+    std::atomic<int> playbackEvaluation{0};    // mayahost::PlaybackEvaluation
     // Test hooks for device threads: starts that fail, and new threads that
     // enter their handler only after the host asked them to stop.
     std::atomic<int> failingThreadStarts{0};
@@ -458,6 +459,7 @@ std::chrono::steady_clock::time_point graceDeadline();
 extern const char* const kRuleGraphReadOnlyInCompute;
 extern const char* const kRulePlugsOnMainThread;
 extern const char* const kRuleApiOnMainThread;
+extern const char* const kRulePlugsInParallelCompute;
 // Records a breach when an API call other than executeCommandOnIdle and the
 // device node's queue, pool and loop calls comes off the main thread (the
 // technical note "Threading and Maya API"); `what` names its argument.
@@ -475,13 +477,30 @@ public:
 };
 // Whether a compute runs on this thread.
 bool insideCompute();
+// Marks the main thread as evaluating a frame of playback for its lifetime:
+// computes then run as the parallel evaluation runs them.
+class FrameEvaluationScope {
+public:
+    FrameEvaluationScope();
+    ~FrameEvaluationScope();
+    FrameEvaluationScope(const FrameEvaluationScope&) = delete;
+    FrameEvaluationScope& operator=(const FrameEvaluationScope&) = delete;
+};
+// Whether the node's compute, asked for on this thread now, runs on an
+// evaluation worker: during a frame of playback evaluated in parallel, for
+// a node not declared untrusted.
+bool computesOnWorker(const MPxNode& node);
+// Runs the compute on a worker thread of its own and waits for it; an
+// exception it throws is thrown here.
+MStatus computeOnWorker(NodeData& node, const MPlug& plug, MDataBlock& block);
 // False, with the breach recorded, while a compute runs on this thread: the
 // caller then refuses the edit with kFailure. `target` (and `member`, if
 // given, as target.member) names what is edited; the name is only put
 // together for a breach.
 bool graphEditAllowed(const char* operation, const std::string& target,
                       const char* member = nullptr);
-// Records a breach when called off the main thread; the access goes on.
+// Records a breach when called off the main thread, or from a compute on an
+// evaluation worker; the access goes on.
 void notePlugAccess(const char* operation, const std::string& node, const char* attribute);
 
 }  // namespace detail

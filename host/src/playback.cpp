@@ -104,7 +104,12 @@ PlaybackSummary playRealTime(const RealTimePlayback& options) {
             shown = reached;
             const MTime time(timeline.at(shown), unit);
             MAnimControl::setCurrentTime(time);
-            for (const Output& output : options.outputs) evaluate(output.node, output.attribute);
+            {
+                const detail::FrameEvaluationScope frame;
+                for (const Output& output : options.outputs) {
+                    evaluate(output.node, output.attribute);
+                }
+            }
             if (summary.framesShown++ == 0) summary.firstTime = time.value();
             summary.lastTime = time.value();
             if (options.afterFrame) options.afterFrame(time);
@@ -127,6 +132,10 @@ PlaybackSummary playRealTime(const RealTimePlayback& options) {
 }  // namespace mayahost
 
 namespace mayahost {
+
+void setPlaybackEvaluation(PlaybackEvaluation evaluation) {
+    detail::host().playbackEvaluation.store(static_cast<int>(evaluation));
+}
 
 PlaybackRange playbackRange() {
     return detail::host().playbackRange;

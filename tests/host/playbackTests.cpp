@@ -60,6 +60,26 @@ public:
 };
 MObject Ticker::aTime, Ticker::aOut;
 
+// Computes its output from a plug read, as no compute may where it runs in
+// parallel, and notes the thread it ran on; its scheduling type is the
+// test's to set.
+class PlugReader : public Ticker {
+public:
+    static void* creator() { return new PlugReader; }
+    static MPxNode::SchedulingType scheduling;
+    static std::vector<std::thread::id> threads;
+    SchedulingType schedulingType() const override { return scheduling; }
+    MStatus compute(const MPlug& plug, MDataBlock& block) override {
+        if (plug != aOut) return MS::kUnknownParameter;
+        threads.push_back(std::this_thread::get_id());
+        block.outputValue(aOut).set(MPlug(thisMObject(), aTime).asDouble());
+        block.setClean(plug);
+        return MS::kSuccess;
+    }
+};
+MPxNode::SchedulingType PlugReader::scheduling = MPxNode::kDefaultScheduling;
+std::vector<std::thread::id> PlugReader::threads;
+
 // A frame shown, and clock readings taken before the host read the clock
 // for it and after it was shown.
 struct Shown {
@@ -240,6 +260,51 @@ TEST_F(PlaybackTest, LoopsOverTheRangeForADuration) {
     options.seconds = 5.0;
     options.afterFrame = [](const MTime&) { MAnimControl::stop(); };
     EXPECT_EQ(mayahost::playRealTime(options).framesShown, 1);
+}
+
+// Frames of playback compute on a worker, where a plug read breaks a rule;
+// an untrusted node, and the serial evaluation, compute on the main thread.
+TEST_F(PlaybackTest, FramesComputeOnAWorkerUnlessUntrustedOrSerial) {
+    MObject plugin = testPlugin();
+    MFnPlugin fn(plugin);
+    ASSERT_TRUE(
+        fn.registerNode("plugReader", MTypeId(0x7F031), PlugReader::creator, Ticker::initialize));
+    const MObject reader = mayahost::createNode("plugReader");
+    ASSERT_TRUE(mayahost::connectTime(reader, "time"));
+    const auto play = [&](MPxNode::SchedulingType scheduling) {
+        PlugReader::scheduling = scheduling;
+        PlugReader::threads.clear();
+        mayahost::RealTimePlayback options;
+        options.outputs = {{reader, "out"}};
+        options.seconds = 0.15;
+        testing::internal::CaptureStderr();
+        const mayahost::PlaybackSummary summary = mayahost::playRealTime(options);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_GT(summary.framesShown, 0);
+        EXPECT_EQ(PlugReader::threads.size(), static_cast<std::size_t>(summary.framesShown));
+        return printed;
+    };
+    const auto ranOnMain = [] {
+        for (const std::thread::id id : PlugReader::threads) {
+            if (id != std::this_thread::get_id()) return false;
+        }
+        return true;
+    };
+
+    const std::string printed = play(MPxNode::kGloballySerial);
+    EXPECT_FALSE(ranOnMain());
+    const auto breaches = mayahost::takeRuleBreaches();
+    ASSERT_EQ(breaches.size(), PlugReader::threads.size());
+    EXPECT_EQ(breaches[0].rule, "a compute evaluated in parallel uses its data block, not plugs");
+    EXPECT_EQ(breaches[0].operation, "MPlug read");
+    EXPECT_EQ(printed.rfind("host rule broken: a compute evaluated in parallel", 0), 0u);
+
+    play(MPxNode::kUntrusted);
+    EXPECT_TRUE(ranOnMain());
+    mayahost::setPlaybackEvaluation(mayahost::PlaybackEvaluation::kSerial);
+    play(MPxNode::kParallel);
+    EXPECT_TRUE(ranOnMain());
+    EXPECT_TRUE(mayahost::takeRuleBreaches().empty());
 }
 
 }  // namespace

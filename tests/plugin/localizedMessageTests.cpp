@@ -3,6 +3,7 @@
 #include "hostTest.h"
 #include "tests/support/zemoriPanel.h"
 #include "plugin/messageTable.h"
+#include "plugin/threadTexts.h"
 #include "plugin/uiBridge.h"
 #include "recording/unfilledGaps.h"
 
@@ -51,8 +52,11 @@ TEST_F(LocalizedMessages, ResourceTextsTakePrecedenceOverEveryDefault) {
         << "a key never registered cannot be localized";
     EXPECT_EQ(str(lookupMessage(msg::kAwaitingSkelDef)), "Awaiting Skeleton Definition");
     // The scripts' own texts come from the same table.
+    EXPECT_EQ(str(threadText(msg::kYourIp)), "Your local IPs:") << "no node made yet";
     createDeviceNode(3);
     EXPECT_EQ(mayahost::control("zemoriLive3").label, "En direct");
+    // Making a node looked up the texts its threads and compute show.
+    EXPECT_EQ(str(threadText(msg::kYourIp)), "Vos adresses IP :");
 
     testing::internal::CaptureStdout();
     const MString format = lookupMessage(msg::kInitSocket);

@@ -47,6 +47,17 @@ public:
         kLast = 26
     };
 
+    // How the parallel evaluation may schedule the node's compute.
+    enum SchedulingType {
+        kParallel,        // any number of nodes of the type at once
+        kSerial,          // nodes of the type one after another
+        kGloballySerial,  // one node of the type at a time
+        kUntrusted,       // nothing else runs while it computes
+        kDefaultScheduling = kSerial,
+        kSerialize = kSerial,
+        kGloballySerialize = kGloballySerial
+    };
+
     MPxNode();
     virtual ~MPxNode();
     virtual void postConstructor();
@@ -57,6 +68,8 @@ public:
     virtual MString typeName() const;
     virtual MString name() const;
     virtual MObject thisMObject() const;
+    // kDefaultScheduling unless the type says otherwise.
+    virtual SchedulingType schedulingType() const;
 
     // During a type's initialize: adds the attribute to the type being
     // registered. Fails (kFailure) outside initialize, (kInvalidParameter) for

@@ -242,6 +242,15 @@ struct PlaybackSummary {
 };
 PlaybackSummary playRealTime(const RealTimePlayback& options);
 
+// How playback evaluates each frame (the outputs playRealTime evaluates).
+// Parallel, Maya's default (the Evaluation Manager in parallel mode), runs
+// the compute of every node not declared kUntrusted on a worker thread,
+// while the main thread waits; a compute there that reads or writes a plug
+// breaks a rule. Serial computes on the main thread, as the DG does.
+// reset() restores parallel.
+enum class PlaybackEvaluation { kParallel, kSerial };
+void setPlaybackEvaluation(PlaybackEvaluation evaluation);
+
 // --- Plug-ins ---
 
 // Loads the module, calls its initializePlugin; kFailure (module kept
