@@ -163,6 +163,7 @@ MStatus MSelectionList::add(const MObject& object, const bool mergeWithExisting)
     return MStatus::kSuccess;
 }
 MStatus MSelectionList::add(const MString& matchString, const bool) {
+    mayahost::detail::noteApiCall("MSelectionList::add", Access::text(matchString));
     auto node = mayahost::detail::findNodeByName(Access::text(matchString));
     if (!node) return MStatus::kInvalidParameter;
     mItems.push_back(Access::object(node));

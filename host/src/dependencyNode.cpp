@@ -107,9 +107,11 @@ const char* MFnDependencyNode::className() {
     return "MFnDependencyNode";
 }
 MFnDependencyNode::MFnDependencyNode(MObject& object, MStatus* ReturnStatus) {
+    mayahost::detail::noteApiCall("MFnDependencyNode", "a node");
     setStatus(ReturnStatus, setObject(object));
 }
 MFnDependencyNode::MFnDependencyNode(const MObject& object, MStatus* ReturnStatus) {
+    mayahost::detail::noteApiCall("MFnDependencyNode", "a node");
     setStatus(ReturnStatus, setObject(object));
 }
 
@@ -169,6 +171,7 @@ MStatus MDGModifier::deleteNode(const MObject& node, bool) {
 }
 
 MStatus MDGModifier::doIt() {
+    mayahost::detail::noteApiCall("MDGModifier::doIt", "the graph");
     if (!mayahost::detail::graphEditAllowed("MDGModifier::doIt", "the graph")) {
         return MStatus::kFailure;
     }

@@ -250,6 +250,7 @@ MCallbackId MSceneMessage::addCallback(Message msg, MMessage::MBasicFunction fun
 MCallbackId MNodeMessage::addAttributeChangedCallback(MObject& node,
                                                       MNodeMessage::MAttr2PlugFunction func,
                                                       void* clientData, MStatus* ReturnStatus) {
+    mayahost::detail::noteApiCall("MNodeMessage::addAttributeChangedCallback", "a node");
     auto& h = mayahost::detail::host();
     auto data = mayahost::detail::nodeData(node);
     if (func == nullptr || !data) {

@@ -323,6 +323,7 @@ MTime MAnimControl::currentTime() {
     return MTime(mayahost::detail::host().currentTime, MTime::uiUnit());
 }
 MStatus MAnimControl::setCurrentTime(const MTime& time) {
+    mayahost::detail::noteApiCall("MAnimControl::setCurrentTime", "the scene time");
     Rate r{};
     if (!rateOf(time.unit(), r)) return MStatus::kInvalidParameter;
     mayahost::detail::host().currentTime = time.as(MTime::uiUnit());
@@ -330,6 +331,7 @@ MStatus MAnimControl::setCurrentTime(const MTime& time) {
     return MStatus::kSuccess;
 }
 MStatus MAnimControl::playForward() {
+    mayahost::detail::noteApiCall("MAnimControl::playForward", "playback");
     mayahost::detail::host().playing.store(true);
     return MStatus::kSuccess;
 }
@@ -337,6 +339,7 @@ bool MAnimControl::isPlaying() {
     return mayahost::detail::host().playing.load();
 }
 MStatus MAnimControl::stop() {
+    mayahost::detail::noteApiCall("MAnimControl::stop", "playback");
     mayahost::detail::host().playing.store(false);
     return MStatus::kSuccess;
 }
@@ -380,6 +383,7 @@ MObject MFnAnimCurve::create(const MPlug&, AnimCurveType, MDGModifier*, MStatus*
 }
 
 MObject MFnAnimCurve::create(AnimCurveType type, MDGModifier*, MStatus* ReturnStatus) {
+    mayahost::detail::noteApiCall("MFnAnimCurve::create", "a curve");
     auto& h = mayahost::detail::host();
     const char* typeName = mayahost::detail::curveTypeName(type);
     if (typeName == nullptr) {
@@ -448,6 +452,7 @@ MStatus MFnAnimCurve::addKeyframe(const MTime& time, double value, TangentType, 
 
 MStatus MFnAnimCurve::addKeys(MTimeArray* timeArray, MDoubleArray* valueArray, TangentType,
                               TangentType, bool keepExistingKeys, MAnimCurveChange*) {
+    mayahost::detail::noteApiCall("MFnAnimCurve::addKeys", "a curve");
     MStatus status;
     auto node = attachedCurve(*this, &status);
     if (!node) return status;

@@ -4,6 +4,7 @@
 // anywhere else stands out in the logs.
 #include "hostFixture.h"
 
+#include <maya/MAnimControl.h>
 #include <maya/MDGModifier.h>
 #include <maya/MDoubleArray.h>
 #include <maya/MFnAnimCurve.h>
@@ -13,6 +14,7 @@
 #include <maya/MArgList.h>
 #include <maya/MPxCommand.h>
 #include <maya/MPxNode.h>
+#include <maya/MSelectionList.h>
 #include <maya/MStringResource.h>
 #include <maya/MStringResourceId.h>
 #include <maya/MTime.h>
@@ -202,14 +204,19 @@ TEST_F(HostRules, OtherApiCallsOffTheMainThreadAreReported) {
         MGlobal::displayInfo("from a thread");  // thread-safe by the note
         MGlobal::executeCommand("print \"now\"");
         MGlobal::executeCommandOnIdle("print \"queued\"");
+        MSelectionList list;
+        list.add("time1");
+        MAnimControl::setCurrentTime(MTime(3.0, MTime::kFilm));
     });
     other.join();
     testing::internal::GetCapturedStderr();
     const auto breaches = mayahost::takeRuleBreaches();
-    ASSERT_EQ(breaches.size(), 2u);
+    ASSERT_EQ(breaches.size(), 4u);
     EXPECT_EQ(breaches[0].operation, "MStringResource::getString");
     EXPECT_EQ(breaches[0].node, "ZemoriTest:kKey");
     EXPECT_EQ(breaches[1].operation, "MGlobal::executeCommand");
+    EXPECT_EQ(breaches[2].operation, "MSelectionList::add");
+    EXPECT_EQ(breaches[3].operation, "MAnimControl::setCurrentTime");
     EXPECT_EQ(breaches[0].rule,
               "off the main thread only executeCommandOnIdle and the device node's own calls");
 }
