@@ -20,9 +20,11 @@ struct ThreadTexts {
     MString texts[kThreadMessageCount];
 };
 
+// An object, not a pointer kept for good: the module that holds it may be
+// unloaded, and nothing reads it once the plug-in's nodes are gone.
 ThreadTexts& threadTexts() {
-    static ThreadTexts* texts = new ThreadTexts;  // read until the process ends
-    return *texts;
+    static ThreadTexts texts;
+    return texts;
 }
 
 }  // namespace
