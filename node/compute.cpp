@@ -60,14 +60,12 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
     // posts and for the take's names (the UI scripts may renumber the node).
     mDeviceId.store(inputInt(block, mDeviceIdAttr));
     const bool recording = isRecording(block);
-    if (flushIsDue(recording)) {
-        flushRecording(inputBool(block, mKeyEveryFrame));
-    }
     // Before anything can fail: a take follows the journal, not the poses shown.
     MStatus timeRead;
     const MDataHandle time = block.inputValue(mTime, &timeRead);
     if (timeRead) {
-        recordFromJournal(recording, time.asDouble(), inputDouble(block, mPreRoll));
+        recordFromJournal(recording, time.asDouble(), inputDouble(block, mPreRoll),
+                          inputBool(block, mKeyEveryFrame));
     } else if (recording) {
         printDiagnostic("Error getting Time value");  // no take can begin without it
     }

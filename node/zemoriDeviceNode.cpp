@@ -5,6 +5,7 @@
 #include "plugin/threadTexts.h"
 #include "plugin/uiBridge.h"
 
+#include <maya/MConditionMessage.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MGlobal.h>
 #include <maya/MNodeMessage.h>
@@ -12,6 +13,7 @@
 #include <maya/MPlug.h>
 #include <maya/MSelectionList.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <thread>
@@ -38,12 +40,32 @@ std::int64_t steadyClockNanoseconds() {
 
 constexpr double kDefaultJournalSeconds = 120.0;
 
-// Keeps the node's copy of deviceId current for the receiving thread.
+// Main thread only: nodes are made and destroyed there.
+std::vector<ZemoriDeviceNode*>& nodeList() {
+    static std::vector<ZemoriDeviceNode*> nodes;
+    return nodes;
+}
+
+// Keeps the node's copy of deviceId current for the receiving thread, and
+// begins or ends a take the moment recording switches, whether or not an
+// evaluation follows.
 void onAttributeChanged(MNodeMessage::AttributeMessage message, MPlug& plug, MPlug& /*other*/,
                         void* clientData) {
-    if ((message & MNodeMessage::kAttributeSet) != 0 && plug == ZemoriDeviceNode::mDeviceIdAttr) {
-        static_cast<ZemoriDeviceNode*>(clientData)->refreshDeviceId();
+    if ((message & MNodeMessage::kAttributeSet) == 0) {
+        return;
     }
+    auto* node = static_cast<ZemoriDeviceNode*>(clientData);
+    if (plug == ZemoriDeviceNode::mDeviceIdAttr) {
+        node->refreshDeviceId();
+    } else if (plug == ZemoriDeviceNode::mRecording) {
+        node->recordingSwitched(plug.asBool());
+    }
+}
+
+// Playback starting or stopping begins or ends the node's take at that
+// moment, whether or not an evaluation follows.
+void onPlayingBack(bool playing, void* clientData) {
+    static_cast<ZemoriDeviceNode*>(clientData)->playbackSwitched(playing);
 }
 
 }  // namespace
@@ -65,10 +87,17 @@ ZemoriDeviceNode::ZemoriDeviceNode()
 }
 
 ZemoriDeviceNode::~ZemoriDeviceNode() {
-    // Takes not yet written are dropped with the node, as the journal is.
+    // A take still recording (its scene closed, its plug-in unloads) is
+    // handed over before its frames go with the node.
+    endTake();
+    std::vector<ZemoriDeviceNode*>& nodes = nodeList();
+    nodes.erase(std::remove(nodes.begin(), nodes.end(), this), nodes.end());
     forgetIdleWork(*this);
     if (mAttributeCallback != 0) {
         MMessage::removeCallback(mAttributeCallback);
+    }
+    if (mPlaybackCallback != 0) {
+        MMessage::removeCallback(mPlaybackCallback);
     }
     closeSocket();
     destroyMemoryPools();
@@ -90,13 +119,19 @@ ZemoriDeviceNode* ZemoriDeviceNode::named(const MString& name) {
     return static_cast<ZemoriDeviceNode*>(userNode);
 }
 
+const std::vector<ZemoriDeviceNode*>& ZemoriDeviceNode::allNodes() {
+    return nodeList();
+}
+
 void ZemoriDeviceNode::postConstructor() {
+    nodeList().push_back(this);
     MObjectArray refreshAttributes;
     refreshAttributes.append(mOutputTranslate);
     setRefreshOutputAttributes(refreshAttributes);
 
     MObject self = thisMObject();
     mAttributeCallback = MNodeMessage::addAttributeChangedCallback(self, onAttributeChanged, this);
+    mPlaybackCallback = MConditionMessage::addConditionCallback("playingBack", onPlayingBack, this);
     refreshDeviceId();
     // Made on the main thread: the texts its threads show are looked up now.
     refreshThreadTexts();
@@ -164,11 +199,6 @@ bool ZemoriDeviceNode::runIdleWork(bool mayRestart) {
     if (restart) {
         applySenderRate(mWantedSenderRate);
         mAppliedSenderRate = mWantedSenderRate;
-    }
-    while (!mPendingTakes.empty()) {
-        PendingTake take = std::move(mPendingTakes.front());
-        mPendingTakes.pop_front();
-        writeTake(take);
     }
     if (mLiveOffPending) {
         mLiveOffPending = false;

@@ -9,6 +9,7 @@
 #include "node/streamStatistics.h"
 #include "platform/sockets.h"
 #include "recording/captureTimeline.h"
+#include "recording/pendingTake.h"
 
 #include <maya/MDataBlock.h>
 #include <maya/MMessage.h>
@@ -22,7 +23,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -136,14 +136,29 @@ public:
     // other rate writes nothing.
     void applySenderRate(int senderRate);
 
-    // Recording. A take begins at the first evaluation that finds recording
-    // on and the scene playing, and takes every frame the journal holds from
-    // then on while recording stays on (playing or not); compute copies them
-    // out of the journal as they come. Compute may not edit the graph, so
-    // the take is written into curves at idle time by runIdleWork.
-    // Hands the take over for writing; a take recorded afterwards is never
-    // mixed into it.
-    void flushRecording(bool keyEveryFrame);
+    // Recording. A take records while recording is on and the scene plays
+    // (in batch mode, where nothing plays, while recording is on). It
+    // begins at the first evaluation that finds both (in batch mode, when
+    // recording is switched on) and takes every frame the journal gets from
+    // then on; compute copies them out of the journal as they come. It ends
+    // the moment either goes (attribute and playback callbacks, or compute),
+    // and when the node leaves the graph, its scene closes or it is
+    // destroyed: what the journal got up to that moment is the take's,
+    // nothing after.
+    // Ending hands it to the take queue (pendingTake.h), written outside
+    // any evaluation; a take recorded afterwards is never mixed into it.
+    bool takeMayGoOn(bool recording);
+    // Main thread or compute: begins a take at scene frame `sceneTime`.
+    void beginTake(double sceneTime, double preRoll, bool keyEveryFrame);
+    // Main thread or compute: ends the take in progress, if any;
+    // `withScene` when its scene is closing (it is written into the next).
+    void endTake(bool withScene = false);
+    // Main thread, from callbacks: recording or playback switched.
+    void recordingSwitched(bool on);
+    void playbackSwitched(bool playing);
+    // Every device node that exists (main thread), for the plug-in's
+    // playback and scene callbacks.
+    static const std::vector<ZemoriDeviceNode*>& allNodes();
     // The capture's last `seconds` up to the newest journalled frame, as a
     // take ending at the current scene time (main thread, outside any
     // evaluation): written at once. False, with nothing written, when the
@@ -182,11 +197,9 @@ public:
     void setClockForTesting(Clock clock) { mClock = std::move(clock); }
 
 private:
-    // A take is being recorded, playback has stopped, and recording is off
-    // or the node not live.
-    bool flushIsDue(bool recording);
-    // Begins a take or copies the journal's new frames into it.
-    void recordFromJournal(bool recording, double time, double preRoll);
+    // Ends a take that may not go on, begins one that may, and copies the
+    // journal's new frames into the take in progress.
+    void recordFromJournal(bool recording, double time, double preRoll, bool keyEveryFrame);
     // Copies the journal's frames the take has not yet, counting those that
     // fell off the ring first.
     void drainJournal();
@@ -211,15 +224,6 @@ private:
     // Waits, without spinning, until a stop, a live socket or a timeout.
     void waitForSocket(std::uint64_t run);
 
-    struct PendingTake {
-        MString skeleton;
-        int deviceId = 0;
-        std::vector<JournalFrame> frames;  // in arrival order
-        TakeClock clock;                   // framesPerSecond set when written
-        bool keyEveryFrame = false;
-        std::int64_t framesLost = 0;  // in the stream while it was recorded
-        int captureRate = 0;
-    };
     struct TakeInProgress {
         bool active = false;
         std::uint64_t nextSequence = 0;  // the next journal frame to copy
@@ -227,11 +231,9 @@ private:
         double sceneStart = 0.0;         // the whole scene frame recording began at
         double preRollSeconds = 0.0;
         std::int64_t framesLostAtStart = 0;
+        bool keyEveryFrame = false;
         std::vector<JournalFrame> frames;
     };
-    // Writes a take: the previous take of its skeleton keeps its curves
-    // under "_take<N>", the new one gets the plain names and a take node.
-    void writeTake(PendingTake& take);
 
     MotionDataStore mStore;
     StreamStatistics mStatistics;
@@ -269,14 +271,14 @@ private:
 
     std::atomic<int> mDeviceId{0};
     MCallbackId mAttributeCallback = 0;
+    MCallbackId mPlaybackCallback = 0;
 
     // Main thread only: the system's drops on sockets already closed, and
     // the figure last read (-1 before any).
     std::int64_t mSystemDropsOfClosedSockets = 0;
     std::int64_t mSystemDrops = -1;
 
-    // Main thread only: work for runIdleWork.
-    std::deque<PendingTake> mPendingTakes;
+    // Main thread, or compute while the main thread waits for it.
     TakeInProgress mTake;
     // Frames a take needed that the journal had already overwritten.
     std::int64_t mFellOffJournal = 0;

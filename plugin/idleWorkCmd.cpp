@@ -1,6 +1,7 @@
 #include "plugin/idleWorkCmd.h"
 
 #include "node/zemoriDeviceNode.h"
+#include "recording/pendingTake.h"
 
 #include <maya/MGlobal.h>
 
@@ -35,6 +36,8 @@ void* ZemoriIdleWorkCmd::creator() {
 }
 
 MStatus ZemoriIdleWorkCmd::doIt(const MArgList& /*args*/) {
+    // Takes first: they need no node, and one whose node is gone is written too.
+    writePendingTakes();
     // The nodes that had work when the run began; only compared, never
     // called through: one node's work may delete another node, whose
     // destructor takes it off gNodesWithWork.

@@ -77,6 +77,25 @@ inline constexpr MessageKey kTakeEmpty{
 inline constexpr MessageKey kCurveNameTaken{
     "CURVE_NAME_TAKEN",
     "Recording: %s is not a take curve and was left alone; the take's curve is named %s", true};
+// Arguments: the keys a curve would have had, the budget, the captured
+// seconds, the seconds its time stamps span.
+inline constexpr MessageKey kTakeOverBudget{
+    "TAKE_OVER_BUDGET",
+    "Recording: the take would have %lld keys a curve, more than its budget of %lld for %.1f s "
+    "of capture (its time stamps span %.1f s): only its captured frames are keyed, with no "
+    "filling",
+    true};
+// Arguments: frames left out for their time stamps, joint values not keyed.
+inline constexpr MessageKey kTakeLeftOut{
+    "TAKE_LEFT_OUT",
+    "Recording: %lld frames left out for a time stamp the stream did not follow, %lld joint "
+    "values not keyed for not being numbers",
+    true};
+// Argument: the skeleton whose take it is.
+inline constexpr MessageKey kTakeOutlivedScene{
+    "TAKE_OUTLIVED_SCENE",
+    "Recording: the take of %s was recording when its scene closed; it is written into this one",
+    true};
 // Arguments: the command's name and the node given.
 inline constexpr MessageKey kNotDeviceNode{"NOT_DEVICE_NODE", "%s: %s is not a ZemoriDeviceNode",
                                            true};

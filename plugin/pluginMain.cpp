@@ -6,6 +6,8 @@
 #include "plugin/keepLastCmd.h"
 #include "plugin/messageTable.h"
 #include "plugin/zemoriDidCharacterizeCmd.h"
+#include "plugin/writeTakesCmd.h"
+#include "recording/pendingTake.h"
 #include "recording/takeNode.h"
 
 #include <maya/MFnPlugin.h>
@@ -18,16 +20,30 @@
 #include <maya/MString.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
 MCallbackId sceneCallbackId = 0;
+MCallbackId openCallbackId = 0;
 // Whether nodes of our type may exist: the type was registered and has not
 // been deregistered since.
 bool nodeTypeRegistered = false;
 
+// A scene about to close ends every take it records; the takes are written
+// into the scene that follows, so that nothing recorded is lost with it.
+void endTakesWithScene() {
+    const std::vector<ZemoriDeviceNode*> nodes = ZemoriDeviceNode::allNodes();
+    for (ZemoriDeviceNode* node : nodes) node->endTake(true);
+}
+
 void onBeforeNewScene(void* /*clientData*/) {
+    endTakesWithScene();
     MGlobal::executeCommandOnIdle("cleanUpUI", false);
+}
+
+void onBeforeOpen(void* /*clientData*/) {
+    endTakesWithScene();
 }
 
 // By bare name: the host finds them on its script search path. A script that
@@ -70,6 +86,10 @@ PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
     const MStatus keepLast =
         plugin.registerCommand(kKeepLastCommandName, ZemoriKeepLastCmd::creator);
     if (!keepLast) report(keepLast, msg::kRegCommandError);
+    // Batch mode has no idle runs: its scripts write their takes with this.
+    const MStatus writeTakes =
+        plugin.registerCommand(kWriteTakesCommandName, ZemoriWriteTakesCmd::creator);
+    if (!writeTakes) report(writeTakes, msg::kRegCommandError);
     // What the scene keeps of each recorded take.
     const MStatus takeType = plugin.registerNode(
         kTakeNodeTypeName, ZemoriTakeNode::id, ZemoriTakeNode::creator, ZemoriTakeNode::initialize);
@@ -84,8 +104,11 @@ PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
         report(result, msg::kRegNodeError);
     }
 
-    sceneCallbackId =
-        MSceneMessage::addCallback(MSceneMessage::kBeforeNew, onBeforeNewScene, nullptr, &result);
+    MStatus callbacks;
+    sceneCallbackId = MSceneMessage::addCallback(MSceneMessage::kBeforeNew, onBeforeNewScene,
+                                                 nullptr, &callbacks);
+    openCallbackId =
+        MSceneMessage::addCallback(MSceneMessage::kBeforeOpen, onBeforeOpen, nullptr, &callbacks);
 
     loadFormatLibrary(loadPath.c_str());
 
@@ -100,7 +123,15 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
     MFnPlugin plugin(obj, "Unknown", "Unknown", "Any");
 
     MMessage::removeCallback(sceneCallbackId);
+    MMessage::removeCallback(openCallbackId);
     sceneCallbackId = 0;
+    openCallbackId = 0;
+
+    // Nothing recorded is lost with the plug-in: takes still recording end,
+    // and every take waiting for an idle run is written now.
+    const std::vector<ZemoriDeviceNode*> nodes = ZemoriDeviceNode::allNodes();
+    for (ZemoriDeviceNode* node : nodes) node->endTake();
+    writePendingTakes();
 
     result = plugin.deregisterNode(ZemoriDeviceNode::id);
     if (result) {
@@ -114,6 +145,8 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
 
     const MStatus takeType = plugin.deregisterNode(ZemoriTakeNode::id);
     if (!takeType) report(takeType, msg::kDeregNodeError);
+    const MStatus writeTakes = plugin.deregisterCommand(kWriteTakesCommandName);
+    if (!writeTakes) report(writeTakes, msg::kDeregCommandError);
     const MStatus keepLast = plugin.deregisterCommand(kKeepLastCommandName);
     if (!keepLast) report(keepLast, msg::kDeregCommandError);
     const MStatus idleWork = plugin.deregisterCommand(kIdleWorkCommandName);

@@ -179,8 +179,8 @@ void postStreamSummary(ZemoriDeviceNode& node, const StreamSnapshot& figures) {
     MGlobal::executeCommandOnIdle(streamSummaryCommand(deviceIdOf(node), figures), false);
 }
 
-void postTakesChanged(ZemoriDeviceNode& node) {
-    MGlobal::executeCommandOnIdle(takesChangedCommand(deviceIdOf(node)), false);
+void postTakesChanged(int deviceId) {
+    MGlobal::executeCommandOnIdle(takesChangedCommand(deviceId), false);
 }
 
 void postError(const MString& text) {

@@ -19,7 +19,7 @@ void postAvailableIPs(ZemoriDeviceNode& node);
 // Main thread: queues displayStreamSummary with the figures.
 void postStreamSummary(ZemoriDeviceNode& node, const StreamSnapshot& figures);
 // Main thread: queues zemoriTakesChanged, so the panel lists a take just written.
-void postTakesChanged(ZemoriDeviceNode& node);
+void postTakesChanged(int deviceId);
 // Queues MEL's error with the text.
 void postError(const MString& text);
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -20,62 +21,202 @@ double arrivalFrames(const JournalFrame& earlier, const JournalFrame& later, dou
     return std::max(seconds * fps, kLeastStep);
 }
 
+constexpr int kLeftOut = -1;
+
+// Which stretch of the sender's clock each frame belongs to (kLeftOut for a
+// frame left out), and which frames stand for their stretch: not late, not
+// left out. Stretches are runs of frames in arrival order.
+struct ClockStretches {
+    std::vector<int> stretchOf;
+    std::vector<char> onTime;
+    std::vector<std::size_t> firstOf;  // each stretch's first frame
+    std::int64_t leftOut = 0;
+};
+
+ClockStretches findStretches(const std::vector<JournalFrame>& frames) {
+    const std::size_t count = frames.size();
+    ClockStretches found;
+    found.stretchOf.assign(count, kLeftOut);
+    found.onTime.assign(count, 0);
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t newest = kNone;  // the on-time frame the next should carry on from
+    int stretch = -1;
+    const auto begin = [&](std::size_t i) {
+        ++stretch;
+        found.firstOf.push_back(i);
+        found.stretchOf[i] = stretch;
+        found.onTime[i] = 1;
+        newest = i;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        const JournalFrame& frame = frames[i];
+        if (!std::isfinite(frame.timestamp)) {
+            ++found.leftOut;
+            continue;
+        }
+        if (newest == kNone) {
+            begin(i);
+            continue;
+        }
+        const JournalFrame& last = frames[newest];
+        if (stampCarriesOn(last.timestamp, last.arrivalNs, frame)) {
+            found.stretchOf[i] = stretch;
+            if (frame.timestamp >= last.timestamp) {
+                found.onTime[i] = 1;
+                newest = i;
+            }
+            continue;
+        }
+        // An odd stamp: do the frames after it carry on from it (a new
+        // clock) or from the frame before it (this stamp is wrong)?
+        int fromLast = 0;
+        int fromThis = 0;
+        for (std::size_t j = i + 1; j < count && j <= i + kClockLookahead; ++j) {
+            const bool afterLast = stampCarriesOn(last.timestamp, last.arrivalNs, frames[j]);
+            const bool afterThis = stampCarriesOn(frame.timestamp, frame.arrivalNs, frames[j]);
+            fromLast += afterLast && !afterThis ? 1 : 0;
+            fromThis += afterThis && !afterLast ? 1 : 0;
+        }
+        if (frame.timestamp > last.timestamp) {
+            // Ahead of the arrivals: a lying stamp if the stream goes on
+            // from the frame before it, else a jump of the sender's clock
+            // that its stamps place.
+            if (fromLast > fromThis) {
+                ++found.leftOut;
+            } else {
+                found.stretchOf[i] = stretch;
+                found.onTime[i] = 1;
+                newest = i;
+            }
+            continue;
+        }
+        if (fromThis > fromLast || fromLast == 0) {
+            begin(i);  // a new clock, or nothing after it to say otherwise
+            continue;
+        }
+        // The stream carried on past it. A late frame from within its
+        // stretch lies at its own time; any other is left out.
+        const double stretchBegan = frames[found.firstOf.back()].timestamp;
+        if (frame.timestamp < last.timestamp &&
+            frame.timestamp >= stretchBegan - kSenderClockBreakSeconds) {
+            found.stretchOf[i] = stretch;
+        } else {
+            ++found.leftOut;
+        }
+    }
+    return found;
+}
+
 }  // namespace
 
-std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames,
-                                    const TakeClock& clock) {
+bool stampCarriesOn(double stamp, std::int64_t arrivalNs, const JournalFrame& later) {
+    const double ahead = later.timestamp - stamp;
+    const double arrived = static_cast<double>(later.arrivalNs - arrivalNs) * 1e-9;
+    return std::isfinite(ahead) && ahead >= -kSenderClockBreakSeconds &&
+           ahead <= std::max(arrived, 0.0) + kSenderClockBreakSeconds;
+}
+
+double captureSecondsBetween(const JournalFrame& earlier, const JournalFrame& later) {
+    if (stampCarriesOn(earlier.timestamp, earlier.arrivalNs, later)) {
+        return std::max(later.timestamp - earlier.timestamp, 0.0);
+    }
+    return std::max(static_cast<double>(later.arrivalNs - earlier.arrivalNs) * 1e-9, 0.0);
+}
+
+std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames, const TakeClock& clock,
+                                    std::int64_t* mistimed) {
+    const ClockStretches stretches = findStretches(frames);
+    if (mistimed != nullptr) {
+        *mistimed = stretches.leftOut;
+    }
     const std::size_t count = frames.size();
-    if (count == 0) {
+    // The anchor stands for its stretch: the first on-time frame from it on
+    // (or, failing that, before it).
+    std::size_t anchor = count;
+    for (std::size_t i = std::min(clock.anchor, count); i < count && anchor == count; ++i) {
+        if (stretches.onTime[i]) anchor = i;
+    }
+    for (std::size_t i = std::min(clock.anchor, count); i-- > 0 && anchor == count;) {
+        if (stretches.onTime[i]) anchor = i;
+    }
+    if (anchor == count) {
         return {};
     }
     const double fps = clock.framesPerSecond;
-    const std::size_t anchor = std::min(clock.anchor, count - 1);
-    std::vector<double> times(count);
-    times[anchor] = clock.anchorTime;
-
-    // Forward from the anchor: each stretch of the sender's clock is placed
-    // from the first frame of the stretch.
-    double refStamp = frames[anchor].timestamp;
-    double refTime = clock.anchorTime;
-    double latest = refTime;
-    for (std::size_t i = anchor + 1; i < count; ++i) {
-        const double stamp = frames[i].timestamp;
-        const double byStamp = refTime + (stamp - refStamp) * fps;
-        if (std::isfinite(refStamp) && std::isfinite(byStamp) &&
-            stamp >= frames[i - 1].timestamp - kSenderClockBreakSeconds) {
-            times[i] = byStamp;
-        } else {
-            times[i] = latest + arrivalFrames(frames[i - 1], frames[i], fps);
-            refStamp = stamp;
-            refTime = times[i];
-        }
-        latest = std::max(latest, times[i]);
+    const std::size_t stretchCount = stretches.firstOf.size();
+    // Frame i of stretch k lies at base[k] + (stamp - reference[k]) * fps;
+    // the anchor's stretch is measured from the anchor, so that it lies
+    // exactly on its time.
+    std::vector<double> base(stretchCount, 0.0);
+    std::vector<double> reference(stretchCount, 0.0);
+    for (std::size_t k = 0; k < stretchCount; ++k) {
+        reference[k] = frames[stretches.firstOf[k]].timestamp;
     }
-    // Back from the anchor, for frames kept from before recording began.
-    refStamp = frames[anchor].timestamp;
-    refTime = clock.anchorTime;
-    double earliest = refTime;
-    for (std::size_t i = anchor; i-- > 0;) {
-        const double stamp = frames[i].timestamp;
-        const double byStamp = refTime + (stamp - refStamp) * fps;
-        if (std::isfinite(refStamp) && std::isfinite(byStamp) &&
-            stamp <= frames[i + 1].timestamp + kSenderClockBreakSeconds) {
-            times[i] = byStamp;
-        } else {
-            times[i] = earliest - arrivalFrames(frames[i], frames[i + 1], fps);
-            refStamp = stamp;
-            refTime = times[i];
+    std::vector<double> times(count, 0.0);
+    const auto stampOffset = [&](std::size_t i, int k) {
+        return (frames[i].timestamp - reference[static_cast<std::size_t>(k)]) * fps;
+    };
+    const auto placeStretch = [&](int k, double& earliest, double& latest) {
+        earliest = std::numeric_limits<double>::infinity();
+        latest = -earliest;
+        for (std::size_t i = stretches.firstOf[static_cast<std::size_t>(k)];
+             i < count && (stretches.stretchOf[i] == k || stretches.stretchOf[i] == kLeftOut);
+             ++i) {
+            if (stretches.stretchOf[i] != k) continue;
+            times[i] = base[static_cast<std::size_t>(k)] + stampOffset(i, k);
+            if (!std::isfinite(times[i])) times[i] = base[static_cast<std::size_t>(k)];
+            earliest = std::min(earliest, times[i]);
+            latest = std::max(latest, times[i]);
         }
-        earliest = std::min(earliest, times[i]);
+    };
+    const int anchorStretch = stretches.stretchOf[anchor];
+    reference[static_cast<std::size_t>(anchorStretch)] = frames[anchor].timestamp;
+    base[static_cast<std::size_t>(anchorStretch)] = clock.anchorTime;
+    double earliest = 0.0;
+    double latest = 0.0;
+    placeStretch(anchorStretch, earliest, latest);
+    const double anchorEarliest = earliest;
+    // Later stretches go on after the latest frame so far, by arrival.
+    for (int k = anchorStretch + 1; k < static_cast<int>(stretchCount); ++k) {
+        const std::size_t first = stretches.firstOf[static_cast<std::size_t>(k)];
+        std::size_t before = first;
+        while (before-- > 0 && stretches.stretchOf[before] == kLeftOut) {
+        }
+        base[static_cast<std::size_t>(k)] =
+            latest + arrivalFrames(frames[before], frames[first], fps);
+        double stretchEarliest = 0.0;
+        double stretchLatest = 0.0;
+        placeStretch(k, stretchEarliest, stretchLatest);
+        latest = std::max(latest, stretchLatest);
+    }
+    // Earlier stretches (pre-roll) end before the earliest frame so far.
+    earliest = anchorEarliest;
+    for (int k = anchorStretch; k-- > 0;) {
+        const std::size_t next = stretches.firstOf[static_cast<std::size_t>(k) + 1];
+        std::size_t last = next;
+        while (last-- > 0 && stretches.stretchOf[last] == kLeftOut) {
+        }
+        // Placed from 0, then moved so that its latest frame lies before.
+        base[static_cast<std::size_t>(k)] = 0.0;
+        double stretchEarliest = 0.0;
+        double stretchLatest = 0.0;
+        placeStretch(k, stretchEarliest, stretchLatest);
+        const double shift =
+            earliest - arrivalFrames(frames[last], frames[next], fps) - stretchLatest;
+        base[static_cast<std::size_t>(k)] = shift;
+        placeStretch(k, stretchEarliest, stretchLatest);
+        earliest = std::min(earliest, stretchEarliest);
     }
 
-    std::vector<TimedFrame> timeline(count);
+    std::vector<TimedFrame> timeline;
+    timeline.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
+        if (stretches.stretchOf[i] == kLeftOut) continue;
         // Timestamps of whole frames land a rounding error off the frame:
         // they are put back on it, so a key on a whole frame stays there.
         const double whole = std::round(times[i]);
         const double time = std::fabs(times[i] - whole) < kWholeFrameSlack ? whole : times[i];
-        timeline[i] = TimedFrame{time, static_cast<std::uint32_t>(i)};
+        timeline.push_back(TimedFrame{time, static_cast<std::uint32_t>(i)});
     }
     const auto earlier = [](const TimedFrame& a, const TimedFrame& b) { return a.time < b.time; };
     if (!std::is_sorted(timeline.begin(), timeline.end(), earlier)) {

@@ -26,17 +26,37 @@ struct TakeClock {
     double framesPerSecond = 30.0;
 };
 
-// A timestamp that goes back by more than this (a sender restarted its
-// clock), is not a number, or would place its frame beyond the range of a
-// double, starts a new stretch placed by arrival time.
+// A timestamp that goes back by more than this, or runs ahead of the
+// arrivals by more than this, is odd: the frames after it say whether the
+// sender restarted or jumped its clock (they carry on from it) or the stamp
+// is wrong (they carry on from the one before).
 inline constexpr double kSenderClockBreakSeconds = 1.0;
+// How many of the frames after an odd stamp are asked which of the two it
+// was; the most that agree decide.
+inline constexpr std::size_t kClockLookahead = 4;
 
-// The frames (in arrival order) on the scene's clock, in increasing time:
-// a frame that came late takes its own time, a repeated time is kept once
-// (its first arrival). Where the sender's clock breaks, the next frame lies
-// after the one before it by their arrival times, so keys never fold back.
-std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames,
-                                    const TakeClock& clock);
+// Whether `later`'s stamp carries on from a frame stamped `stamp` that
+// arrived at `arrivalNs`: not back by more than the break, not ahead of
+// the arrivals by more than it.
+bool stampCarriesOn(double stamp, std::int64_t arrivalNs, const JournalFrame& later);
+
+// Seconds of capture between two frames in arrival order: their stamps'
+// distance where the later carries on from the earlier (never negative),
+// else their arrivals' distance.
+double captureSecondsBetween(const JournalFrame& earlier, const JournalFrame& later);
+
+// The frames (in arrival order) on the scene's clock, in increasing time.
+// Each stretch of the sender's clock is placed by its stamps, the anchor's
+// stretch from the anchor; where the clock went back (a restarted sender),
+// the next stretch goes on from the frames before it by arrival time, so
+// keys never fold back. A jump ahead that the stream follows is placed by
+// its stamps. A frame that came late lies at its own time; a repeated time
+// is kept once (its first arrival). A frame whose stamp is not a number, or
+// is odd and not followed by the frames after it (one lying stamp, or a
+// late one from before its stretch began), is left out and counted in
+// `mistimed` when given: it never moves its neighbours.
+std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames, const TakeClock& clock,
+                                    std::int64_t* mistimed = nullptr);
 
 // Joint `joint` of `frame` as a recorded sample at `time`: translation and
 // quaternion widened to double, rotation as the node's output degrees.

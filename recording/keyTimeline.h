@@ -35,12 +35,13 @@ inline constexpr std::int32_t kMaxFilledGapFrames = 600;
 // writing. Samples are visited in the order they were recorded; a gap is
 // filled only after an earlier key at a time above -1, only towards a finite
 // time more than one frame later, and only when it skips at most
-// kMaxFilledGapFrames frames. Each synthesized key lies between the last key
+// `maxFilledGap` frames (none: 0). Each synthesized key lies between the last key
 // written and the next real sample at the fraction that reaches that sample
 // after the remaining whole frames. Returns the frames of longer gaps, which
 // were left unfilled.
 template <typename AddKey>
-std::int64_t forEachTakeKey(const RecordedSample* samples, std::size_t count, AddKey&& addKey) {
+std::int64_t forEachTakeKey(const RecordedSample* samples, std::size_t count, AddKey&& addKey,
+                            std::int32_t maxFilledGap = kMaxFilledGapFrames) {
     std::int64_t unfilled = 0;
     double lastTime = -1.0;  // no key yet
     RecordedSample last{};
@@ -49,7 +50,7 @@ std::int64_t forEachTakeKey(const RecordedSample* samples, std::size_t count, Ad
         const double time = sample.time;
         if (lastTime > -1.0 && std::isfinite(time) && time > lastTime + 1.0) {
             const std::int32_t gap = skippedFrameCount(time - lastTime);
-            if (gap > kMaxFilledGapFrames) {
+            if (gap > maxFilledGap) {
                 // Below 2^31 per sample, so no buffer that fits in memory
                 // can overflow the sum.
                 unfilled += gap;

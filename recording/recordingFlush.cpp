@@ -2,11 +2,14 @@
 // curves under its number, the new one gets the plain names and a take node
 // with its report.
 #include "intake/prefetch.h"
-#include "node/zemoriDeviceNode.h"
+#include "intake/jointTable.h"
 #include "plugin/messageTable.h"
 #include "plugin/uiBridge.h"
 #include "recording/captureTimeline.h"
+#include "recording/invalidValues.h"
+#include "recording/keyBudget.h"
 #include "recording/keyTimeline.h"
+#include "recording/pendingTake.h"
 #include "recording/takeNode.h"
 #include "recording/takeReport.h"
 #include "recording/unfilledGaps.h"
@@ -57,7 +60,7 @@ MObject nodeNamed(const MString& name) {
     return node;
 }
 
-std::string formatted(const MessageKey& key, const char* a, const char* b) {
+std::string formatted(const MessageKey& key, const char* a, const char* b = "") {
     const MString format = lookupMessage(key);
     char line[1024];
     std::snprintf(line, sizeof line, format.asChar(), a, b);
@@ -175,11 +178,16 @@ void sortKeepingLast(JointKeys& keys) {
 }
 
 // Fills `keys` from one walk of a joint's samples, filling gaps of whole
-// frames; rotations in radians. Keys at times that are not finite are left
-// out: a curve has no such key. Returns the frames left unfilled in gaps too
-// long to fill.
-std::int64_t collectJointKeys(const std::vector<RecordedSample>& samples, MTime::Unit unit,
-                              JointKeys& keys) {
+// frames up to `maxFilledGap`; rotations in radians. Keys at times that are
+// not finite are left out: a curve has no such key. So are samples whose
+// values are not numbers (counted in `invalid`): the keys around them are
+// filled across. Returns the frames left unfilled in gaps too long to fill.
+std::int64_t collectJointKeys(std::vector<RecordedSample>& samples, MTime::Unit unit,
+                              JointKeys& keys, std::int32_t maxFilledGap, std::int64_t& invalid) {
+    const auto valid = std::remove_if(samples.begin(), samples.end(),
+                                      [](const RecordedSample& s) { return !isNumbers(s); });
+    invalid += samples.end() - valid;
+    samples.erase(valid, samples.end());
     keys.count = 0;
     if (keys.times.length() < samples.size()) {
         keys.setLength(static_cast<unsigned int>(samples.size()));
@@ -187,7 +195,8 @@ std::int64_t collectJointKeys(const std::vector<RecordedSample>& samples, MTime:
     bool increasing = true;
     double lastTime = 0.0;
     const std::int64_t unfilled = forEachTakeKey(
-        samples.data(), samples.size(), [&](double time, const RecordedSample& sample) {
+        samples.data(), samples.size(),
+        [&](double time, const RecordedSample& sample) {
             if (!std::isfinite(time)) {
                 return;
             }
@@ -199,7 +208,8 @@ std::int64_t collectJointKeys(const std::vector<RecordedSample>& samples, MTime:
             const unsigned int i = keys.count++;
             keys.times.set(MTime(time, unit), i);
             keys.setValues(i, sample);
-        });
+        },
+        maxFilledGap);
     if (!increasing) {
         sortKeepingLast(keys);
     }
@@ -207,10 +217,21 @@ std::int64_t collectJointKeys(const std::vector<RecordedSample>& samples, MTime:
     return unfilled;
 }
 
+// What a resampled take needs to key across values that are not numbers:
+// each frame's place on the timeline, made the first time one is met.
+struct AcrossInvalid {
+    const std::vector<TimedFrame>& timeline;
+    std::vector<std::int64_t> positions;
+    std::int64_t invalid = 0;
+};
+
 // Fills `keys` with joint `joint` at each of a resampled take's whole frames,
-// whose times `keys.times` already holds; rotations in radians.
+// whose times `keys.times` already holds; rotations in radians. A key whose
+// frames hold a value that is not a number is made from the nearest frames
+// that do not; with none, the joint gets no keys (count 0).
 void collectResampledKeys(const std::vector<JournalFrame>& frames,
-                          const std::vector<WholeFrameKey>& plan, int joint, JointKeys& keys) {
+                          const std::vector<WholeFrameKey>& plan, int joint, JointKeys& keys,
+                          AcrossInvalid& across) {
     const auto count = static_cast<unsigned int>(plan.size());
     for (MDoubleArray& curveValues : keys.values) {
         curveValues.setLength(count);
@@ -224,7 +245,20 @@ void collectResampledKeys(const std::vector<JournalFrame>& frames,
             prefetchForReading(&frames[ahead.before].joints[joint]);
             prefetchForReading(&frames[ahead.after].joints[joint]);
         }
-        const RecordedSample sample = resampledSample(frames, plan[i], joint);
+        RecordedSample sample = resampledSample(frames, plan[i], joint);
+        if (!isNumbers(sample)) {
+            if (across.positions.empty()) {
+                across.positions = timelinePositions(frames.size(), across.timeline);
+            }
+            across.invalid +=
+                (jointIsNumbers(frames[plan[i].before], joint) ? 0 : 1) +
+                (plan[i].fraction == 0.0 || jointIsNumbers(frames[plan[i].after], joint) ? 0 : 1);
+            if (!resampledAcross(frames, across.timeline, across.positions, plan[i], joint,
+                                 sample)) {
+                keys.count = 0;
+                return;
+            }
+        }
         keys.setValues(i, sample);
     }
     keys.count = count;
@@ -252,12 +286,17 @@ void setTakeAttribute(const MObject& take, const MObject& attribute, double valu
 
 }  // namespace
 
-void ZemoriDeviceNode::writeTake(PendingTake& take) {
+void writeTake(PendingTake& take) {
     const MTime::Unit unit = MTime::uiUnit();
     take.clock.framesPerSecond = framesPerSecond(unit);
-    const std::vector<TimedFrame> timeline = placeFrames(take.frames, take.clock);
+    std::int64_t mistimed = 0;
+    const std::vector<TimedFrame> timeline = placeFrames(take.frames, take.clock, &mistimed);
     if (timeline.empty()) {
+        MGlobal::displayWarning(lookupMessage(msg::kTakeEmpty));
         return;
+    }
+    if (take.endedWithScene) {
+        MGlobal::displayWarning(formatted(msg::kTakeOutlivedScene, take.skeleton.asChar()).c_str());
     }
 
     // The report walks the captured frames' times as a take keyed on them
@@ -269,6 +308,23 @@ void ZemoriDeviceNode::writeTake(PendingTake& take) {
     TakeReport report = measureTakeGaps(samples);
     report.framesLost = take.framesLost;
 
+    // Keys within the budget, decided before a single one is made.
+    const double seconds = capturedSeconds(take.frames);
+    const double budget = keyBudget(take.frames.size(), seconds, take.clock.framesPerSecond);
+    const double wanted =
+        take.keyEveryFrame ? capturedKeyCount(timeline) : wholeFrameKeyCount(timeline);
+    const bool overBudget = wanted > budget;
+    const bool everyCapturedFrame = take.keyEveryFrame || overBudget;
+    if (overBudget) {
+        const double stampSpan =
+            (timeline.back().time - timeline.front().time) / take.clock.framesPerSecond;
+        char line[512];
+        std::snprintf(line, sizeof line, lookupMessage(msg::kTakeOverBudget).asChar(),
+                      static_cast<long long>(std::min(wanted, 9.2e18)),
+                      static_cast<long long>(budget), seconds, stampSpan);
+        MGlobal::displayWarning(line);
+    }
+
     const int previous = lastTakeNumber(take.skeleton);
     if (previous > 0) {
         keepPreviousTake(take.skeleton, previous);
@@ -279,15 +335,17 @@ void ZemoriDeviceNode::writeTake(PendingTake& take) {
     JointKeys keys;
     std::int64_t unfilledFrames = 0;
     std::vector<WholeFrameKey> plan;
-    if (!take.keyEveryFrame) {
+    if (!everyCapturedFrame) {
         plan = wholeFrameKeys(timeline, unfilledFrames);
         keys.times.setLength(static_cast<unsigned int>(plan.size()));
         for (unsigned int i = 0; i < plan.size(); ++i) {
             keys.times.set(MTime(plan[i].time, unit), i);
         }
     }
+    AcrossInvalid across{timeline, {}, 0};
     double firstKey = 0.0;
     double lastKey = 0.0;
+    bool keyed = false;
     for (int joint = 0; joint < kJointCount; ++joint) {
         // The table's names, which the store's records carry too: the store
         // may be decoding on the receiving thread right now.
@@ -304,19 +362,23 @@ void ZemoriDeviceNode::writeTake(PendingTake& take) {
             MGlobal::displayError(lookupMessage(msg::kCreateCurvesError));
         }
 
-        if (take.keyEveryFrame) {
+        if (everyCapturedFrame) {
             captureSamples(take.frames, timeline, joint, samples);
-            unfilledFrames = std::max(unfilledFrames, collectJointKeys(samples, unit, keys));
+            const std::int64_t unfilled = collectJointKeys(
+                samples, unit, keys, overBudget ? 0 : kMaxFilledGapFrames, across.invalid);
+            if (!overBudget) unfilledFrames = std::max(unfilledFrames, unfilled);
         } else {
-            collectResampledKeys(take.frames, plan, joint, keys);
+            collectResampledKeys(take.frames, plan, joint, keys, across);
         }
         if (keys.count == 0) {
             continue;
         }
-        if (joint == 0) {
-            firstKey = keys.times[0].as(unit);
-            lastKey = keys.times[keys.count - 1].as(unit);
-        }
+        // The take's extent: its earliest and latest key over every joint.
+        const double jointFirst = keys.times[0].as(unit);
+        const double jointLast = keys.times[keys.count - 1].as(unit);
+        firstKey = keyed ? std::min(firstKey, jointFirst) : jointFirst;
+        lastKey = keyed ? std::max(lastKey, jointLast) : jointLast;
+        keyed = true;
         for (int k = 0; k < kCurvesPerJoint; ++k) {
             if (created[k]) {
                 curves[k].addKeys(&keys.times, &keys.values[k]);
@@ -324,10 +386,16 @@ void ZemoriDeviceNode::writeTake(PendingTake& take) {
         }
     }
     warnOfUnfilledFrames(unfilledFrames);
+    if (mistimed > 0 || across.invalid > 0) {
+        char line[512];
+        std::snprintf(line, sizeof line, lookupMessage(msg::kTakeLeftOut).asChar(),
+                      static_cast<long long>(mistimed), static_cast<long long>(across.invalid));
+        MGlobal::displayWarning(line);
+    }
 
     const MObject takeNode = createTakeNode(take.skeleton, number);
     if (!takeNode.isNull()) {
-        const double seconds =
+        const double duration =
             (timeline.back().time - timeline.front().time) / take.clock.framesPerSecond;
         setTakeAttribute(takeNode, ZemoriTakeNode::mTakeNumber, number);
         setTakeAttribute(takeNode, ZemoriTakeNode::mDeviceId, take.deviceId);
@@ -344,13 +412,17 @@ void ZemoriDeviceNode::writeTake(PendingTake& take) {
         setTakeAttribute(takeNode, ZemoriTakeNode::mCaptureRate, take.captureRate);
         setTakeAttribute(takeNode, ZemoriTakeNode::mStartTime, firstKey);
         setTakeAttribute(takeNode, ZemoriTakeNode::mEndTime, lastKey);
-        setTakeAttribute(takeNode, ZemoriTakeNode::mDuration, seconds);
+        setTakeAttribute(takeNode, ZemoriTakeNode::mDuration, duration);
         setTakeAttribute(takeNode, ZemoriTakeNode::mKeyEveryFrame, take.keyEveryFrame ? 1.0 : 0.0);
         const TimedFrame& first = timeline.front();
         setTakeAttribute(takeNode, ZemoriTakeNode::mCaptureTime, first.time);
         setTakeAttribute(takeNode, ZemoriTakeNode::mCaptureStamp,
                          take.frames[first.index].timestamp);
+        setTakeAttribute(takeNode, ZemoriTakeNode::mFramesMistimed, static_cast<double>(mistimed));
+        setTakeAttribute(takeNode, ZemoriTakeNode::mValuesNotNumbers,
+                         static_cast<double>(across.invalid));
+        setTakeAttribute(takeNode, ZemoriTakeNode::mKeysLimited, overBudget ? 1.0 : 0.0);
     }
     MGlobal::displayInfo(takeReportLine(report));
-    postTakesChanged(*this);
+    postTakesChanged(take.deviceId);
 }

@@ -20,6 +20,9 @@ MObject ZemoriTakeNode::mDuration;
 MObject ZemoriTakeNode::mKeyEveryFrame;
 MObject ZemoriTakeNode::mCaptureTime;
 MObject ZemoriTakeNode::mCaptureStamp;
+MObject ZemoriTakeNode::mFramesMistimed;
+MObject ZemoriTakeNode::mValuesNotNumbers;
+MObject ZemoriTakeNode::mKeysLimited;
 
 void* ZemoriTakeNode::creator() {
     return new ZemoriTakeNode();
@@ -47,6 +50,9 @@ MStatus ZemoriTakeNode::initialize() {
         {&mKeyEveryFrame, "keyEveryFrame", "kef", MFnNumericData::kBoolean},
         {&mCaptureTime, "captureTime", "cpt", MFnNumericData::kDouble},
         {&mCaptureStamp, "captureStamp", "cps", MFnNumericData::kDouble},
+        {&mFramesMistimed, "framesMistimed", "fmt", MFnNumericData::kInt},
+        {&mValuesNotNumbers, "valuesNotNumbers", "vnn", MFnNumericData::kInt},
+        {&mKeysLimited, "keysLimited", "klm", MFnNumericData::kBoolean},
     };
     MFnNumericAttribute numeric;
     MStatus status;

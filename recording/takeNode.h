@@ -32,6 +32,12 @@ public:
     // time in scene frames, and its sender timestamp in seconds.
     static MObject mCaptureTime;
     static MObject mCaptureStamp;
+    // Frames left out for a time stamp the stream did not follow, joint
+    // values not keyed for not being numbers, and whether the take was keyed
+    // at its captured frames only to keep within its key budget.
+    static MObject mFramesMistimed;
+    static MObject mValuesNotNumbers;
+    static MObject mKeysLimited;
 };
 
 inline constexpr const char* kTakeNodeTypeName = "ZemoriTake";

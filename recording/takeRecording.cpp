@@ -2,9 +2,11 @@
 #include "node/zemoriDeviceNode.h"
 #include "plugin/messageTable.h"
 #include "plugin/threadTexts.h"
+#include "recording/pendingTake.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MGlobal.h>
+#include <maya/MPlug.h>
 #include <maya/MTime.h>
 
 #include <algorithm>
@@ -15,6 +17,9 @@ namespace {
 // Pre-roll frames are taken by timestamp; this much slack keeps a frame that
 // lies exactly the pre-roll before the first one from being lost to rounding.
 constexpr double kStampSlackSeconds = 1e-6;
+// Frame numbers this far back are a sender that started counting again,
+// not a late frame.
+constexpr std::int64_t kRestartedNumbering = 1000;
 
 double finiteOrZero(double value) {
     return std::isfinite(value) ? value : 0.0;
@@ -22,54 +27,65 @@ double finiteOrZero(double value) {
 
 }  // namespace
 
-bool ZemoriDeviceNode::flushIsDue(bool recording) {
-    if (!mTake.active || MAnimControl::isPlaying()) {
-        return false;
-    }
-    return !(recording && isLive());
+bool ZemoriDeviceNode::takeMayGoOn(bool recording) {
+    return recording && (MAnimControl::isPlaying() || MGlobal::mayaState() == MGlobal::kBatch);
 }
 
-void ZemoriDeviceNode::recordFromJournal(bool recording, double time, double preRoll) {
-    if (!mTake.active) {
-        if (!recording || !MAnimControl::isPlaying()) {
-            return;
-        }
-        mTake.active = true;
-        mTake.sceneStart = std::round(finiteOrZero(time));
-        mTake.framesLostAtStart = mStatistics.snapshot(mClock()).framesLost;
-        mTake.frames.clear();
-        const std::uint64_t written = mJournal.written();
-        mTake.nextSequence = written;
-        mTake.preRollSeconds = std::max(0.0, finiteOrZero(preRoll));
-        // What may be pre-roll is copied now, before the ring overwrites it;
-        // the flush keeps what lies within the pre-roll of the first frame
-        // after recording began, which is not known yet.
-        if (mTake.preRollSeconds > 0.0 && written > mJournal.oldest()) {
-            JournalFrame frame;
-            std::uint64_t first = written;
-            double newest = 0.0;
-            for (std::uint64_t sequence = written; sequence-- > mJournal.oldest();) {
-                if (!mJournal.read(sequence, frame)) {
-                    break;
-                }
-                if (sequence == written - 1) {
-                    newest = frame.timestamp;
-                } else if (frame.timestamp < newest - mTake.preRollSeconds - kStampSlackSeconds) {
-                    break;
-                }
-                first = sequence;
-            }
-            for (std::uint64_t sequence = first; sequence < written; ++sequence) {
-                if (mJournal.read(sequence, frame)) {
-                    mTake.frames.push_back(frame);
-                }
-            }
-        }
-        mTake.anchor = mTake.frames.size();
+void ZemoriDeviceNode::recordFromJournal(bool recording, double time, double preRoll,
+                                         bool keyEveryFrame) {
+    const bool mayGoOn = takeMayGoOn(recording);
+    if (mTake.active && !mayGoOn) {
+        endTake();
+    } else if (!mTake.active && mayGoOn) {
+        beginTake(time, preRoll, keyEveryFrame);
     }
-    if (recording) {
+    if (mTake.active) {
+        mTake.keyEveryFrame = keyEveryFrame;
         drainJournal();
     }
+}
+
+void ZemoriDeviceNode::beginTake(double sceneTime, double preRoll, bool keyEveryFrame) {
+    if (mTake.active) {
+        return;
+    }
+    mTake.active = true;
+    mTake.sceneStart = std::round(finiteOrZero(sceneTime));
+    mTake.framesLostAtStart = mStatistics.snapshot(mClock()).framesLost;
+    mTake.keyEveryFrame = keyEveryFrame;
+    mTake.frames.clear();
+    const std::uint64_t written = mJournal.written();
+    mTake.nextSequence = written;
+    mTake.preRollSeconds = std::max(0.0, finiteOrZero(preRoll));
+    // What may be pre-roll is copied now, before the ring overwrites it;
+    // the take keeps what lies within the pre-roll of the first frame after
+    // recording began, which is not known yet. Measured on the capture's
+    // clock across a restarted sender, as the journal's length is.
+    if (mTake.preRollSeconds > 0.0 && written > mJournal.oldest()) {
+        JournalFrame frame;
+        JournalFrame later;
+        std::uint64_t first = written;
+        double seconds = 0.0;
+        for (std::uint64_t sequence = written; sequence-- > mJournal.oldest();) {
+            if (!mJournal.read(sequence, frame)) {
+                break;
+            }
+            if (sequence + 1 < written) {
+                seconds += captureSecondsBetween(frame, later);
+                if (seconds > mTake.preRollSeconds + kStampSlackSeconds) {
+                    break;
+                }
+            }
+            later = frame;
+            first = sequence;
+        }
+        for (std::uint64_t sequence = first; sequence < written; ++sequence) {
+            if (mJournal.read(sequence, frame)) {
+                mTake.frames.push_back(frame);
+            }
+        }
+    }
+    mTake.anchor = mTake.frames.size();
 }
 
 void ZemoriDeviceNode::drainJournal() {
@@ -88,9 +104,12 @@ void ZemoriDeviceNode::drainJournal() {
     }
 }
 
-void ZemoriDeviceNode::flushRecording(bool keyEveryFrame) {
-    // Up to the evaluation that ends the take: what arrived since the last
-    // one was captured while recording was still on, as far as anyone can tell.
+void ZemoriDeviceNode::endTake(bool withScene) {
+    if (!mTake.active) {
+        return;
+    }
+    // Up to this moment: what the journal got since the last copy was
+    // captured while the take was still on.
     drainJournal();
     TakeInProgress take = std::move(mTake);
     mTake = TakeInProgress{};
@@ -100,13 +119,14 @@ void ZemoriDeviceNode::flushRecording(bool keyEveryFrame) {
         return;
     }
     // Pre-roll: the frames within its length before the first frame after
-    // recording began.
-    const double firstStamp = take.frames[take.anchor].timestamp;
+    // recording began, on the capture's clock.
     std::size_t kept = take.anchor;
-    while (kept > 0 && std::isfinite(take.frames[kept - 1].timestamp) &&
-           take.frames[kept - 1].timestamp >=
-               firstStamp - take.preRollSeconds - kStampSlackSeconds &&
-           take.frames[kept - 1].timestamp < firstStamp) {
+    double seconds = 0.0;
+    while (kept > 0) {
+        seconds += captureSecondsBetween(take.frames[kept - 1], take.frames[kept]);
+        if (seconds > take.preRollSeconds + kStampSlackSeconds) {
+            break;
+        }
         --kept;
     }
     take.frames.erase(take.frames.begin(), take.frames.begin() + static_cast<std::ptrdiff_t>(kept));
@@ -117,35 +137,58 @@ void ZemoriDeviceNode::flushRecording(bool keyEveryFrame) {
     pending.frames = std::move(take.frames);
     pending.clock.anchor = take.anchor - kept;
     pending.clock.anchorTime = take.sceneStart;
-    pending.keyEveryFrame = keyEveryFrame;
+    pending.keyEveryFrame = take.keyEveryFrame;
     pending.framesLost = mStatistics.snapshot(mClock()).framesLost - take.framesLostAtStart;
     pending.captureRate = mStore.detectedFrameRate();
-    mPendingTakes.push_back(std::move(pending));
-    requestIdleWork();
+    pending.endedWithScene = withScene;
+    queueTakeForWriting(std::move(pending));
+}
+
+void ZemoriDeviceNode::recordingSwitched(bool on) {
+    if (!on) {
+        endTake();
+    } else if (MGlobal::mayaState() == MGlobal::kBatch) {
+        // Interactively the first evaluation of the playing scene begins
+        // the take; a batch script may evaluate nothing.
+        // The node's own time, as compute would read it: the scene's time
+        // where it is connected to it, as binding does.
+        MPlug time(thisMObject(), mTime);
+        MPlug preRoll(thisMObject(), mPreRoll);
+        MPlug keyEveryFrame(thisMObject(), mKeyEveryFrame);
+        beginTake(time.asDouble(), preRoll.asDouble(), keyEveryFrame.asBool());
+    }
+}
+
+void ZemoriDeviceNode::playbackSwitched(bool playing) {
+    if (!playing) {
+        endTake();
+    }
 }
 
 double ZemoriDeviceNode::journalHeldSeconds() const {
     const std::uint64_t written = mJournal.written();
-    const std::uint64_t oldest = mJournal.oldest();
-    if (written == oldest) {
-        return 0.0;
-    }
-    JournalFrame newest;
-    JournalFrame first;
-    if (!mJournal.read(written - 1, newest)) {
-        return 0.0;
-    }
-    std::uint64_t sequence = oldest;
+    std::uint64_t sequence = mJournal.oldest();
+    JournalFrame earlier;
     // The oldest may be overwritten while it is read: the next one serves.
-    while (sequence < written && !mJournal.read(sequence, first)) {
+    while (sequence < written && !mJournal.read(sequence, earlier)) {
         ++sequence;
     }
-    const double span = newest.timestamp - first.timestamp;
-    if (!std::isfinite(span) || span < 0.0) {
+    if (sequence >= written) {
         return 0.0;
     }
+    // On the capture's clock: a sender that restarted its clock counts its
+    // old session's frames too.
+    double seconds = 0.0;
+    JournalFrame later;
+    for (++sequence; sequence < written; ++sequence) {
+        if (!mJournal.read(sequence, later)) {
+            continue;
+        }
+        seconds += captureSecondsBetween(earlier, later);
+        earlier = later;
+    }
     // Each frame stands for one interval of the sender's rate.
-    return span + 1.0 / mStore.detectedFrameRate();
+    return seconds + 1.0 / mStore.detectedFrameRate();
 }
 
 bool ZemoriDeviceNode::keepLast(double seconds, double& heldSeconds) {
@@ -158,12 +201,18 @@ bool ZemoriDeviceNode::keepLast(double seconds, double& heldSeconds) {
     if (!mJournal.read(written - 1, frame)) {
         return false;
     }
-    // One interval less than asked: N seconds hold N times the rate frames.
-    const double from =
-        frame.timestamp - (seconds - 1.0 / mStore.detectedFrameRate()) - kStampSlackSeconds;
+    // One interval less than asked: N seconds hold N times the rate frames;
+    // measured on the capture's clock, across a restarted sender.
+    const double span = seconds - 1.0 / mStore.detectedFrameRate() + kStampSlackSeconds;
     std::uint64_t first = written - 1;
-    while (first > mJournal.oldest() && mJournal.read(first - 1, frame) &&
-           frame.timestamp >= from && std::isfinite(frame.timestamp)) {
+    JournalFrame earlier;
+    double covered = 0.0;
+    while (first > mJournal.oldest() && mJournal.read(first - 1, earlier)) {
+        covered += captureSecondsBetween(earlier, frame);
+        if (covered > span) {
+            break;
+        }
+        frame = earlier;
         --first;
     }
     PendingTake take;
@@ -183,16 +232,19 @@ bool ZemoriDeviceNode::keepLast(double seconds, double& heldSeconds) {
     take.clock.anchorTime = std::round(MAnimControl::currentTime().as(MTime::uiUnit()));
     MPlug(thisMObject(), mKeyEveryFrame).getValue(take.keyEveryFrame);
     take.captureRate = mStore.detectedFrameRate();
-    // Frame numbers the sender skipped within the take.
-    std::int32_t lowest = take.frames.front().frameNumber;
-    std::int32_t highest = lowest;
+    // Frame numbers the sender skipped within the take, as the stream counts
+    // them: past the highest number so far. A sender whose numbers start
+    // again far below it restarted: counting goes on from there.
+    std::int64_t highest = take.frames.front().frameNumber;
     for (const JournalFrame& kept : take.frames) {
-        lowest = std::min(lowest, kept.frameNumber);
-        highest = std::max(highest, kept.frameNumber);
+        const std::int64_t number = kept.frameNumber;
+        if (number > highest) {
+            take.framesLost += number - highest - 1;
+            highest = number;
+        } else if (number < highest - kRestartedNumbering) {
+            highest = number;
+        }
     }
-    const std::int64_t span = static_cast<std::int64_t>(highest) - lowest + 1;
-    take.framesLost =
-        std::max<std::int64_t>(0, span - static_cast<std::int64_t>(take.frames.size()));
     writeTake(take);
     return true;
 }

@@ -176,6 +176,11 @@ MStatus MGlobal::executeCommand(const MString& command, MString& result, bool, b
                          [](const Value& v) { return MString(v.asString().c_str()); });
 }
 
+MGlobal::MMayaState MGlobal::mayaState(MStatus* ReturnStatus) {
+    if (ReturnStatus != nullptr) *ReturnStatus = MStatus::kSuccess;
+    return mayahost::detail::host().batchMode ? kBatch : kInteractive;
+}
+
 void MGlobal::displayInfo(const MString& theMessage) {
     mayahost::detail::recordInfo(Access::text(theMessage));
 }

@@ -115,6 +115,7 @@ void reset() {
     h.commands.clear();
     h.callbacks.clear();
     h.nodeCallbacks.clear();
+    h.conditionCallbacks.clear();
     setThreadDataObserver({});
     {
         std::lock_guard<std::mutex> lock(h.idleMutex);
@@ -277,6 +278,11 @@ int computeCount(const MObject& node) {
 int processIdleEvents() {
     Host& h = detail::host();
     int run = 0;
+    if (h.batchMode) {
+        // mayabatch and mayapy have no idle events: what is queued waits.
+        detail::finishDeferredDeviceWork();
+        return run;
+    }
     std::vector<detail::IdleTask> batch;
     // Bounded, so that work that keeps queueing itself cannot hold the caller.
     while (run < 100000) {

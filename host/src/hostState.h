@@ -259,6 +259,13 @@ struct CallbackEntry {
     PluginData* plugin;  // installed while that plug-in's entry point ran
 };
 
+struct ConditionCallbackEntry {
+    std::string condition;
+    MMessage::MStateFunction function;
+    void* clientData;
+    PluginData* plugin;
+};
+
 struct NodeCallbackEntry {
     std::weak_ptr<NodeData> node;
     MNodeMessage::MAttr2PlugFunction function;
@@ -296,6 +303,7 @@ struct Host {
     std::map<std::string, CommandEntry> commands;
     std::map<MCallbackId, CallbackEntry> callbacks;
     std::map<MCallbackId, NodeCallbackEntry> nodeCallbacks;
+    std::map<MCallbackId, ConditionCallbackEntry> conditionCallbacks;
     MCallbackId nextCallbackId = 1;
     std::vector<std::shared_ptr<PluginData>> plugins;
     PluginData* runningEntryPoint = nullptr;
@@ -380,6 +388,9 @@ MStatus evaluatePlug(const MPlug& plug);
 // Applies a value set through a plug or the host API: dirtiness, the
 // device-thread reaction to live and frameRate.
 void afterValueSet(NodeData& node, const AttributeData* root);
+// Runs the callbacks on `condition` with its new state (main thread).
+void sendCondition(const std::string& condition, bool state);
+
 // Runs the node's attribute-changed callbacks for a value set through `plug`.
 void notifyAttributeSet(NodeData& node, const MPlug& plug);
 MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes);

@@ -62,6 +62,13 @@ bool dropRegistrations(PluginData& plugin) {
             ++it;
         }
     }
+    for (auto it = h.conditionCallbacks.begin(); it != h.conditionCallbacks.end();) {
+        if (it->second.plugin == &plugin) {
+            it = h.conditionCallbacks.erase(it);
+        } else {
+            ++it;
+        }
+    }
     return clean;
 }
 
@@ -266,7 +273,8 @@ MCallbackId MNodeMessage::addAttributeChangedCallback(MObject& node,
 
 MStatus MMessage::removeCallback(MCallbackId id) {
     auto& h = mayahost::detail::host();
-    const bool removed = h.callbacks.erase(id) != 0 || h.nodeCallbacks.erase(id) != 0;
+    const bool removed = h.callbacks.erase(id) != 0 || h.nodeCallbacks.erase(id) != 0 ||
+                         h.conditionCallbacks.erase(id) != 0;
     return removed ? MStatus::kSuccess : MStatus::kInvalidParameter;
 }
 

@@ -163,6 +163,11 @@ void newScene() {
     for (const auto& callback : callbacks) callback.function(callback.clientData);
     std::vector<std::shared_ptr<detail::NodeData>> nodes = h.nodes;
     detail::deleteNodes(nodes);
+    callbacks.clear();
+    for (const auto& entry : h.callbacks) {
+        if (entry.second.message == MSceneMessage::kAfterNew) callbacks.push_back(entry.second);
+    }
+    for (const auto& callback : callbacks) callback.function(callback.clientData);
 }
 
 }  // namespace mayahost

@@ -332,7 +332,9 @@ MStatus MAnimControl::setCurrentTime(const MTime& time) {
 }
 MStatus MAnimControl::playForward() {
     mayahost::detail::noteApiCall("MAnimControl::playForward", "playback");
-    mayahost::detail::host().playing.store(true);
+    if (!mayahost::detail::host().playing.exchange(true)) {
+        mayahost::detail::sendCondition("playingBack", true);
+    }
     return MStatus::kSuccess;
 }
 bool MAnimControl::isPlaying() {
@@ -340,7 +342,9 @@ bool MAnimControl::isPlaying() {
 }
 MStatus MAnimControl::stop() {
     mayahost::detail::noteApiCall("MAnimControl::stop", "playback");
-    mayahost::detail::host().playing.store(false);
+    if (mayahost::detail::host().playing.exchange(false)) {
+        mayahost::detail::sendCondition("playingBack", false);
+    }
     return MStatus::kSuccess;
 }
 bool MAnimControl::isValid() {

@@ -62,9 +62,9 @@ TEST_F(ComputeTest, NotLiveFillsOutputsFromTheStoreAndPostsAddresses) {
     EXPECT_EQ(zemoritest::panelState(0).ipListUpdates, 1);
 }
 
-// A take begins only at an evaluation that finds recording on and the scene
-// playing, and then takes every frame the journal gets, however many
-// evaluations there are; with playback stopped it goes on taking them.
+// A take begins only when recording is on and the scene playing, and then
+// takes every frame the journal gets, however many evaluations there are;
+// stopping playback ends it with what the journal had then.
 TEST_F(ComputeTest, ATakeBeginsWhileRecordingAndPlayingAndTakesEveryFrame) {
     const DeviceNode device = createDeviceNode();
     bindPose(device, 2.0f, 90.0f);
@@ -87,15 +87,15 @@ TEST_F(ComputeTest, ATakeBeginsWhileRecordingAndPlayingAndTakesEveryFrame) {
     evaluateAt(device, 4.0);
     EXPECT_EQ(device.node->takeFrameCount(), 4u);
     handle(device, frameData(6, 6 / 60.0, 2.0f, 90.0f));
-    // Stopped, and the node not live: the evaluation that ends the take
-    // still takes what came before it.
+    // Stopped, with no evaluation since that frame: the take ends with it.
     MAnimControl::stop();
-    evaluateAt(device, 5.0);
     EXPECT_FALSE(device.node->takeInProgress());
+    handle(device, frameData(7, 7 / 60.0, 2.0f, 90.0f));  // after the take
+    evaluateAt(device, 5.0);
     mayahost::processIdleEvents();
     // By default a key on each whole scene frame: 3 and 4 of 3.0 .. 4.6.
     EXPECT_EQ(mayahost::animCurve("zemoriCharacter0_Skeleton_root_tx").keys.size(), 2u);
-    EXPECT_EQ(device.node->journal().written(), 6u);
+    EXPECT_EQ(device.node->journal().written(), 7u);
 }
 
 TEST_F(ComputeTest, PopFailureLeavesOutputsAndPlugUntouched) {
@@ -174,13 +174,13 @@ TEST_F(ComputeTest, OneEvaluationTakesTheNewestQueuedPose) {
     ASSERT_TRUE(mSender.send(port, frameData(2, 0.02, 7.0f, 0.0f)));
     ASSERT_TRUE(waitUntil([&] { return device.node->threadDataCount() == 2; }));
     mayahost::processIdleEvents();
+    // One evaluation showed the newest pose; the take has both frames.
+    EXPECT_EQ(device.node->takeFrameCount(), 2u);
     MAnimControl::stop();
 
     EXPECT_EQ(mayahost::computeCount(device.object), computes + 1);
     EXPECT_EQ(device.node->threadDataCount(), 0);
     EXPECT_NEAR(outputElement(device, "outputTranslations", 0)[0], 7.0f, 1e-4);
-    // One evaluation showed the newest pose; the take has both frames.
-    EXPECT_EQ(device.node->takeFrameCount(), 2u);
     mayahost::setDouble(device.object, "time", 2.0);
     EXPECT_EQ(mayahost::getInt(device.object, "posesPassedOver"), 1);
     // Both buffers went back: three datagrams find three free.
@@ -276,8 +276,6 @@ TEST_F(ComputeTest, PlugsThatAreNotOutputsAreLeftAlone) {
     mayahost::setBool(device.object, "recording", true);
     MAnimControl::playForward();
     evaluateAt(device, 1.0);  // a take begins
-    MAnimControl::stop();
-    mayahost::setBool(device.object, "recording", false);
     mayahost::setInt(device.object, "inputPort", 0);
     mayahost::setBool(device.object, "live", true);
     mayahost::setDouble(device.object, "time", 2.0);

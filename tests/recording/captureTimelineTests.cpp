@@ -26,8 +26,8 @@ std::vector<double> timesOf(const std::vector<TimedFrame>& timeline) {
 // At 120 fps into a 30 fps scene each frame is a quarter frame. A frame that
 // came late takes its own place, a repeat is kept once, a sender that starts
 // its clock again goes on after the frames before by arrival, a timestamp
-// that is not a number is placed by arrival too, and frames before the
-// anchor (pre-roll) lie before it.
+// that is not a number is left out, and frames before the anchor (pre-roll)
+// lie before it.
 TEST(CaptureTimelineTest, FramesLieAtTheirTimestampsAndNeverFoldBack) {
     const std::vector<JournalFrame> frames = {
         frame(0, 9.990, 0.000),                            // pre-roll
@@ -41,9 +41,11 @@ TEST(CaptureTimelineTest, FramesLieAtTheirTimestampsAndNeverFoldBack) {
     clock.anchor = 1;
     clock.anchorTime = 100.0;
     clock.framesPerSecond = 30.0;
-    const std::vector<TimedFrame> timeline = placeFrames(frames, clock);
+    std::int64_t mistimed = -1;
+    const std::vector<TimedFrame> timeline = placeFrames(frames, clock, &mistimed);
     const std::vector<double> times = timesOf(timeline);
-    ASSERT_EQ(times.size(), 7u);
+    ASSERT_EQ(times.size(), 6u);
+    EXPECT_EQ(mistimed, 1);
     EXPECT_NEAR(times[0], 99.7, 1e-9);
     EXPECT_EQ(times[1], 100.0);
     EXPECT_NEAR(times[2], 100.3, 1e-9);
@@ -51,8 +53,57 @@ TEST(CaptureTimelineTest, FramesLieAtTheirTimestampsAndNeverFoldBack) {
     EXPECT_EQ(timeline[3].index, 2u);                   // the first arrival of the repeat
     EXPECT_NEAR(times[4], 100.6 + 0.018 * 30.0, 1e-6);  // 18 ms after the frame before it
     EXPECT_NEAR(times[5], times[4] + 0.3, 1e-9);
-    EXPECT_NEAR(times[6], times[5] + 0.6, 1e-6);
     for (std::size_t i = 1; i < times.size(); ++i) EXPECT_LT(times[i - 1], times[i]);
+}
+
+// A 30 fps stream into a 30 fps scene, one frame a scene frame. One frame
+// arrives two seconds late, one is stamped 1e18, one -1e18: the late one
+// lies at its own time, the two liars are left out and counted, and no
+// other frame moves. Then the sender restarts its clock: the frames after
+// go on by arrival, and one late frame of the old clock still lies at its
+// own time.
+TEST(CaptureTimelineTest, OneLateOrLyingStampCostsNoNeighbour) {
+    std::vector<JournalFrame> frames;
+    for (int n = 0; n < 120; ++n) {
+        if (n == 30) continue;  // comes late, below
+        const double at = n / 30.0;
+        frames.push_back(frame(n, 100.0 + at, at, static_cast<float>(n)));
+        if (n == 90) frames.push_back(frame(30, 101.0, at + 0.001, 30.0f));
+        if (n == 50) frames.push_back(frame(500, 1e18, at + 0.001));
+        if (n == 70) frames.push_back(frame(700, -1e18, at + 0.001));
+    }
+    for (int n = 0; n < 10; ++n) {  // restarted at 0, 4 s of arrival on
+        frames.push_back(frame(n, n / 30.0, 4.0 + n / 30.0, 1000.0f + n));
+    }
+    TakeClock clock;
+    clock.anchor = 0;
+    clock.anchorTime = 10.0;
+    clock.framesPerSecond = 30.0;
+    std::int64_t mistimed = 0;
+    const std::vector<TimedFrame> timeline = placeFrames(frames, clock, &mistimed);
+    EXPECT_EQ(mistimed, 2);
+    ASSERT_EQ(timeline.size(), 130u);
+    for (int n = 0; n < 120; ++n) {
+        const TimedFrame& placed = timeline[static_cast<std::size_t>(n)];
+        EXPECT_NEAR(placed.time, 10.0 + n, 1e-6) << n;
+        EXPECT_EQ(frames[placed.index].frameNumber, n) << n;
+    }
+    // 4 s after the first arrival the restarted clock begins: 1/30 s after
+    // the last frame of the old one by arrival, then by its own stamps.
+    for (int n = 0; n < 10; ++n) {
+        EXPECT_NEAR(timeline[120 + static_cast<std::size_t>(n)].time, 10.0 + 120.0 + n, 1e-6);
+    }
+}
+
+// Gaps of exactly the bound are filled; one frame more is not.
+TEST(CaptureTimelineTest, TheLongestFilledGapIsTheBound) {
+    const std::vector<TimedFrame> timeline = {{0.0, 0}, {601.0, 1}, {1203.0, 2}};
+    std::int64_t unfilled = -1;
+    const std::vector<WholeFrameKey> keys = wholeFrameKeys(timeline, unfilled);
+    EXPECT_EQ(keys.size(), 603u);  // 0..601 filled, then 1203 alone
+    EXPECT_EQ(unfilled, 601);
+    EXPECT_EQ(keys[600].time, 600.0);
+    EXPECT_EQ(keys[602].time, 1203.0);
 }
 
 TEST(CaptureTimelineTest, ResamplingKeysEveryWholeFrameAndSkipsWhatCannotBeFilled) {
@@ -62,7 +113,7 @@ TEST(CaptureTimelineTest, ResamplingKeysEveryWholeFrameAndSkipsWhatCannotBeFille
     for (int n = 0; n <= 12; ++n) {
         if (n < 6 || n > 9) frames.push_back(frame(n, n / 120.0, n / 120.0, static_cast<float>(n)));
     }
-    frames.push_back(frame(13, 1000.0, 1.0, 500.0f));
+    frames.push_back(frame(13, 1000.0, 1000.0, 500.0f));
     TakeClock clock;
     clock.anchorTime = 10.0;
     clock.framesPerSecond = 30.0;

@@ -169,10 +169,11 @@ TEST_F(RecordingTest, FlushTriggerTable) {
     struct Row {
         bool playing, recording, live, take, flush;
     };
+    // A take goes on only while recording and playing, live or not.
     const Row rows[] = {
-        {true, true, false, true, false},    {true, false, true, true, false},
+        {true, true, false, true, false},    {true, false, true, true, true},
         {false, false, false, true, true},   {false, false, true, true, true},
-        {false, true, false, true, true},    {false, true, true, true, false},
+        {false, true, false, true, true},    {false, true, true, true, true},
         {false, false, false, false, false},
     };
     for (const Row& row : rows) {
@@ -193,11 +194,12 @@ TEST_F(RecordingTest, FlushTriggerTable) {
         mayahost::setBool(mDevice.object, "recording", row.recording);
         mayahost::setBool(mDevice.object, "live", row.live);
         evaluateAt(50.0);
-        MAnimControl::stop();
         mayahost::processIdleEvents();
 
         EXPECT_EQ(mayahost::animCurves().size(), row.flush ? 162u : 0u);
         EXPECT_EQ(mDevice.node->takeInProgress(), row.take && !row.flush);
+        MAnimControl::stop();  // ends a take still going, written in this scene
+        mayahost::processIdleEvents();
     }
 }
 
@@ -423,13 +425,16 @@ TEST_F(RecordingTest, LongGapsAreKeyedAtTheirEndsWithOneWarningPerFlush) {
                                   "of more than 600 frames is keyed at its ends only"}));
 }
 
+// A NaN stays on the outputs, but is never keyed: the joint gets no key at
+// that frame, and the take node counts it.
 TEST_F(RecordingTest, TranslationsBeyondFloatRangeAreClampedOnOutputsAndKeys) {
     std::array<OsvJointPose, kJointCount> joints = restPose(0.0f);
     joints[0].translation[0] = 3e38f;  // 3e40 centimetres
     joints[0].translation[1] = -std::numeric_limits<float>::infinity();
-    joints[0].translation[2] = std::numeric_limits<float>::quiet_NaN();
     startTake(1.0);
     handle(frameData(1, 0.0, joints));
+    joints[0].translation[2] = std::numeric_limits<float>::quiet_NaN();
+    handle(frameData(2, 1.0 / uiFramesPerSecond(), joints));
     evaluateAt(1.0);
 
     float root[3];
@@ -443,7 +448,12 @@ TEST_F(RecordingTest, TranslationsBeyondFloatRangeAreClampedOnOutputsAndKeys) {
               (std::vector<double>{FLT_MAX}));
     EXPECT_EQ(keyValues(curve("zemoriCharacter0_Skeleton_root_ty")),
               (std::vector<double>{-FLT_MAX}));
-    EXPECT_TRUE(std::isnan(keyValues(curve("zemoriCharacter0_Skeleton_root_tz")).at(0)));
+    EXPECT_EQ(keyValues(curve("zemoriCharacter0_Skeleton_root_tz")), (std::vector<double>{0.0}));
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_torso_1_rx")),
+              (std::vector<double>{1.0, 2.0}));
+    EXPECT_EQ(
+        mayahost::getInt(mayahost::findNode("zemoriCharacter0_Skeleton_take1"), "valuesNotNumbers"),
+        1);
 }
 
 // The take report: one info line with what the take holds, what it misses,

@@ -9,6 +9,10 @@ MAYAHOST_NS_OPEN
 
 class OPENMAYA_EXPORT MGlobal {
 public:
+    enum MMayaState { kInteractive, kBatch, kLibraryApp, kBaseUIMode };
+    // kBatch while the host runs as mayabatch does (mayahost::setBatchMode):
+    // then no idle processing runs.
+    static MMayaState mayaState(MStatus* ReturnStatus = nullptr);
     // Adds the node of that exact name to the list; kNotFound when none.
     static MStatus getSelectionListByName(const MString& name, MSelectionList& list);
     // Runs a script file found by name on the script search path; kNotFound
