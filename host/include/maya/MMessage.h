@@ -12,6 +12,7 @@ MAYAHOST_NS_OPEN
 class OPENMAYA_EXPORT MMessage {
 public:
     typedef void (*MBasicFunction)(void* clientData);
+    typedef void (*MNodeFunction)(MObject& node, void* clientData);
     // Fails (kInvalidParameter) for an id that is not installed.
     static MStatus removeCallback(MCallbackId id);
 };
