@@ -75,24 +75,10 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
             return MS::kFailure;  // the port was in use; live goes off at idle time
         }
         if (mSocket.load() == 0) {
-            // No socket, so the receiving thread is not journalling now.
-            mJournal.reserve(CaptureJournal::framesFor(inputDouble(block, mJournalSeconds)));
-            const int port = inputInt(block, mInputPort);
-            mDefinitionReceivedText = threadText(msg::kSkelDefReceived);
-            const MString initText = threadText(msg::kInitSocket);
-            printToConsole(initText.asChar(), port);
-            if (openSocket(port) == MS::kFailure) {
-                const MString portInUse = threadText(msg::kPortInUseError);
-                postError(portInUse);
-                postDisplayMessage(*this, portInUse);
-                // Setting live is a graph edit: it waits for idle time, after
-                // the two posts above, so the panel sees the same order.
-                mLiveOffPending = true;
-                requestIdleWork();
+            // Out of the graph (kept for undo) the port stays free.
+            if (!mInGraph.load() ||
+                !openLiveSocket(inputInt(block, mInputPort), inputDouble(block, mJournalSeconds))) {
                 return MS::kFailure;
-            }
-            if (mAwaitingSkeletonDefinition && !isCharacterized()) {
-                postDisplayMessage(*this, threadText(msg::kAwaitingSkelDef));
             }
         }
 

@@ -56,6 +56,28 @@ MStatus ZemoriDeviceNode::openSocket(int port) {
     return MS::kSuccess;
 }
 
+bool ZemoriDeviceNode::openLiveSocket(int port, double journalSeconds) {
+    // No socket, so the receiving thread is not journalling now.
+    mJournal.reserve(CaptureJournal::framesFor(journalSeconds));
+    mDefinitionReceivedText = threadText(msg::kSkelDefReceived);
+    const MString initText = threadText(msg::kInitSocket);
+    printToConsole(initText.asChar(), port);
+    if (openSocket(port) == MS::kFailure) {
+        const MString portInUse = threadText(msg::kPortInUseError);
+        postError(portInUse);
+        postDisplayMessage(*this, portInUse);
+        // Setting live is a graph edit: it waits for idle time, after the
+        // two posts above, so the panel sees the same order.
+        mLiveOffPending = true;
+        requestIdleWork();
+        return false;
+    }
+    if (mAwaitingSkeletonDefinition && !isCharacterized()) {
+        postDisplayMessage(*this, threadText(msg::kAwaitingSkelDef));
+    }
+    return true;
+}
+
 void ZemoriDeviceNode::threadHandler() {
     const std::uint64_t run = mRunsEntered.fetch_add(1) + 1;
     setDone(false);

@@ -193,6 +193,9 @@ void ZemoriDeviceNode::requestIdleWork() {
 }
 
 bool ZemoriDeviceNode::runIdleWork(bool mayRestart) {
+    if (!mInGraph.load()) {
+        return false;  // kept for undo: asked for again when it returns
+    }
     refreshDeviceId();
     // A rate left unwritten is asked for again by the next compute with a pose.
     const bool restart = mWantedSenderRate != mAppliedSenderRate && mayRestart;

@@ -107,6 +107,15 @@ public:
     // that a closed handle is never received on. Safe against a concurrent close.
     void closeSocket();
 
+    // The node's place in the graph (main thread, from the plug-in's graph
+    // callbacks). A deleted node is kept for undo and not destroyed, so it
+    // lets go of its port when it leaves the graph: a node made meanwhile
+    // on the same port binds it.
+    void leftGraph();
+    // Undo brought the node back: it takes up receiving again if live is on.
+    void returnedToGraph();
+    bool inGraph() const { return mInGraph.load(); }
+
     // Receiving side.
     // Binds a UDP socket on every address and the low 16 bits of the port;
     // kFailure (with a console line, no socket kept) when that fails.
@@ -208,6 +217,10 @@ private:
     void postStreamSummaryWhenDue();
     // Queues runIdleWork for the host's next idle time, once.
     void requestIdleWork();
+    // Opens the socket for a live node that has none, with its console line
+    // and panel messages; false (live to go off at idle time) when the port
+    // cannot be bound.
+    bool openLiveSocket(int port, double journalSeconds);
     // Takes the socket out of mSocket and waits until the receiving thread
     // holds it no more; 0 when none was open.
     platform::SocketHandle detachSocket();
@@ -270,6 +283,8 @@ private:
     std::condition_variable mWake;
 
     std::atomic<int> mDeviceId{0};
+    // Written on the main thread, read by compute, which may run elsewhere.
+    std::atomic<bool> mInGraph{true};
     MCallbackId mAttributeCallback = 0;
     MCallbackId mPlaybackCallback = 0;
 

@@ -2,11 +2,12 @@
 // header defines the exported MApiVersion and ADSK_PLUGIN_SIGNATURE.
 #include "intake/formatLibraryLoader.h"
 #include "node/zemoriDeviceNode.h"
+#include "plugin/graphCallbacks.h"
 #include "plugin/idleWorkCmd.h"
 #include "plugin/keepLastCmd.h"
 #include "plugin/messageTable.h"
-#include "plugin/zemoriDidCharacterizeCmd.h"
 #include "plugin/writeTakesCmd.h"
+#include "plugin/zemoriDidCharacterizeCmd.h"
 #include "recording/pendingTake.h"
 #include "recording/takeNode.h"
 
@@ -44,6 +45,7 @@ void onBeforeNewScene(void* /*clientData*/) {
 
 void onBeforeOpen(void* /*clientData*/) {
     endTakesWithScene();
+    MGlobal::executeCommandOnIdle("cleanUpUI", false);
 }
 
 // By bare name: the host finds them on its script search path. A script that
@@ -53,6 +55,36 @@ void sourceUIScripts() {
     MGlobal::sourceFile("SkeletonHelpers.mel");
     MGlobal::sourceFile("UIManagement.mel");
     MGlobal::sourceFile("UICallbacks.mel");
+}
+
+// What initializePlugin registered, each with its status.
+struct Registrations {
+    MStatus characterize = MS::kFailure;
+    MStatus idleWork = MS::kFailure;
+    MStatus keepLast = MS::kFailure;
+    MStatus writeTakes = MS::kFailure;
+    MStatus takeType = MS::kFailure;
+    MStatus deviceType = MS::kFailure;
+    MStatus graphCallbacks = MS::kFailure;
+
+    MStatus firstFailure() const {
+        for (const MStatus* status : {&characterize, &idleWork, &keepLast, &writeTakes, &takeType,
+                                      &deviceType, &graphCallbacks}) {
+            if (!*status) return *status;
+        }
+        return MS::kSuccess;
+    }
+};
+
+// Takes back what registered, in reverse order, for a load that fails.
+void undo(MFnPlugin& plugin, const Registrations& done) {
+    removeGraphCallbacks();
+    if (done.deviceType) plugin.deregisterNode(ZemoriDeviceNode::id);
+    if (done.takeType) plugin.deregisterNode(ZemoriTakeNode::id);
+    if (done.writeTakes) plugin.deregisterCommand(kWriteTakesCommandName);
+    if (done.keepLast) plugin.deregisterCommand(kKeepLastCommandName);
+    if (done.idleWork) plugin.deregisterCommand(kIdleWorkCommandName);
+    if (done.characterize) plugin.deregisterCommand(kCharacterizeCommandName);
 }
 
 // The message is looked up with a status of its own, so the report carries
@@ -65,50 +97,65 @@ void report(const MStatus& status, const MessageKey& message) {
 }  // namespace
 
 PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
-    MStatus result = MS::kSuccess;
     MFnPlugin plugin(obj, "Corvane Corporation", "1.0.1", "Any");
     const std::string loadPath = plugin.loadPath().asChar();
 
     sourceUIScripts();
 
-    result = plugin.registerUIStrings(registerMessageStrings, "ZemoriMayaInitStrings");
-    if (!result) {
-        report(result, msg::kRegStringsError);
-        return result;
+    const MStatus strings =
+        plugin.registerUIStrings(registerMessageStrings, "ZemoriMayaInitStrings");
+    if (!strings) {
+        report(strings, msg::kRegStringsError);
+        return strings;
     }
 
-    result = plugin.registerCommand(kCharacterizeCommandName, ZemoriDidCharacterizeCmd::creator);
-    if (!result) report(result, msg::kRegCommandError);
+    // Every registration is tried and each failure reported, so that one
+    // load shows them all; then any failure fails the load.
+    Registrations done;
+    done.characterize =
+        plugin.registerCommand(kCharacterizeCommandName, ZemoriDidCharacterizeCmd::creator);
+    if (!done.characterize) report(done.characterize, msg::kRegCommandError);
     // The device nodes hand work that compute may not do to this command.
-    const MStatus idleWork =
-        plugin.registerCommand(kIdleWorkCommandName, ZemoriIdleWorkCmd::creator);
-    if (!idleWork) report(idleWork, msg::kRegCommandError);
-    const MStatus keepLast =
-        plugin.registerCommand(kKeepLastCommandName, ZemoriKeepLastCmd::creator);
-    if (!keepLast) report(keepLast, msg::kRegCommandError);
+    done.idleWork = plugin.registerCommand(kIdleWorkCommandName, ZemoriIdleWorkCmd::creator);
+    if (!done.idleWork) report(done.idleWork, msg::kRegCommandError);
+    done.keepLast = plugin.registerCommand(kKeepLastCommandName, ZemoriKeepLastCmd::creator);
+    if (!done.keepLast) report(done.keepLast, msg::kRegCommandError);
     // Batch mode has no idle runs: its scripts write their takes with this.
-    const MStatus writeTakes =
-        plugin.registerCommand(kWriteTakesCommandName, ZemoriWriteTakesCmd::creator);
-    if (!writeTakes) report(writeTakes, msg::kRegCommandError);
+    done.writeTakes = plugin.registerCommand(kWriteTakesCommandName, ZemoriWriteTakesCmd::creator);
+    if (!done.writeTakes) report(done.writeTakes, msg::kRegCommandError);
     // What the scene keeps of each recorded take.
-    const MStatus takeType = plugin.registerNode(
-        kTakeNodeTypeName, ZemoriTakeNode::id, ZemoriTakeNode::creator, ZemoriTakeNode::initialize);
-    if (!takeType) report(takeType, msg::kRegNodeError);
-
-    result =
+    done.takeType = plugin.registerNode(kTakeNodeTypeName, ZemoriTakeNode::id,
+                                        ZemoriTakeNode::creator, ZemoriTakeNode::initialize);
+    if (!done.takeType) report(done.takeType, msg::kRegNodeError);
+    done.deviceType =
         plugin.registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id, ZemoriDeviceNode::creator,
                             ZemoriDeviceNode::initialize, MPxNode::kThreadedDeviceNode);
-    if (result) {
-        nodeTypeRegistered = true;
-    } else {
-        report(result, msg::kRegNodeError);
-    }
+    if (!done.deviceType) report(done.deviceType, msg::kRegNodeError);
+    // A deleted device waits in the undo queue: it must free its port then.
+    done.graphCallbacks = addGraphCallbacks();
 
-    MStatus callbacks;
-    sceneCallbackId = MSceneMessage::addCallback(MSceneMessage::kBeforeNew, onBeforeNewScene,
-                                                 nullptr, &callbacks);
-    openCallbackId =
-        MSceneMessage::addCallback(MSceneMessage::kBeforeOpen, onBeforeOpen, nullptr, &callbacks);
+    const MStatus failed = done.firstFailure();
+    if (!failed) {
+        // A plug-in that reports itself loaded has all of its parts; what
+        // did register goes again, and the host unloads the module.
+        undo(plugin, done);
+        return failed;
+    }
+    nodeTypeRegistered = true;
+
+    MStatus result = MS::kSuccess;
+    sceneCallbackId =
+        MSceneMessage::addCallback(MSceneMessage::kBeforeNew, onBeforeNewScene, nullptr, &result);
+    if (result) {
+        openCallbackId =
+            MSceneMessage::addCallback(MSceneMessage::kBeforeOpen, onBeforeOpen, nullptr, &result);
+    }
+    if (!result) {
+        MMessage::removeCallback(sceneCallbackId);
+        sceneCallbackId = 0;
+        undo(plugin, done);
+        return result;
+    }
 
     loadFormatLibrary(loadPath.c_str());
 
@@ -126,6 +173,7 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
     MMessage::removeCallback(openCallbackId);
     sceneCallbackId = 0;
     openCallbackId = 0;
+    removeGraphCallbacks();
 
     // Nothing recorded is lost with the plug-in: takes still recording end,
     // and every take waiting for an idle run is written now.

@@ -23,14 +23,18 @@ void teardownAtExit() {
     if (ran.exchange(true)) return;
     Host& h = host();
     auto deadline = graceDeadline();
-    std::vector<std::shared_ptr<NodeData>> all = h.nodes;
-    all.insert(all.end(), h.pending.begin(), h.pending.end());
-    for (auto& node : all) {
-        if (node->type->kind == MPxNode::kThreadedDeviceNode && node->user != nullptr &&
-            node->alive.load()) {
+    // Nodes in the graph or the undo queue get their stop now; pending ones
+    // had theirs when they were deleted.
+    std::vector<std::shared_ptr<NodeData>> running = h.nodes;
+    const std::vector<std::shared_ptr<NodeData>> undoable = undoQueueNodes();
+    running.insert(running.end(), undoable.begin(), undoable.end());
+    for (auto& node : running) {
+        if (node->type->kind == MPxNode::kThreadedDeviceNode && node->user != nullptr) {
             requestDeviceStop(*node);
         }
     }
+    std::vector<std::shared_ptr<NodeData>> all = running;
+    all.insert(all.end(), h.pending.begin(), h.pending.end());
     for (auto& node : all) {
         if (node->type->kind == MPxNode::kThreadedDeviceNode && node->user != nullptr) {
             if (waitDeviceThread(*node, deadline)) joinDeviceThread(*node);
@@ -178,6 +182,7 @@ std::shared_ptr<NodeData> createNodeOfType(const std::string& typeName, MStatus*
         node->user->postConstructor();
         if (node->type->kind == MPxNode::kThreadedDeviceNode) startDeviceThread(*node);
     }
+    notifyGraphChange(*node, true);
     if (status != nullptr) *status = MStatus::kSuccess;
     return node;
 }
@@ -277,27 +282,55 @@ void destroyNode(const std::shared_ptr<NodeData>& node) {
     node->dirty.clear();
 }
 
-MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes) {
-    for (const auto& node : nodes) {
-        if (node && node->alive.load() && !graphEditAllowed("delete node", node->name)) {
-            return MStatus::kFailure;
+void notifyGraphChange(NodeData& node, bool added) {
+    std::vector<GraphCallbackEntry> callbacks;
+    for (const auto& entry : host().graphCallbacks) {
+        const GraphCallbackEntry& callback = entry.second;
+        if (callback.added == added &&
+            (callback.nodeType == "dependNode" || callback.nodeType == node.type->name)) {
+            callbacks.push_back(callback);
         }
     }
+    for (const GraphCallbackEntry& callback : callbacks) {
+        MObject object = Access::object(node.shared_from_this());
+        callback.function(object, callback.clientData);
+    }
+}
+
+std::vector<std::shared_ptr<NodeData>> takeOutOfGraph(
+    const std::vector<std::shared_ptr<NodeData>>& nodes) {
+    std::vector<std::shared_ptr<NodeData>> leaving;
+    for (const auto& node : nodes) {
+        if (node && node->alive.load() &&
+            std::find(leaving.begin(), leaving.end(), node) == leaving.end()) {
+            leaving.push_back(node);
+        }
+    }
+    for (const auto& node : leaving) {
+        if (node->alive.load()) notifyGraphChange(*node, false);
+    }
+    Host& h = host();
+    std::vector<std::shared_ptr<NodeData>> removed;
+    for (const auto& node : leaving) {
+        if (!node->alive.exchange(false)) continue;
+        h.nodes.erase(std::remove(h.nodes.begin(), h.nodes.end(), node), h.nodes.end());
+        --node->type->liveNodes;
+        removed.push_back(node);
+    }
+    return removed;
+}
+
+void destroyRemovedNodes(const std::vector<std::shared_ptr<NodeData>>& nodes) {
     Host& h = host();
     std::vector<std::shared_ptr<NodeData>> devices;
     for (const auto& node : nodes) {
-        if (!node || !node->alive.exchange(false)) continue;
-        h.nodes.erase(std::remove(h.nodes.begin(), h.nodes.end(), node), h.nodes.end());
-        --node->type->liveNodes;
         if (node->type->kind == MPxNode::kThreadedDeviceNode && node->user != nullptr) {
             devices.push_back(node);
         } else {
             destroyNode(node);
         }
     }
-    // A conversion node goes with the connection it served.
-    dropOrphanConversions();
-    if (devices.empty()) return MStatus::kSuccess;
+    if (devices.empty()) return;
     // Ask every thread to stop before waiting for any of them.
     for (const auto& node : devices) requestDeviceStop(*node);
     auto deadline = graceDeadline();
@@ -310,6 +343,17 @@ MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes) {
             h.pending.push_back(node);
         }
     }
+}
+
+MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes) {
+    for (const auto& node : nodes) {
+        if (node && node->alive.load() && !graphEditAllowed("delete node", node->name)) {
+            return MStatus::kFailure;
+        }
+    }
+    destroyRemovedNodes(takeOutOfGraph(nodes));
+    // A conversion node goes with the connection it served.
+    dropOrphanConversions();
     return MStatus::kSuccess;
 }
 

@@ -86,6 +86,7 @@ void reset() {
     // their types.
     std::vector<std::shared_ptr<NodeData>> nodes = h.nodes;
     detail::deleteNodes(nodes);
+    detail::flushUndoQueue();
     // Give pending nodes one more grace period, then leave them be.
     auto deadline = detail::graceDeadline();
     for (const auto& node : h.pending) {
@@ -116,6 +117,7 @@ void reset() {
     h.callbacks.clear();
     h.nodeCallbacks.clear();
     h.conditionCallbacks.clear();
+    h.graphCallbacks.clear();
     setThreadDataObserver({});
     {
         std::lock_guard<std::mutex> lock(h.idleMutex);
@@ -181,6 +183,18 @@ MStatus deleteNode(const MObject& node) {
     auto data = liveNode(node);
     if (!data) return MStatus::kInvalidParameter;
     return detail::deleteNodes({data});
+}
+
+bool undoDeletion() {
+    return detail::undoLastDeletion();
+}
+
+void flushUndo() {
+    detail::flushUndoQueue();
+}
+
+std::size_t undoQueueNodeCount() {
+    return detail::undoQueueNodes().size();
 }
 
 std::size_t pendingDeletionCount() {

@@ -266,6 +266,15 @@ struct ConditionCallbackEntry {
     PluginData* plugin;
 };
 
+// MDGMessage's node added and node removed callbacks.
+struct GraphCallbackEntry {
+    bool added;            // else removed
+    std::string nodeType;  // "dependNode" matches every node
+    MMessage::MNodeFunction function;
+    void* clientData;
+    PluginData* plugin;
+};
+
 struct NodeCallbackEntry {
     std::weak_ptr<NodeData> node;
     MNodeMessage::MAttr2PlugFunction function;
@@ -304,6 +313,7 @@ struct Host {
     std::map<MCallbackId, CallbackEntry> callbacks;
     std::map<MCallbackId, NodeCallbackEntry> nodeCallbacks;
     std::map<MCallbackId, ConditionCallbackEntry> conditionCallbacks;
+    std::map<MCallbackId, GraphCallbackEntry> graphCallbacks;
     MCallbackId nextCallbackId = 1;
     std::vector<std::shared_ptr<PluginData>> plugins;
     PluginData* runningEntryPoint = nullptr;
@@ -393,8 +403,30 @@ void sendCondition(const std::string& condition, bool state);
 
 // Runs the node's attribute-changed callbacks for a value set through `plug`.
 void notifyAttributeSet(NodeData& node, const MPlug& plug);
+// Deletes the nodes for good: out of the graph, then destroyed (device
+// threads stopped first, within the grace period).
 MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes);
 void destroyNode(const std::shared_ptr<NodeData>& node);
+// Takes the nodes out of the graph without destroying them: node removed
+// callbacks first, while each still answers to its name; returns those
+// taken out (a node already out, or taken out by a callback, is not).
+std::vector<std::shared_ptr<NodeData>> takeOutOfGraph(
+    const std::vector<std::shared_ptr<NodeData>>& nodes);
+// Destroys nodes already out of the graph, as deleteNodes does.
+void destroyRemovedNodes(const std::vector<std::shared_ptr<NodeData>>& nodes);
+// Calls the matching node added (or removed) callbacks for the node.
+void notifyGraphChange(NodeData& node, bool added);
+
+// The undo queue (undoQueue.cpp): deletions that MEL's undo takes back.
+// A deletion by MEL's delete: the nodes leave the graph but stay allocated.
+MStatus deleteNodesUndoably(const std::vector<std::shared_ptr<NodeData>>& nodes);
+// Brings back the nodes of the latest deletion queued; false when none is.
+bool undoLastDeletion();
+// Destroys every node the queue holds, and empties it.
+void flushUndoQueue();
+// Whether the queue holds a node of the type.
+bool undoQueueHolds(const NodeType& type);
+std::vector<std::shared_ptr<NodeData>> undoQueueNodes();
 
 // Device nodes (threadedDevice.cpp).
 void startDeviceThread(NodeData& node);
@@ -409,6 +441,12 @@ void joinDeviceThread(NodeData& node);
 // For a node that is deliberately never freed: its thread may end on its own.
 void detachDeviceThread(NodeData& node);
 bool deviceThreadRunning(NodeData& node);
+// Under the restarting reading of the thread's lifetime, a node that leaves
+// the graph for the undo queue has its thread shut down, and one that comes
+// back has it started again if it ran; under the continuous reading both do
+// nothing.
+void suspendDeviceThread(NodeData& node);
+void resumeDeviceThread(NodeData& node);
 void onDeviceAttributeSet(NodeData& node, const AttributeData* root);
 // Restarts deferred because the old thread outlived the grace period, and
 // destruction of pending deleted nodes whose thread has ended.

@@ -7,6 +7,7 @@
 // The version data belong to each plug-in, not to the host.
 #define MNoVersionString
 #include <maya/MFnPlugin.h>
+#include <maya/MDGMessage.h>
 #include <maya/MNodeMessage.h>
 #include <maya/MSceneMessage.h>
 
@@ -40,7 +41,7 @@ bool dropRegistrations(PluginData& plugin) {
         bool pending =
             std::any_of(h.pending.begin(), h.pending.end(),
                         [&](const std::shared_ptr<NodeData>& n) { return n->type == type; });
-        if (type->liveNodes > 0 || pending) {
+        if (type->liveNodes > 0 || pending || undoQueueHolds(*type)) {
             kept.push_back(type);
             clean = false;
         } else {
@@ -69,6 +70,13 @@ bool dropRegistrations(PluginData& plugin) {
             ++it;
         }
     }
+    for (auto it = h.graphCallbacks.begin(); it != h.graphCallbacks.end();) {
+        if (it->second.plugin == &plugin) {
+            it = h.graphCallbacks.erase(it);
+        } else {
+            ++it;
+        }
+    }
     return clean;
 }
 
@@ -85,6 +93,23 @@ std::shared_ptr<PluginData> attachedPlugin(const MFnBase& fn, MStatus* status) {
     auto plugin = mayahost::detail::pluginData(Access::fnObject(fn));
     setStatus(status, plugin ? MStatus::kSuccess : MStatus::kInvalidParameter);
     return plugin;
+}
+
+MCallbackId addGraphCallback(bool added, MMessage::MNodeFunction func, const MString& nodeType,
+                             void* clientData, MStatus* ReturnStatus) {
+    mayahost::detail::noteApiCall(
+        added ? "MDGMessage::addNodeAddedCallback" : "MDGMessage::addNodeRemovedCallback",
+        "the graph");
+    auto& h = mayahost::detail::host();
+    if (func == nullptr) {
+        setStatus(ReturnStatus, MStatus::kInvalidParameter);
+        return 0;
+    }
+    MCallbackId id = h.nextCallbackId++;
+    h.graphCallbacks[id] = mayahost::detail::GraphCallbackEntry{added, Access::text(nodeType), func,
+                                                                clientData, h.runningEntryPoint};
+    setStatus(ReturnStatus, MStatus::kSuccess);
+    return id;
 }
 
 }  // namespace
@@ -160,7 +185,10 @@ MStatus MFnPlugin::deregisterCommand(const MString& commandName) {
     auto& h = mayahost::detail::host();
     const std::string& name = Access::text(commandName);
     auto it = h.commands.find(name);
-    if (it == h.commands.end() || it->second.plugin != plugin.get()) return MStatus::kFailure;
+    if (it == h.commands.end() || it->second.plugin != plugin.get() ||
+        mayahost::detail::registrationFails(name)) {
+        return MStatus::kFailure;
+    }
     h.commands.erase(it);
     plugin->commands.erase(std::remove(plugin->commands.begin(), plugin->commands.end(), name),
                            plugin->commands.end());
@@ -209,9 +237,12 @@ MStatus MFnPlugin::deregisterNode(const MTypeId& typeId) {
     auto& h = mayahost::detail::host();
     for (auto it = plugin->types.begin(); it != plugin->types.end(); ++it) {
         if ((*it)->id != typeId.id()) continue;
+        if (mayahost::detail::registrationFails((*it)->name)) return MStatus::kFailure;
         bool pending = std::any_of(h.pending.begin(), h.pending.end(),
                                    [&](const auto& n) { return n->type == *it; });
-        if ((*it)->liveNodes > 0 || pending) return MStatus::kFailure;
+        if ((*it)->liveNodes > 0 || pending || mayahost::detail::undoQueueHolds(**it)) {
+            return MStatus::kFailure;
+        }
         h.types.erase((*it)->name);
         plugin->types.erase(it);
         return MStatus::kSuccess;
@@ -271,10 +302,21 @@ MCallbackId MNodeMessage::addAttributeChangedCallback(MObject& node,
     return id;
 }
 
+MCallbackId MDGMessage::addNodeAddedCallback(MMessage::MNodeFunction func, const MString& nodeType,
+                                             void* clientData, MStatus* ReturnStatus) {
+    return addGraphCallback(true, func, nodeType, clientData, ReturnStatus);
+}
+
+MCallbackId MDGMessage::addNodeRemovedCallback(MMessage::MNodeFunction func,
+                                               const MString& nodeType, void* clientData,
+                                               MStatus* ReturnStatus) {
+    return addGraphCallback(false, func, nodeType, clientData, ReturnStatus);
+}
+
 MStatus MMessage::removeCallback(MCallbackId id) {
     auto& h = mayahost::detail::host();
     const bool removed = h.callbacks.erase(id) != 0 || h.nodeCallbacks.erase(id) != 0 ||
-                         h.conditionCallbacks.erase(id) != 0;
+                         h.conditionCallbacks.erase(id) != 0 || h.graphCallbacks.erase(id) != 0;
     return removed ? MStatus::kSuccess : MStatus::kInvalidParameter;
 }
 

@@ -113,6 +113,15 @@ MStatus unloadPlugin(const std::string& nameOrPath) {
     detail::Host& h = detail::host();
     auto plugin = findPlugin(nameOrPath);
     if (!plugin) return MStatus::kNotFound;
+    // Maya refuses to unload a plug-in still in use, and nodes deleted but
+    // kept for undo count: flushUndo lets them go.
+    for (const auto& type : plugin->types) {
+        if (detail::undoQueueHolds(*type)) {
+            detail::recordError("Plug-in, \"" + plugin->name +
+                                "\", cannot be unloaded because it is still in use.");
+            return MStatus::kFailure;
+        }
+    }
     if (plugin->module == nullptr) {
         // A plug-in object made by a test: no entry points.
         detail::dropRegistrations(*plugin);
@@ -168,6 +177,8 @@ void newScene() {
         if (entry.second.message == MSceneMessage::kAfterNew) callbacks.push_back(entry.second);
     }
     for (const auto& callback : callbacks) callback.function(callback.clientData);
+    // Nothing of the old scene can be undone in the new one.
+    detail::flushUndoQueue();
 }
 
 }  // namespace mayahost

@@ -34,6 +34,7 @@ struct DeviceState {
     std::thread thread;
     bool started = false;
     bool restartPending = false;
+    bool suspended = false;  // its thread was shut down as it left the graph
     int starts = 0;
     std::atomic<bool> refreshQueued{false};
 
@@ -205,6 +206,31 @@ bool deviceThreadRunning(NodeData& node) {
     if (state == nullptr) return false;
     std::lock_guard<std::mutex> lock(state->endMutex);
     return state->running;
+}
+
+void suspendDeviceThread(NodeData& node) {
+    DeviceState* state = stateOf(node);
+    if (state == nullptr || host().deviceThreadLifetime.load() !=
+                                static_cast<int>(mayahost::DeviceThreadLifetime::kRestarting)) {
+        return;
+    }
+    state->suspended = deviceThreadRunning(node) || state->restartPending;
+    state->restartPending = false;
+    // A thread that outlives the grace period ends on its own; a resume or
+    // the node's destruction waits for it.
+    if (stopDeviceThread(node, graceDeadline())) joinDeviceThread(node);
+}
+
+void resumeDeviceThread(NodeData& node) {
+    DeviceState* state = stateOf(node);
+    if (state == nullptr || !state->suspended) return;
+    state->suspended = false;
+    if (deviceThreadRunning(node)) {
+        state->restartPending = true;  // finished in idle processing
+        return;
+    }
+    joinDeviceThread(node);
+    startDeviceThread(node);
 }
 
 int deviceThreadStarts(NodeData& node) {

@@ -1,10 +1,15 @@
 // The socket's life under a running stream: a node switched live off and on
 // again and again, beside a second node that streams too, never receives
 // on a handle that was closed (and so never shows the other node's frames),
-// and keeps receiving after every restart of its thread.
+// and keeps receiving after every restart of its thread. A deleted node,
+// kept for undo, gives its port up and takes it again when undo brings it
+// back.
 #include "nodeTestSupport.h"
+#include "plugin/graphCallbacks.h"
+#include "tests/support/melRun.h"
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 namespace nodetest {
@@ -66,6 +71,35 @@ protected:
     float rootX(const DeviceNode& device) {
         return outputElement(device, "outputTranslations", 0)[0];
     }
+
+    // Whether a frame whose root stands at x reaches the node's outputs
+    // (sent until seen, the definition first in case the node awaits one).
+    bool receives(const DeviceNode& device, std::uint16_t port, float x) {
+        return waitUntil(
+            [&] {
+                const int frame = ++mFrame;
+                mSender.send(port, skeletonDefinition(x));
+                mSender.send(port, frameData(frame, frame / 50.0, x, 0.0f));
+                std::this_thread::sleep_for(5ms);
+                return popAll(device) && std::fabs(rootX(device) - x) < 0.01f;
+            },
+            10000ms);
+    }
+
+    int mFrame = 0;
+};
+
+// The graph callbacks the plug-in installs when it loads.
+class DeletionUndo : public SocketLifecycle {
+protected:
+    void SetUp() override {
+        SocketLifecycle::SetUp();
+        ASSERT_EQ(addGraphCallbacks(), MS::kSuccess);
+    }
+    void TearDown() override {
+        removeGraphCallbacks();
+        SocketLifecycle::TearDown();
+    }
 };
 
 TEST_F(SocketLifecycle, ToggledNodeNeverSeesTheOtherNodesFramesAndKeepsReceiving) {
@@ -110,6 +144,48 @@ TEST_F(SocketLifecycle, ToggledNodeNeverSeesTheOtherNodesFramesAndKeepsReceiving
         },
         10000ms));
     EXPECT_EQ(mayahost::pendingDeletionCount(), 0u);
+}
+
+TEST_F(DeletionUndo, ADeletedNodeFreesItsPortAndTakesItUpAgainOnUndo) {
+    const std::uint16_t port = freePort();
+    const DeviceNode a = streamingNode(port, 100.0f);
+    ASSERT_TRUE(receives(a, port, 101.0f));
+
+    // Deleted, it waits in the undo queue without its socket: a new node
+    // binds the same port and streams.
+    zemoritest::mel("delete " + a.name);
+    EXPECT_EQ(a.node->socketHandle(), 0u);
+    EXPECT_EQ(mayahost::undoQueueNodeCount(), 1u);
+    const DeviceNode b = streamingNode(port, 500.0f);
+    ASSERT_TRUE(receives(b, port, 501.0f));
+
+    // Undo brings the second back live on its port.
+    zemoritest::mel("delete " + b.name);
+    EXPECT_EQ(b.node->socketHandle(), 0u);
+    zemoritest::mel("undo");
+    ASSERT_NE(b.node->socketHandle(), 0u);
+    EXPECT_EQ(platform::boundPort(b.node->socketHandle()), port);
+    ASSERT_TRUE(receives(b, port, 502.0f));
+
+    // The first comes back while the port is taken: it says so and goes
+    // off live, and the other streams on.
+    zemoritest::mel("undo");
+    const std::string aNow = mayahost::nodeName(a.object);
+    EXPECT_NE(aNow, b.name) << "its old name went to the second node meanwhile";
+    EXPECT_EQ(a.node->socketHandle(), 0u);
+    mayahost::processIdleEvents();
+    EXPECT_FALSE(mayahost::getBool(a.object, "live"));
+    ASSERT_TRUE(receives(b, port, 503.0f));
+
+    // Flushed, the queue destroys it; nothing is left to undo.
+    zemoritest::mel("delete " + aNow + "; flushUndo");
+    EXPECT_EQ(mayahost::undoQueueNodeCount(), 0u);
+    EXPECT_FALSE(mayahost::undoDeletion());
+    EXPECT_TRUE(waitUntil([] {
+        mayahost::processIdleEvents();
+        return mayahost::pendingDeletionCount() == 0;
+    }));
+    ASSERT_TRUE(receives(b, port, 504.0f));
 }
 
 }  // namespace

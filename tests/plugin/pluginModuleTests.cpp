@@ -180,35 +180,46 @@ TEST_F(PluginModule, LoadsScriptsFirstThenRegistersAndQueuesTheShelf) {
     EXPECT_TRUE(formatLibraryMapped());
 }
 
-TEST_F(PluginModule, RegistersTheCommandBeforeTheNodeType) {
+TEST_F(PluginModule, AFailedRegistrationFailsTheLoadOnceEveryOneIsTriedAndReported) {
     mayahost::failRegistration("ZemoriDidCharacterize");
     mayahost::failRegistration("ZemoriDeviceNode");
-    ASSERT_EQ(load(), MS::kSuccess) << "the scene callback installed, so loading succeeds";
+    EXPECT_EQ(load(), MS::kFailure) << "a plug-in without its node type is not loaded";
     const std::vector<std::string> reported = lines(errors);
     ASSERT_EQ(reported.size(), 2u) << errors;
     EXPECT_TRUE(startsWith(reported[0], "failed to register command ZemoriDidCharacterize"));
     EXPECT_TRUE(startsWith(reported[1], "failed to registerNode ZemoriDeviceNode"));
-    EXPECT_FALSE(nodeTypeRegistered());
-    mayahost::processIdleEvents();
-    EXPECT_EQ(zemoriShelves(), 1);
+    EXPECT_FALSE(mayahost::isPluginLoaded("ZemoriMayaPlugin"));
 
-    // No node of ours can exist without the type: the library is released.
-    EXPECT_EQ(unload(), MS::kFailure) << "the command was never ours to deregister";
-    EXPECT_NE(errors.find("failed to deregisterNode ZemoriDeviceNode"), std::string::npos);
+    // Nothing of it is left: what did register went again, and nothing
+    // after the registrations happened.
+    EXPECT_FALSE(MGlobal::executeCommand("ZemoriRunIdleWork"));
+    EXPECT_TRUE(mayahost::createNode("ZemoriTake").isNull());
     EXPECT_FALSE(formatLibraryMapped());
+    mayahost::newScene();
+    mayahost::processIdleEvents();
+    EXPECT_EQ(zemoriShelves(), 0);
+    const std::vector<std::string> log = mayahost::commandLog();
+    EXPECT_EQ(occurrences(log, "createZemoriShelf"), 0);
+    EXPECT_EQ(occurrences(log, "cleanUpUI"), 0);
+
+    // Once nothing fails, it loads.
+    mayahost::reset();
+    mayahost::setScriptPath({kScripts});
+    ASSERT_EQ(load(), MS::kSuccess) << errors;
+    EXPECT_TRUE(nodeTypeRegistered());
 }
 
-TEST_F(PluginModule, TakenCommandNameIsReportedAndLoadingGoesOn) {
+TEST_F(PluginModule, TakenCommandNameIsReportedAndFailsTheLoad) {
     takeCommandName();
-    ASSERT_EQ(load(), MS::kSuccess);
+    EXPECT_EQ(load(), MS::kFailure);
     const std::vector<std::string> reported = lines(errors);
     ASSERT_EQ(reported.size(), 1u) << errors;
     EXPECT_TRUE(startsWith(reported[0], "failed to register command ZemoriDidCharacterize: "))
         << errors;
-    EXPECT_TRUE(nodeTypeRegistered());
-    EXPECT_TRUE(formatLibraryMapped());
-    mayahost::processIdleEvents();
-    EXPECT_EQ(zemoriShelves(), 1);
+    EXPECT_FALSE(nodeTypeRegistered());
+    EXPECT_FALSE(formatLibraryMapped());
+    // The other plug-in keeps its command.
+    EXPECT_TRUE(MGlobal::executeCommand("ZemoriDidCharacterize"));
 }
 
 TEST_F(PluginModule, FailingStringRegistrationStopsTheLoad) {
@@ -288,11 +299,9 @@ TEST_F(PluginModule, MissingLibraryIsReportedAfterLoadingAndBeforeTheShelf) {
 }
 
 TEST_F(PluginModule, FailedCommandDeregistrationIsReturnedAfterTheLibraryIsReleased) {
-    // Another plug-in holds the command name, so ours never registers it
-    // and cannot deregister it.
-    takeCommandName();
     ASSERT_EQ(load(), MS::kSuccess);
     ASSERT_TRUE(formatLibraryMapped());
+    mayahost::failRegistration("ZemoriDidCharacterize");
 
     EXPECT_EQ(unload(), MS::kFailure);
     const std::vector<std::string> reported = lines(errors);

@@ -13,6 +13,7 @@ class OPENMAYA_EXPORT MMessage {
 public:
     typedef void (*MBasicFunction)(void* clientData);
     typedef void (*MStateFunction)(bool state, void* clientData);
+    typedef void (*MNodeFunction)(MObject& node, void* clientData);
     // Fails (kInvalidParameter) for an id that is not installed.
     static MStatus removeCallback(MCallbackId id);
 };

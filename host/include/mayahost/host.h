@@ -28,7 +28,8 @@ namespace mayahost {
 // device threads), and clears types, commands, callbacks, queues, records,
 // paths, hooks and playback state. Call between tests.
 void reset();
-// Fires kBeforeNew callbacks, then deletes every node.
+// Fires kBeforeNew callbacks, then deletes every node and flushes the undo
+// queue.
 void newScene();
 
 // --- The host's rules ---
@@ -60,8 +61,14 @@ MObject createNode(const std::string& typeName, std::string* name = nullptr,
 MObject findNode(const std::string& name);
 std::string nodeName(const MObject& node);
 std::vector<std::string> nodeNames();
-// Deletes as MDGModifier::deleteNode + doIt do.
+// Deletes as MDGModifier::deleteNode + doIt do: for good, with nothing kept
+// for undo (MEL's delete keeps the nodes in the undo queue).
 MStatus deleteNode(const MObject& node);
+// MEL's undo of the latest deletion still queued, and flushUndo.
+bool undoDeletion();
+void flushUndo();
+// Nodes that MEL's delete took out of the graph and the undo queue holds.
+std::size_t undoQueueNodeCount();
 // Deleted device nodes whose thread has not ended yet.
 std::size_t pendingDeletionCount();
 // How long deletion and restarts wait for a device thread (default 2 s).
@@ -264,7 +271,8 @@ bool isPluginLoaded(const std::string& nameOrPath);
 // A plug-in object without a module, for registering test types and
 // commands directly from a test.
 MObject createPluginObject(const std::string& name, const std::string& loadPath);
-// Registrations (command, node type, UI strings) of this name fail.
+// Registrations (command, node type, UI strings) of this name fail, and so
+// do deregistrations of a command or node type of this name.
 void failRegistration(const std::string& name);
 
 // --- Device nodes ---

@@ -201,7 +201,10 @@ Value deleteCommand(const Invocation& call) {
             }
         }
     }
-    if (!detail::deleteNodes(doomed)) throw MelError("delete: the nodes could not be deleted.");
+    // Kept in the undo queue: undo brings them back, flushUndo destroys them.
+    if (!detail::deleteNodesUndoably(doomed)) {
+        throw MelError("delete: the nodes could not be deleted.");
+    }
     return Value();
 }
 
@@ -492,6 +495,22 @@ void addSceneCommands(Interpreter& mel) {
     mel.addCommand("disconnectAttr", disconnectAttrCommand);
     mel.addCommand("isConnected", isConnectedCommand);
     mel.addCommand("delete", deleteCommand);
+    mel.addCommand("undo", [](const Invocation& call) {
+        static const std::vector<Flag> kFlags;
+        Flags flags(call, kFlags, false);
+        flags.needObjects(0);
+        if (!detail::undoLastDeletion()) {
+            detail::recordInfo("Warning: There are no more commands to undo.");
+        }
+        return Value();
+    });
+    mel.addCommand("flushUndo", [](const Invocation& call) {
+        static const std::vector<Flag> kFlags;
+        Flags flags(call, kFlags, false);
+        flags.needObjects(0);
+        detail::flushUndoQueue();
+        return Value();
+    });
     mel.addCommand("listConnections", listConnectionsCommand);
     mel.addCommand("ls", lsCommand);
     mel.addCommand("joint", jointCommand);

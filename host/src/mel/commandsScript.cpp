@@ -55,8 +55,11 @@ Value loadPluginCommand(Interpreter& mel, const Invocation& call) {
             loaded.push_back("mayaHIK");
             continue;
         }
-        if (!std::ifstream(name) || !loadPlugin(name)) {
+        if (!std::ifstream(name)) {
             throw MelError("Plug-in, \"" + name + "\", was not found on MAYA_PLUG_IN_PATH.");
+        }
+        if (!loadPlugin(name)) {
+            throw MelError("initializePlugin function failed (" + name + ")");
         }
         std::string internal = name.substr(name.find_last_of("/\\") + 1);
         loaded.push_back(internal.substr(0, internal.find('.')));

@@ -568,6 +568,83 @@ std::vector<std::weak_ptr<NodeData>>& selection() {
     return state().selection;
 }
 
+DetachedLinks detachLinks(const std::vector<std::shared_ptr<NodeData>>& nodes) {
+    auto among = [&](const std::weak_ptr<NodeData>& weak) {
+        return std::find(nodes.begin(), nodes.end(), weak.lock()) != nodes.end();
+    };
+    // All of them, not only live ones: the nodes have just left the graph.
+    DetachedLinks links;
+    for (const Connection& c : state().connections) {
+        if ((among(c.sourceNode) || among(c.destinationNode)) && c.sourceNode.lock() &&
+            c.destinationNode.lock()) {
+            links.connections.push_back(c);
+        }
+    }
+    for (const Connection& c : links.connections) eraseConnection(c.source(), c.destination());
+    auto& parents = state().parents;
+    for (auto it = parents.begin(); it != parents.end();) {
+        if (among(it->first) || among(it->second)) {
+            links.parents.push_back(*it);
+            it = parents.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const auto& weak : state().conversions) {
+        if (among(weak)) links.conversions.push_back(weak);
+    }
+    return links;
+}
+
+void restoreLinks(const DetachedLinks& links) {
+    auto inGraph = [](const std::weak_ptr<NodeData>& weak) {
+        auto node = weak.lock();
+        return node && node->alive.load();
+    };
+    for (const auto& weak : links.conversions) {
+        if (inGraph(weak)) state().conversions.push_back(weak);
+    }
+    for (const auto& entry : links.parents) {
+        if (inGraph(entry.first) && inGraph(entry.second)) state().parents.push_back(entry);
+    }
+    for (const Connection& c : links.connections) {
+        if (!inGraph(c.sourceNode) || !inGraph(c.destinationNode)) continue;
+        const PlugRef destination = c.destination();
+        if (incoming(destination, nullptr)) continue;
+        state().connections.push_back(c);
+        const PlugRef source = c.source();
+        if (isTimeOutput(source)) {
+            destination.node->timeInputs.push_back(destination.attribute);
+            writePlug(destination, readPlug(source));
+        }
+    }
+}
+
+std::vector<std::shared_ptr<NodeData>> takeOrphanConversions() {
+    auto& made = state().conversions;
+    if (made.empty()) return {};
+    const std::vector<Connection> live = connections();
+    std::vector<std::weak_ptr<NodeData>> kept;
+    std::vector<std::shared_ptr<NodeData>> orphans;
+    for (const auto& weak : made) {
+        auto node = weak.lock();
+        if (!node || !node->alive.load()) continue;
+        bool fed = false;
+        bool feeds = false;
+        for (const Connection& c : live) {
+            fed = fed || c.destinationNode.lock() == node;
+            feeds = feeds || c.sourceNode.lock() == node;
+        }
+        if (fed && feeds) {
+            kept.push_back(node);
+        } else {
+            orphans.push_back(node);
+        }
+    }
+    made = kept;
+    return orphans;
+}
+
 void clearScene() {
     state().connections.clear();
     state().conversions.clear();
@@ -611,27 +688,7 @@ void registerDagTypes(detail::Host& host) {
 namespace detail {
 
 void dropOrphanConversions() {
-    auto& made = mel::state().conversions;
-    if (made.empty()) return;
-    const std::vector<mel::Connection> live = mel::connections();
-    std::vector<std::weak_ptr<NodeData>> kept;
-    std::vector<std::shared_ptr<NodeData>> orphans;
-    for (const auto& weak : made) {
-        auto node = weak.lock();
-        if (!node || !node->alive.load()) continue;
-        bool fed = false;
-        bool feeds = false;
-        for (const mel::Connection& c : live) {
-            fed = fed || c.destinationNode.lock() == node;
-            feeds = feeds || c.sourceNode.lock() == node;
-        }
-        if (fed && feeds) {
-            kept.push_back(node);
-        } else {
-            orphans.push_back(node);
-        }
-    }
-    made = kept;
+    const std::vector<std::shared_ptr<NodeData>> orphans = mel::takeOrphanConversions();
     if (!orphans.empty()) deleteNodes(orphans);
 }
 

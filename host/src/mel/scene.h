@@ -79,6 +79,25 @@ std::array<double, 3> toLocal(const std::shared_ptr<detail::NodeData>& node,
 // Selection, for joint chains.
 std::vector<std::weak_ptr<detail::NodeData>>& selection();
 
+// What the scene held of nodes taken out of the graph for undo: the
+// connections and parent links that touched them, and which of them were
+// conversion nodes that connections made.
+struct DetachedLinks {
+    std::vector<Connection> connections;
+    std::vector<std::pair<std::weak_ptr<detail::NodeData>, std::weak_ptr<detail::NodeData>>>
+        parents;
+    std::vector<std::weak_ptr<detail::NodeData>> conversions;
+};
+// Takes the links that touch any of the nodes out of the scene (also when
+// the nodes have already left the graph).
+DetachedLinks detachLinks(const std::vector<std::shared_ptr<detail::NodeData>>& nodes);
+// Puts them back, each where both its ends are in the graph again; a
+// connection whose destination has got another source meanwhile stays out.
+void restoreLinks(const DetachedLinks& links);
+// The conversion nodes connections made that have lost their input or
+// output, no longer counted as made (the caller takes them out).
+std::vector<std::shared_ptr<detail::NodeData>> takeOrphanConversions();
+
 // Forgets connections, parents and the selection.
 void clearScene();
 // The transform, joint, time and unitConversion node types.

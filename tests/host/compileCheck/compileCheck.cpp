@@ -8,6 +8,7 @@
 #include <maya/MArrayDataHandle.h>
 #include <maya/MDataBlock.h>
 #include <maya/MDataHandle.h>
+#include <maya/MDGMessage.h>
 #include <maya/MDGModifier.h>
 #include <maya/MDoubleArray.h>
 #include <maya/MEulerRotation.h>
@@ -114,6 +115,15 @@ static_assert(std::is_same<decltype(&MSceneMessage::addCallback),
               "");
 static_assert(std::is_same<decltype(&MMessage::removeCallback), MStatus (*)(MCallbackId)>::value,
               "");
+static_assert(std::is_same<MMessage::MNodeFunction, void (*)(MObject&, void*)>::value, "");
+static_assert(
+    std::is_same<decltype(&MDGMessage::addNodeAddedCallback),
+                 MCallbackId (*)(MMessage::MNodeFunction, const MString&, void*, MStatus*)>::value,
+    "");
+static_assert(
+    std::is_same<decltype(&MDGMessage::addNodeRemovedCallback),
+                 MCallbackId (*)(MMessage::MNodeFunction, const MString&, void*, MStatus*)>::value,
+    "");
 static_assert(std::is_same<decltype(&MTime::uiUnit), MTime::Unit (*)()>::value, "");
 static_assert(std::is_same<decltype(&MAnimControl::isPlaying), bool (*)()>::value, "");
 static_assert(std::is_same<decltype(&MQuaternion::asEulerRotation),
@@ -431,6 +441,12 @@ public:
 };
 
 MCallbackId gCallback = 0;
+MCallbackId gNodeCallbacks[2] = {0, 0};
+
+void nodeLeft(MObject& node, void* clientData) {
+    (void)node;
+    (void)clientData;
+}
 
 void beforeNew(void* clientData) {
     (void)clientData;
@@ -616,6 +632,9 @@ MStatus initializePlugin(MObject obj) {
     (void)company;
     gCallback = MSceneMessage::addCallback(MSceneMessage::kBeforeNew, beforeNew, nullptr, &status);
     gCallback = MSceneMessage::addCallback(MSceneMessage::kBeforeNew, beforeNew);
+    gNodeCallbacks[0] = MDGMessage::addNodeRemovedCallback(nodeLeft);
+    gNodeCallbacks[1] =
+        MDGMessage::addNodeAddedCallback(nodeLeft, "CompileCheckNode", nullptr, &status);
     useStrings();
     useStatus();
     useCurvesAndTime();
@@ -625,6 +644,7 @@ MStatus initializePlugin(MObject obj) {
 MStatus uninitializePlugin(MObject obj) {
     MFnPlugin plugin(obj);
     MMessage::removeCallback(gCallback);
+    for (MCallbackId id : gNodeCallbacks) MMessage::removeCallback(id);
     plugin.deregisterNode(CheckNode::id);
     plugin.deregisterCommand("CompileCheck");
     std::cout << MApiVersion << ADSK_PLUGIN_SIGNATURE << std::endl;
