@@ -101,10 +101,8 @@ Value createNodeCommand(const Invocation& call) {
     flags.needObjects(1);
     const std::string type = flags.objects[0].asString();
     if (flags.has("shared") && flags.has("name")) {
-        if (auto node = detail::findNodeByName(flags.text("name"))) {
-            if (!flags.has("skipSelect")) select(node);
+        if (auto node = detail::findNodeByName(flags.text("name")))
             return Value::ofString(node->name);
-        }
     }
     std::shared_ptr<NodeData> parent;
     if (flags.has("parent")) parent = existingDagNode(call.name, flags.args("parent")[0]);
