@@ -92,6 +92,22 @@ bool NodeType::has(const AttributeData* attribute) const {
 
 NodeData::~NodeData() = default;
 
+const AttributeData* NodeData::findAttribute(const std::string& wanted) const {
+    if (const AttributeData* own = type->find(wanted)) return own;
+    for (const auto& attribute : dynamic) {
+        if (attribute->name == wanted || attribute->shortName == wanted) return attribute.get();
+    }
+    return nullptr;
+}
+
+bool NodeData::hasAttribute(const AttributeData* attribute) const {
+    if (type->has(attribute)) return true;
+    for (const auto& own : dynamic) {
+        if (own.get() == attribute) return true;
+    }
+    return false;
+}
+
 Slot* NodeData::slot(const AttributeData* root) {
     auto it = values.find(root);
     return it == values.end() ? nullptr : &it->second;
@@ -279,6 +295,7 @@ void destroyNode(const std::shared_ptr<NodeData>& node) {
     node->values.clear();
     node->arrays.clear();
     node->builders.clear();
+    node->strings.clear();
     node->dirty.clear();
 }
 

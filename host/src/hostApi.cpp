@@ -62,7 +62,7 @@ std::shared_ptr<NodeData> liveNode(const MObject& node) {
 }
 
 const AttributeData* attributeNamed(const NodeData& node, const std::string& name) {
-    return node.type->find(name);
+    return node.findAttribute(name);
 }
 
 void setStatus(MStatus* status, MStatus value) {
@@ -139,6 +139,8 @@ void reset() {
     }
     h.scriptPath.clear();
     h.resourcePath.clear();
+    h.pluginPath.clear();
+    h.sceneName.clear();
     h.failingRegistrations.clear();
     h.failingCurveCreations = 0;
     h.uiUnit.store(MTime::kFilm);
@@ -363,6 +365,10 @@ std::size_t dropQueuedIdleCommands(const std::string& command) {
                                 }),
                  h.idle.end());
     return before - h.idle.size();
+}
+
+void setPluginPath(const std::vector<std::string>& folders) {
+    detail::host().pluginPath = folders;
 }
 
 void setScriptPath(const std::vector<std::string>& folders) {

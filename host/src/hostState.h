@@ -79,7 +79,9 @@ struct AttributeData : ObjectData {
     bool keyable = false;
     bool hidden = false;
     bool usesArrayDataBuilder = false;
-    bool added = false;  // belongs to a node type
+    bool added = false;    // belongs to a node type
+    bool dynamic = false;  // added to one node by MEL's addAttr
+    bool text = false;     // a string (addAttr -dataType "string"), held in NodeData::strings
     std::vector<std::shared_ptr<AttributeData>> children;
     std::weak_ptr<AttributeData> parent;
     int childIndex = -1;
@@ -218,7 +220,14 @@ struct NodeData : ObjectData {
     MTime::Unit keyUnit = MTime::kInvalid;  // of every key's time
     std::vector<const AttributeData*> timeInputs;
 
+    // Attributes added to this node alone (addAttr), and string values.
+    std::vector<std::shared_ptr<AttributeData>> dynamic;
+    std::map<const AttributeData*, std::string> strings;
+
     Slot* slot(const AttributeData* root);
+    // The type's attribute of that long or short name, else a dynamic one.
+    const AttributeData* findAttribute(const std::string& name) const;
+    bool hasAttribute(const AttributeData* attribute) const;
 };
 
 struct PluginData : ObjectData {
@@ -320,8 +329,10 @@ struct Host {
     std::vector<std::shared_ptr<NodeData>> leaked;  // threads that never ended
     std::vector<std::string> scriptPath;
     std::vector<std::string> resourcePath;
-    double currentTime = 0.0;     // in uiUnit
-    PlaybackRange playbackRange;  // in uiUnit
+    std::string sceneName;                // "" while untitled (file -rename)
+    std::vector<std::string> pluginPath;  // MAYA_PLUG_IN_PATH, for requires
+    double currentTime = 0.0;             // in uiUnit
+    PlaybackRange playbackRange;          // in uiUnit
     bool batchMode = false;
     bool humanIkAvailable = true;
     LinearUnit uiLinear = LinearUnit::kCentimeters;
@@ -406,6 +417,10 @@ void notifyAttributeSet(NodeData& node, const MPlug& plug);
 // Deletes the nodes for good: out of the graph, then destroyed (device
 // threads stopped first, within the grace period).
 MStatus deleteNodes(const std::vector<std::shared_ptr<NodeData>>& nodes);
+// Calls the callbacks of an MSceneMessage::Message, in the order added.
+void sendSceneMessage(int message);
+// The teardown of a new scene: every node goes (device threads stopped).
+void deleteAllNodes();
 void destroyNode(const std::shared_ptr<NodeData>& node);
 // Takes the nodes out of the graph without destroying them: node removed
 // callbacks first, while each still answers to its name; returns those

@@ -23,7 +23,7 @@ Target resolve(const MPlug& plug) {
     Target t;
     t.node = mayahost::detail::nodeData(Access::plugNode(plug));
     t.attribute = mayahost::detail::attributeData(Access::plugAttribute(plug));
-    if (t.attribute && t.node && !t.node->type->has(t.attribute.get())) t.attribute.reset();
+    if (t.attribute && t.node && !t.node->hasAttribute(t.attribute.get())) t.attribute.reset();
     return t;
 }
 

@@ -163,22 +163,28 @@ void failRegistration(const std::string& name) {
     detail::host().failingRegistrations.insert(name);
 }
 
-void newScene() {
-    detail::Host& h = detail::host();
-    std::vector<detail::CallbackEntry> callbacks;
-    for (const auto& entry : h.callbacks) {
-        if (entry.second.message == MSceneMessage::kBeforeNew) callbacks.push_back(entry.second);
+namespace detail {
+
+void sendSceneMessage(int message) {
+    std::vector<CallbackEntry> callbacks;
+    for (const auto& entry : host().callbacks) {
+        if (entry.second.message == message) callbacks.push_back(entry.second);
     }
     for (const auto& callback : callbacks) callback.function(callback.clientData);
-    std::vector<std::shared_ptr<detail::NodeData>> nodes = h.nodes;
-    detail::deleteNodes(nodes);
-    callbacks.clear();
-    for (const auto& entry : h.callbacks) {
-        if (entry.second.message == MSceneMessage::kAfterNew) callbacks.push_back(entry.second);
-    }
-    for (const auto& callback : callbacks) callback.function(callback.clientData);
+}
+
+void deleteAllNodes() {
+    std::vector<std::shared_ptr<NodeData>> nodes = host().nodes;
+    deleteNodes(nodes);
     // Nothing of the old scene can be undone in the new one.
-    detail::flushUndoQueue();
+    flushUndoQueue();
+}
+
+}  // namespace detail
+
+void newScene() {
+    detail::sendSceneMessage(MSceneMessage::kBeforeNew);
+    detail::deleteAllNodes();
 }
 
 }  // namespace mayahost

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <chrono>
 #include <functional>
@@ -333,6 +334,117 @@ TEST_F(UserInterface, ShelfPanelLiveBindRecordAndNewScene) {
     EXPECT_TRUE(mayahost::windows().empty());
     EXPECT_TRUE(mayahost::control("Zemori").exists);
     EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
+}
+
+// A take recorded through the panel, the scene saved as Maya ASCII while the
+// take is reviewed, and opened again: the take's curves, keys and report
+// are all there, and Review and Back to live work on the reopened scene.
+TEST_F(UserInterface, ATakeSurvivesSavingAndReopeningTheScene) {
+    mayahost::setScriptPath({kPrefix + "/ZemoriMayaPlugin/scripts"});
+    ASSERT_TRUE(mayahost::loadPlugin(pluginPath(kPrefix)));
+    mayahost::processIdleEvents();
+    ASSERT_TRUE(mayahost::pressButton(mayahost::control("Zemori").children[0]));
+    const int port = freePort();
+    ASSERT_TRUE(mayahost::typeInt("zemoriPort0", port));
+    ASSERT_TRUE(mayahost::setCheckBox("zemoriLive0", true));
+    SenderOptions send;
+    send.port = std::uint16_t(port);
+    send.fps = 50;
+    TakeSender sender(send, 8.0);
+    ASSERT_TRUE(idleUntil([] { return mayahost::control("zemoriBind0").enabled; }));
+    ASSERT_TRUE(mayahost::pressButton("zemoriBind0"))
+        << ::testing::PrintToString(mayahost::errorLines());
+    const std::string root = kSkeleton + std::string("root");
+    ASSERT_TRUE(mayahost::setCheckBox("zemoriRecording0", true));
+    mayahost::RealTimePlayback playback;
+    playback.seconds = 1.25;
+    playback.afterFrame = [&](const MTime&) { worldPosition(root); };
+    double frame = mayahost::playRealTime(playback).lastTime + 1.0;
+    ASSERT_TRUE(mayahost::setCheckBox("zemoriRecording0", false));
+    ASSERT_TRUE(idleUntil([&] {
+        MAnimControl::setCurrentTime(MTime(frame++, MTime::uiUnit()));
+        worldPosition(root);
+        return mayahost::control("zemoriTakes0").items.size() == 1u;
+    }));
+    const std::string item = mayahost::control("zemoriTakes0").items[0];
+    const mayahost::PlaybackRange liveRange = mayahost::playbackRange();
+    ASSERT_TRUE(mayahost::selectListItem("zemoriTakes0", item));
+    ASSERT_TRUE(mayahost::pressButton("zemoriReview0"));
+
+    const std::string path = ::testing::TempDir() + "zemoriTakes.ma";
+    ASSERT_TRUE(mayahost::runMel("file -rename \"" + path + "\"; file -save -type \"mayaAscii\""))
+        << ::testing::PrintToString(mayahost::errorLines());
+    const std::vector<mayahost::CurveInfo> curves = mayahost::animCurves();
+    ASSERT_EQ(curves.size(), 162u);
+    const char* const kReport[] = {
+        "takeNumber",   "deviceId",      "framesRecorded", "gapsFilled",  "longestGapFilled",
+        "gapsUnfilled", "framesLost",    "captureRate",    "startTime",   "endTime",
+        "duration",     "keyEveryFrame", "captureTime",    "captureStamp"};
+    const std::string take = "zemoriCharacter0_Skeleton_take1";
+    std::vector<double> report;
+    for (const char* attribute : kReport) {
+        report.push_back(mayahost::getDouble(mayahost::findNode(take), attribute));
+    }
+    EXPECT_GT(report[2], 20.0) << "framesRecorded";
+
+    // A later session opens the scene: the file's requires line loads the
+    // plug-in from the plug-in path; nothing of the first session is left.
+    sender.join();
+    mayahost::reset();
+    mayahost::setScriptPath({kPrefix + "/ZemoriMayaPlugin/scripts"});
+    const std::string module = pluginPath(kPrefix);
+    mayahost::setPluginPath({module.substr(0, module.find_last_of('/'))});
+    ASSERT_FALSE(mayahost::isPluginLoaded(module));
+    ASSERT_TRUE(mayahost::runMel("file -force -open \"" + path + "\""))
+        << ::testing::PrintToString(mayahost::errorLines());
+    mayahost::processIdleEvents();
+    const std::vector<mayahost::CurveInfo> reopened = mayahost::animCurves();
+    ASSERT_EQ(reopened.size(), curves.size());
+    for (std::size_t c = 0; c < curves.size(); ++c) {
+        ASSERT_EQ(reopened[c].name, curves[c].name);
+        ASSERT_EQ(reopened[c].keys.size(), curves[c].keys.size()) << curves[c].name;
+        for (std::size_t k = 0; k < curves[c].keys.size(); ++k) {
+            ASSERT_EQ(reopened[c].keys[k].time, curves[c].keys[k].time) << curves[c].name;
+            ASSERT_NEAR(reopened[c].keys[k].value, curves[c].keys[k].value, 1e-12)
+                << curves[c].name;
+        }
+    }
+    for (std::size_t a = 0; a < report.size(); ++a) {
+        EXPECT_EQ(mayahost::getDouble(mayahost::findNode(take), kReport[a]), report[a])
+            << kReport[a];
+    }
+
+    // The user opens the device's panel again: the take is listed, still
+    // reviewed; Back to live returns to the range from before the review.
+    std::string device;
+    ASSERT_TRUE(mayahost::runMel("string $d[] = `ls -type ZemoriDeviceNode`; $d[0]", &device));
+    ASSERT_TRUE(mayahost::runMel("zemoriOpenPanel \"" + device + "\""));
+    ASSERT_TRUE(mayahost::runMel("zemoriRefreshTakes \"" + device + "\""));
+    EXPECT_EQ(mayahost::control("zemoriTakes0").items, std::vector<std::string>{item});
+    EXPECT_TRUE(mayahost::control("zemoriBackToLive0").enabled);
+    ASSERT_TRUE(mayahost::pressButton("zemoriBackToLive0"))
+        << ::testing::PrintToString(mayahost::errorLines());
+    EXPECT_EQ(mayahost::playbackRange().minTime, liveRange.minTime);
+    EXPECT_EQ(mayahost::playbackRange().maxTime, liveRange.maxTime);
+    EXPECT_EQ(mayahost::playbackRange().animationStart, liveRange.animationStart);
+    EXPECT_EQ(mayahost::playbackRange().animationEnd, liveRange.animationEnd);
+    EXPECT_FALSE(mayahost::control("zemoriBackToLive0").enabled);
+
+    // Review the reopened take: its curves pose the skeleton again.
+    ASSERT_TRUE(mayahost::selectListItem("zemoriTakes0", item));
+    ASSERT_TRUE(mayahost::pressButton("zemoriReview0"));
+    EXPECT_EQ(mayahost::control("zemoriStatus0").label, "Reviewing take 1");
+    const double start = mayahost::getDouble(mayahost::findNode(take), "startTime");
+    for (double f = start; f < start + 10.0; f += 1.0) {
+        MAnimControl::setCurrentTime(MTime(f, MTime::uiUnit()));
+        const std::vector<Vec3> expected = takePositions("", f);
+        for (int j = 0; j < kCaptureJoints; ++j) {
+            const Vec3 at = worldPosition(kSkeleton + std::string(captureJointName(j)));
+            ASSERT_LT(length(at - expected[j]), 0.01) << captureJointName(j) << " at " << f;
+        }
+    }
+    EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
+    std::remove(path.c_str());
 }
 
 }  // namespace

@@ -29,7 +29,9 @@ namespace mayahost {
 // paths, hooks and playback state. Call between tests.
 void reset();
 // Fires kBeforeNew callbacks, then deletes every node and flushes the undo
-// queue.
+// queue. MEL's `file -force -newFile` does this and then fires kAfterNew;
+// `file -force -open` fires kBeforeOpen, deletes every node (flushing the
+// undo queue), runs the file, fires kAfterOpen.
 void newScene();
 
 // --- The host's rules ---
@@ -142,6 +144,10 @@ bool waitForIdleWork(std::chrono::milliseconds timeout);
 // MAYA_SCRIPT_PATH: folders searched, in order, by MGlobal::sourceFile, the
 // MEL `source` command and the lookup of undefined procedures.
 void setScriptPath(const std::vector<std::string>& folders);
+// MAYA_PLUG_IN_PATH: folders where MEL's `requires` (run by a scene file)
+// finds a plug-in that is not loaded, as <name>.so (.mll on Windows).
+// Empty by default and after reset().
+void setPluginPath(const std::vector<std::string>& folders);
 // MAYA_PLUG_IN_RESOURCE_PATH of a localized session: folders searched by
 // loadPluginLanguageResources. Empty (the default), the session is English
 // and nothing is loaded. The widget model is in mayahost/ui.h.

@@ -2,6 +2,7 @@
 #include "mel/flags.h"
 #include "mel/interpreter.h"
 #include "mel/scene.h"
+#include "mel/sceneFile.h"
 
 #include <mayahost/host.h>
 
@@ -122,13 +123,29 @@ Value createNodeCommand(const Invocation& call) {
 }
 
 Value setAttrCommand(const Invocation& call) {
-    static const std::vector<Flag> kFlags = {{"type", "typ", {A::kString}, "C"}};
+    // -size is the count a scene file gives before a range of elements.
+    static const std::vector<Flag> kFlags = {{"type", "typ", {A::kString}, "C"},
+                                             {"size", "s", {A::kInt}, "C"}};
     Flags flags(call, kFlags, false);
     if (flags.objects.size() < 2) throw MelError("setAttr: a plug and a value are needed.");
-    const PlugRef plug = resolvePlug(flags.objects[0].asString());
+    const std::string plugText = flags.objects[0].asString();
+    const std::vector<Value> given(flags.objects.begin() + 1, flags.objects.end());
+    if (setCurveKeys(plugText, given)) return Value();
+    const PlugRef plug = resolvePlug(plugText);
     if (incoming(plug, nullptr) || !plug.attribute->root()->writable) {
         throw MelError("setAttr: The attribute '" + plug.text() +
                        "' is locked or connected and cannot be modified.");
+    }
+    const bool stringType = flags.has("type") && flags.text("type") == "string";
+    if (plug.attribute->text || stringType) {
+        if (!plug.attribute->text || !stringType || given.size() != 1) {
+            throw MelError("setAttr: '" + plug.text() +
+                           (plug.attribute->text ? "' takes one value of -type \"string\"."
+                                                 : "' does not hold a string."));
+        }
+        std::lock_guard<std::mutex> lock(plug.node->mutex);
+        plug.node->strings[plug.attribute] = given[0].asString();
+        return Value();
     }
     std::vector<double> values;
     for (std::size_t k = 1; k < flags.objects.size(); ++k) {
@@ -452,7 +469,7 @@ Value attributeQueryCommand(const Invocation& call) {
     if (!flags.has("node")) throw MelError("attributeQuery: -node is needed.");
     if (!flags.has("exists")) throw MelError("attributeQuery: no query flag given.");
     auto node = existingNode(call.name, flags.args("node")[0]);
-    return Value::ofInt(node->type->find(flags.objects[0].asString()) != nullptr ? 1 : 0);
+    return Value::ofInt(node->findAttribute(flags.objects[0].asString()) != nullptr ? 1 : 0);
 }
 
 Value objectTypeCommand(const Invocation& call) {
@@ -489,6 +506,10 @@ void addSceneCommands(Interpreter& mel) {
         Flags flags(call, kFlags, false);
         flags.needObjects(1);
         const PlugRef plug = resolvePlug(flags.objects[0].asString());
+        if (plug.attribute->text) {
+            std::lock_guard<std::mutex> lock(plug.node->mutex);
+            return Value::ofString(plug.node->strings[plug.attribute]);
+        }
         return valueOf(plug, readPlug(plug));
     });
     mel.addCommand("connectAttr", connectAttrCommand);
@@ -523,8 +544,11 @@ void addSceneCommands(Interpreter& mel) {
         return Value::ofString(existingNode(call.name, flags.objects[0])->type->name);
     });
     mel.addCommand("select", [](const Invocation& call) {
-        static const std::vector<Flag> kFlags = {
-            {"clear", "cl", {}, "C"}, {"replace", "r", {}, "C"}, {"add", "add", {}, "C"}};
+        // -noExpand: a scene file selects the node its next lines set.
+        static const std::vector<Flag> kFlags = {{"clear", "cl", {}, "C"},
+                                                 {"replace", "r", {}, "C"},
+                                                 {"add", "add", {}, "C"},
+                                                 {"noExpand", "ne", {}, "C"}};
         Flags flags(call, kFlags, false);
         if (!flags.has("add")) selection().clear();
         for (const Value& object : flags.objects) {

@@ -56,6 +56,7 @@ Value runPluginCommand(detail::CommandEntry& entry, const Invocation& call) {
 Interpreter::Interpreter() {
     addScriptCommands(*this);
     addSceneCommands(*this);
+    addFileCommands(*this);
     addUnitCommands(*this);
     addUiCommands(*this);
     addResourceCommands(*this);

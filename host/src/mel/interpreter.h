@@ -111,6 +111,7 @@ Interpreter& interpreter();
 // Built-in commands by theme.
 void addScriptCommands(Interpreter& mel);
 void addSceneCommands(Interpreter& mel);
+void addFileCommands(Interpreter& mel);
 void addUnitCommands(Interpreter& mel);
 void addUiCommands(Interpreter& mel);
 void addResourceCommands(Interpreter& mel);

@@ -2,6 +2,7 @@
 
 #include "mel/value.h"
 
+#include <maya/MAnimControl.h>
 #include <maya/MPlug.h>
 
 #include <algorithm>
@@ -79,9 +80,13 @@ MObject objectOf(const AttributeData* attribute) {
     return Access::object(const_cast<AttributeData*>(attribute)->shared_from_this());
 }
 
+}  // namespace
+
 bool isTimeOutput(const PlugRef& plug) {
     return plug.node->type->name == "time" && plug.attribute->name == "outTime";
 }
+
+namespace {
 
 bool isConversionPlug(const PlugRef& plug) {
     return isConversionNode(*plug.node) && plug.attribute->generic;
@@ -255,7 +260,9 @@ bool PlugRef::operator==(const PlugRef& other) const {
 
 std::shared_ptr<NodeData> findNode(const std::string& name) {
     const std::size_t bar = name.find_last_of('|');
-    const std::string shortName = bar == std::string::npos ? name : name.substr(bar + 1);
+    std::string shortName = bar == std::string::npos ? name : name.substr(bar + 1);
+    // ":time1" names the node in the root namespace, as scene files write it.
+    if (!shortName.empty() && shortName[0] == ':') shortName.erase(0, 1);
     auto node = detail::findNodeByName(shortName);
     if (!node && shortName == "time1") {
         MStatus status;
@@ -269,7 +276,19 @@ PlugRef resolvePlug(const std::string& text) {
     const std::size_t dot = text.find('.');
     if (dot == std::string::npos) throw MelError("No attribute named in '" + text + "'.");
     PlugRef plug;
-    plug.node = findNode(text.substr(0, dot));
+    if (dot == 0) {
+        // ".attr" is on the selected node, as a scene file sets the node it just created.
+        for (const auto& weak : selection()) {
+            auto node = weak.lock();
+            if (node && node->alive.load()) {
+                plug.node = node;
+                break;
+            }
+        }
+        if (!plug.node) throw MelError("No object is selected for '" + text + "'.");
+    } else {
+        plug.node = findNode(text.substr(0, dot));
+    }
     if (!plug.node) throw MelError("No object matches name: " + text);
     std::string rest = text.substr(dot + 1);
     std::string child;
@@ -290,10 +309,10 @@ PlugRef resolvePlug(const std::string& text) {
         }
         rest = rest.substr(0, open);
     }
-    plug.attribute = plug.node->type->find(rest);
+    plug.attribute = plug.node->findAttribute(rest);
     if (plug.attribute == nullptr) throw MelError("No object matches name: " + text);
     if (!child.empty()) {
-        const AttributeData* c = plug.node->type->find(child);
+        const AttributeData* c = plug.node->findAttribute(child);
         if (c == nullptr || c->root() != plug.attribute) {
             throw MelError("No object matches name: " + text);
         }
@@ -335,6 +354,13 @@ bool incoming(const PlugRef& destination, Connection* found) {
             if (found != nullptr) *found = c;
             return true;
         }
+    }
+    return false;
+}
+
+bool madeByConnection(const NodeData& node) {
+    for (const auto& weak : state().conversions) {
+        if (weak.lock().get() == &node) return true;
     }
     return false;
 }
@@ -501,7 +527,16 @@ std::vector<double> readPlug(const PlugRef& plug) {
     return stored(plug);
 }
 
+std::vector<double> storedValues(const PlugRef& plug) {
+    return stored(plug);
+}
+
 void writePlug(const PlugRef& plug, const std::vector<double>& values) {
+    if (isTimeOutput(plug) && values.size() == 1) {
+        // Setting time1's output moves the scene time, as a scene file does.
+        MAnimControl::setCurrentTime(MTime(values[0], MTime::uiUnit()));
+        return;
+    }
     const MObject node = objectOf(plug.node);
     if (plug.attribute->isTriple()) {
         if (values.size() != 3) throw MelError("'" + plug.text() + "' needs three values.");

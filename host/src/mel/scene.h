@@ -51,6 +51,8 @@ bool disconnect(const PlugRef& source, const PlugRef& destination);
 // `throughConversion`, through a conversion node.
 bool connected(const PlugRef& source, const PlugRef& destination, bool throughConversion);
 bool isConversionNode(const detail::NodeData& node);
+// A conversion node that connectAttr put in, which goes with its connection.
+bool madeByConnection(const detail::NodeData& node);
 // The plug itself, or for a conversion node's plug the plugs beyond it,
 // upstream or downstream.
 std::vector<PlugRef> lookThrough(const PlugRef& plug, bool upstream);
@@ -63,6 +65,10 @@ bool incoming(const PlugRef& destination, Connection* found);
 // three for a triple.
 std::vector<double> readPlug(const PlugRef& plug);
 void writePlug(const PlugRef& plug, const std::vector<double>& values);
+// The values held, in internal units, without pulling or computing.
+std::vector<double> storedValues(const PlugRef& plug);
+// Whether the plug is time1's output, which is the scene time.
+bool isTimeOutput(const PlugRef& plug);
 
 // DAG parents of transforms and joints.
 void setParent(detail::NodeData& child, const std::shared_ptr<detail::NodeData>& parent);
