@@ -5,6 +5,7 @@
 #include "plugin/idleWorkCmd.h"
 #include "plugin/keepLastCmd.h"
 #include "plugin/messageTable.h"
+#include "plugin/timeUnitWatch.h"
 #include "plugin/zemoriDidCharacterizeCmd.h"
 #include "recording/takeNode.h"
 
@@ -86,6 +87,8 @@ PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
 
     sceneCallbackId =
         MSceneMessage::addCallback(MSceneMessage::kBeforeNew, onBeforeNewScene, nullptr, &result);
+    const MStatus timeUnit = watchTimeUnit();
+    if (!timeUnit) report(timeUnit, msg::kTimeUnitWatchError);
 
     loadFormatLibrary(loadPath.c_str());
 
@@ -101,6 +104,7 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
 
     MMessage::removeCallback(sceneCallbackId);
     sceneCallbackId = 0;
+    unwatchTimeUnit();
 
     result = plugin.deregisterNode(ZemoriDeviceNode::id);
     if (result) {
