@@ -51,7 +51,7 @@ bool conversionSignature(const wchar_t* format, std::wstring& signature) {
 
 }  // namespace
 
-const MessageKey kMessageTable[21] = {
+const MessageKey kMessageTable[22] = {
     msg::kYourIp,
     msg::kWsaStartError,
     msg::kClosingSocket,
@@ -72,6 +72,7 @@ const MessageKey kMessageTable[21] = {
     msg::kDeregCommandError,
     msg::kRegNodeError,
     msg::kDeregNodeError,
+    msg::kTimeUnitWatchError,
     msg::kGapsNotFilled,
 };
 

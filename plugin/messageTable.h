@@ -54,6 +54,9 @@ inline constexpr MessageKey kRegNodeError{"REG_NODE_ERROR",
                                           "failed to registerNode ZemoriDeviceNode"};
 inline constexpr MessageKey kDeregNodeError{"DEREG_NODE_ERROR",
                                             "failed to deregisterNode ZemoriDeviceNode"};
+inline constexpr MessageKey kTimeUnitWatchError{
+    "TIME_UNIT_WATCH_ERROR",
+    "failed to watch the scene's time unit: after a change of it, bind each device again"};
 // Arguments: the frames left unfilled, the longest gap that is filled.
 inline constexpr MessageKey kGapsNotFilled{
     "GAPS_NOT_FILLED",
@@ -108,10 +111,10 @@ inline constexpr MessageKey kKeepLastTooLong{
     true};
 }  // namespace msg
 
-// The 21 registered rows in registration order.
-extern const MessageKey kMessageTable[21];
+// The 22 registered rows in registration order.
+extern const MessageKey kMessageTable[22];
 
-// Registers the 21 rows with the host; always succeeds.
+// Registers the 22 rows with the host; always succeeds.
 MStatus registerMessageStrings();
 // The localized text for the key, else the registered default, else the given
 // default. Uses a status object of its own.

@@ -7,6 +7,7 @@
 #include "plugin/keepLastCmd.h"
 #include "plugin/messageTable.h"
 #include "plugin/writeTakesCmd.h"
+#include "plugin/timeUnitWatch.h"
 #include "plugin/zemoriDidCharacterizeCmd.h"
 #include "recording/pendingTake.h"
 #include "recording/takeNode.h"
@@ -156,6 +157,8 @@ PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
         undo(plugin, done);
         return result;
     }
+    const MStatus timeUnit = watchTimeUnit();
+    if (!timeUnit) report(timeUnit, msg::kTimeUnitWatchError);
 
     loadFormatLibrary(loadPath.c_str());
 
@@ -180,6 +183,7 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
     const std::vector<ZemoriDeviceNode*> nodes = ZemoriDeviceNode::allNodes();
     for (ZemoriDeviceNode* node : nodes) node->endTake();
     writePendingTakes();
+    unwatchTimeUnit();
 
     result = plugin.deregisterNode(ZemoriDeviceNode::id);
     if (result) {

@@ -118,6 +118,7 @@ void reset() {
     h.nodeCallbacks.clear();
     h.conditionCallbacks.clear();
     h.graphCallbacks.clear();
+    h.eventCallbacks.clear();
     setThreadDataObserver({});
     {
         std::lock_guard<std::mutex> lock(h.idleMutex);
@@ -428,7 +429,7 @@ MStatus connectTime(const MObject& node, const std::string& attribute) {
     auto data = liveNode(node);
     const AttributeData* found = data ? attributeNamed(*data, attribute) : nullptr;
     if (found == nullptr || found->array || found->isTriple()) return MStatus::kInvalidParameter;
-    data->timeInputs.push_back(found);
+    data->timeInputs.push_back({found, false, {}});
     MPlug plug(node, Access::object(const_cast<AttributeData*>(found)->shared_from_this()));
     return plug.setValue(detail::host().currentTime);
 }

@@ -218,7 +218,14 @@ struct NodeData : ObjectData {
     int computeCount = 0;
     std::vector<CurveKeyData> keys;
     MTime::Unit keyUnit = MTime::kInvalid;  // of every key's time
-    std::vector<const AttributeData*> timeInputs;
+    // Inputs the scene time drives: straight from time1.outTime, or through
+    // the timeToUnitConversion node `conversion`, whose factor applies.
+    struct TimeInput {
+        const AttributeData* attribute;
+        bool converted;
+        std::weak_ptr<NodeData> conversion;
+    };
+    std::vector<TimeInput> timeInputs;
 
     // Attributes added to this node alone (addAttr), and string values.
     std::vector<std::shared_ptr<AttributeData>> dynamic;
@@ -284,6 +291,13 @@ struct GraphCallbackEntry {
     PluginData* plugin;
 };
 
+struct EventCallbackEntry {
+    std::string event;
+    MMessage::MBasicFunction function;
+    void* clientData;
+    PluginData* plugin;
+};
+
 struct NodeCallbackEntry {
     std::weak_ptr<NodeData> node;
     MNodeMessage::MAttr2PlugFunction function;
@@ -323,6 +337,7 @@ struct Host {
     std::map<MCallbackId, NodeCallbackEntry> nodeCallbacks;
     std::map<MCallbackId, ConditionCallbackEntry> conditionCallbacks;
     std::map<MCallbackId, GraphCallbackEntry> graphCallbacks;
+    std::map<MCallbackId, EventCallbackEntry> eventCallbacks;
     MCallbackId nextCallbackId = 1;
     std::vector<std::shared_ptr<PluginData>> plugins;
     PluginData* runningEntryPoint = nullptr;
@@ -489,6 +504,14 @@ double conversionFactor(UnitKind from, UnitKind to);
 // Deletes the conversion nodes that connections made and that have lost
 // their input or their output (mel/scene.cpp).
 void dropOrphanConversions();
+// Runs the MEventMessage callbacks of that event.
+void sendEvent(const char* event);
+// Maya's internal time unit: ticks of 1/6000 s. A timeToUnitConversion node
+// takes the time in ticks.
+constexpr double kTicksPerSecond = 6000.0;
+// The time in UI frames as a timeToUnitConversion node with this factor
+// gives it; false when the node is gone.
+bool convertedTime(const std::weak_ptr<NodeData>& conversion, double* value);
 
 // Queues a task for idle processing and wakes a thread waiting for one (any thread).
 void queueIdleTask(IdleTask task);

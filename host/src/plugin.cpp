@@ -77,6 +77,13 @@ bool dropRegistrations(PluginData& plugin) {
             ++it;
         }
     }
+    for (auto it = h.eventCallbacks.begin(); it != h.eventCallbacks.end();) {
+        if (it->second.plugin == &plugin) {
+            it = h.eventCallbacks.erase(it);
+        } else {
+            ++it;
+        }
+    }
     return clean;
 }
 
@@ -316,7 +323,8 @@ MCallbackId MDGMessage::addNodeRemovedCallback(MMessage::MNodeFunction func,
 MStatus MMessage::removeCallback(MCallbackId id) {
     auto& h = mayahost::detail::host();
     const bool removed = h.callbacks.erase(id) != 0 || h.nodeCallbacks.erase(id) != 0 ||
-                         h.conditionCallbacks.erase(id) != 0 || h.graphCallbacks.erase(id) != 0;
+                         h.conditionCallbacks.erase(id) != 0 || h.graphCallbacks.erase(id) != 0 ||
+                         h.eventCallbacks.erase(id) != 0;
     return removed ? MStatus::kSuccess : MStatus::kInvalidParameter;
 }
 

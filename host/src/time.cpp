@@ -217,10 +217,14 @@ void pushTimeToInputs() {
     Host& h = host();
     std::vector<std::shared_ptr<NodeData>> nodes = h.nodes;
     for (const auto& node : nodes) {
-        for (const AttributeData* attribute : node->timeInputs) {
-            MPlug plug(Access::object(node),
-                       Access::object(const_cast<AttributeData*>(attribute)->shared_from_this()));
-            plug.setValue(h.currentTime);
+        const std::vector<NodeData::TimeInput> inputs = node->timeInputs;
+        for (const NodeData::TimeInput& input : inputs) {
+            double value = h.currentTime;
+            if (input.converted && !convertedTime(input.conversion, &value)) continue;
+            MPlug plug(
+                Access::object(node),
+                Access::object(const_cast<AttributeData*>(input.attribute)->shared_from_this()));
+            plug.setValue(value);
         }
     }
 }
@@ -306,6 +310,7 @@ MStatus MTime::setUIUnit(Unit unit) {
         *t = convert(*t, old, unit);
     }
     h.uiUnit.store(unit);
+    if (unit != old) mayahost::detail::sendEvent("timeUnitChanged");
     return MStatus::kSuccess;
 }
 MTime& MTime::operator=(const MTime& other) = default;

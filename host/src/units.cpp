@@ -57,8 +57,8 @@ double toInternal(UnitKind kind, double ui) {
 }
 
 double conversionFactor(UnitKind from, UnitKind to) {
-    // A time plug is connected as it is: the host passes the time in UI
-    // frames (Maya's timeToUnitConversion is not modelled).
+    // A time into a number goes through a timeToUnitConversion node, whose
+    // factor the connection computes (mel/scene.cpp).
     if (from == to || from == UnitKind::kTime || to == UnitKind::kTime) return 1.0;
     // One UI unit at the source is one UI unit at the destination.
     return internalPerUiUnit(to) / internalPerUiUnit(from);
@@ -67,11 +67,15 @@ double conversionFactor(UnitKind from, UnitKind to) {
 }  // namespace detail
 
 void setUiLinearUnit(LinearUnit unit) {
+    const bool changed = detail::host().uiLinear != unit;
     detail::host().uiLinear = unit;
+    if (changed) detail::sendEvent("linearUnitChanged");
 }
 
 void setUiAngleUnit(AngleUnit unit) {
+    const bool changed = detail::host().uiAngle != unit;
     detail::host().uiAngle = unit;
+    if (changed) detail::sendEvent("angularUnitChanged");
 }
 
 LinearUnit uiLinearUnit() {

@@ -72,6 +72,12 @@ TEST_F(Hik, CharactersAreDefinedLockedAndDriveEachOther) {
     run("loadPlugin mayaHIK");
     EXPECT_EQ(run("pluginInfo -q -loaded mayaHIK"), "1");
     EXPECT_TRUE(mayahost::isHumanIkLoaded());
+    // The plug-in brings its commands; the procedures come with HumanIK's
+    // scripts, sourced by name or path.
+    EXPECT_EQ(run("exists hikGetNodeIdFromName") + run("exists hikGetSkNode"), "10");
+    EXPECT_EQ(failure("hikGetSkNode(\"Source\", 1)"), "Cannot find procedure \"hikGetSkNode\".");
+    run("source \"/maya/scripts/others/hikGlobalUtils.mel\"");
+    EXPECT_EQ(run("exists hikGetSkNode") + run("exists hikSetCharacterInput"), "11");
 
     // Characters are nodes with unique names.
     EXPECT_EQ(run("hikCreateCharacter(\"Source\")"), "Source");
@@ -163,6 +169,14 @@ TEST_F(Hik, CharactersAreDefinedLockedAndDriveEachOther) {
         "hikSetCharacterInput " +
         target + " Source; hikUpdateSourceList");
     EXPECT_EQ(mayahost::hikCharacter(target).source, "Source");
+    // "None" as Maya's Source menu does it: disabling disconnects. An empty
+    // source names no character.
+    EXPECT_EQ(failure("hikSetCharacterInput(\"" + target + "\", \"\")"),
+              "hikSetCharacterInput: '' is not a HumanIK character.");
+    EXPECT_EQ(mayahost::hikCharacter(target).source, "Source");
+    run("hikEnableCharacter " + target + " 2");
+    EXPECT_EQ(mayahost::hikCharacter(target).source, "");
+    run("hikEnableCharacter " + target + " 1; hikSetCharacterInput " + target + " Source");
     EXPECT_EQ(failure("mayaHIKsetCharacterInput(\"Source\", \"" + target + "\")"),
               "mayaHIKsetCharacterInput: '" + target + "' is driven by 'Source'.");
     run("mayaHIKsetCharacterInput " + target + " \"\"");
@@ -201,9 +215,22 @@ TEST_F(Hik, SessionsWithoutHumanIkOrInBatch) {
     run("loadPlugin mayaHIK; loadPlugin -quiet mayaHIK");
     EXPECT_EQ(failure("HIKCharacterControlsTool"),
               "HIKCharacterControlsTool: the Character Controls need the interactive UI.");
+    EXPECT_EQ(run("exists hikSetCurrentCharacter"), "0");
+    run("source hikCharacterControlsUI");
     EXPECT_EQ(failure("hikSetCurrentCharacter(\"\")"),
               "hikSetCurrentCharacter: the HumanIK Character Controls have not been built (run "
               "HIKCharacterControlsTool first).");
+    // A session whose HumanIK scripts are missing has the plug-in's
+    // commands only, whatever sources the scripts.
+    mayahost::reset();
+    mayahost::setHumanIkScriptsAvailable(false);
+    run("loadPlugin mayaHIK");
+    EXPECT_EQ(run("hikGetNodeCount"), "41");
+    EXPECT_EQ(failure("source hikGlobalUtils.mel"),
+              "Cannot find file \"hikGlobalUtils.mel\" for source statement.");
+    EXPECT_EQ(failure("HIKCharacterControlsTool"),
+              "Cannot find file \"hikCharacterControlsUI.mel\" for source statement.");
+    EXPECT_EQ(run("exists hikGetSkNode"), "0");
     // A reset brings HumanIK back unloaded, and leaves batch mode.
     mayahost::reset();
     EXPECT_FALSE(mayahost::isHumanIkLoaded());

@@ -15,7 +15,7 @@ struct Row {
 };
 
 // The table as the user sees it, byte for byte, in registration order.
-const Row kExpected[21] = {
+const Row kExpected[22] = {
     {"YOUR_IP", "Your local IPs:"},
     {"WSA_START_ERROR", "Error at WSAStartup()\n"},
     {"CLOSING_SOCKET", "Closing socket \n"},
@@ -36,6 +36,8 @@ const Row kExpected[21] = {
     {"DEREG_COMMAND_ERROR", "failed to deregister command ZemoriDidCharacterize"},
     {"REG_NODE_ERROR", "failed to registerNode ZemoriDeviceNode"},
     {"DEREG_NODE_ERROR", "failed to deregisterNode ZemoriDeviceNode"},
+    {"TIME_UNIT_WATCH_ERROR",
+     "failed to watch the scene's time unit: after a change of it, bind each device again"},
     {"GAPS_NOT_FILLED",
      "Recording: %d skipped frames left unfilled; a gap of more than %d frames is keyed at its "
      "ends only"},
@@ -43,13 +45,13 @@ const Row kExpected[21] = {
 
 TEST(MessageTable, HoldsItsRowsInRegistrationOrder) {
     std::set<std::string> keys;
-    for (int i = 0; i < 21; ++i) {
+    for (int i = 0; i < 22; ++i) {
         SCOPED_TRACE(kExpected[i].key);
         EXPECT_STREQ(kMessageTable[i].key, kExpected[i].key);
         EXPECT_STREQ(kMessageTable[i].defaultText, kExpected[i].text);
         keys.insert(kMessageTable[i].key);
     }
-    EXPECT_EQ(keys.size(), 21u) << "keys are unique within the module";
+    EXPECT_EQ(keys.size(), 22u) << "keys are unique within the module";
     EXPECT_STREQ(kMessageModule, "ZemoriMayaPlugin");
 }
 

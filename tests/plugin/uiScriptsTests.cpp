@@ -2,6 +2,7 @@
 // controls and the node's attributes, the procedures the plug-in calls, and
 // binding, with the node type and command registered straight from the test.
 #include "hostTest.h"
+#include "plugin/timeUnitWatch.h"
 #include "tests/support/melRun.h"
 #include "tests/support/zemoriPanel.h"
 
@@ -112,7 +113,8 @@ TEST_F(UiScripts, BindingBuildsOrReusesTheSkeletonAndCharacterizes) {
     EXPECT_EQ(mel("string $p[] = `listConnections -plugs true -skipConversionNodes true " + hand +
                   ".rotate`; $p[0]"),
               name + ".outputRotations[14]");
-    EXPECT_EQ(mel("string $p[] = `listConnections -plugs true " + name + ".time`; $p[0]"),
+    EXPECT_EQ(mel("string $p[] = `listConnections -plugs true -skipConversionNodes true " + name +
+                  ".time`; $p[0]"),
               "time1.outTime");
     EXPECT_EQ(mel("getAttr " + hand + ".rotateOrder"), "0");
     EXPECT_EQ(mel("stringArrayToString(`getAttr " + hand + ".jointOrient`, \" \")"), "0 0 0");
@@ -240,6 +242,97 @@ TEST_F(UiScripts, TheRetargetMenuMakesOurCharacterTheChosenOnesSource) {
     ASSERT_TRUE(mayahost::chooseOption("zemoriRetarget6", "None"));
     EXPECT_EQ(mayahost::hikCharacter(target).source, "");
     EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
+}
+
+std::string retargetShown(int deviceId) {
+    return mel("optionMenu -query -value zemoriRetarget" + std::to_string(deviceId));
+}
+
+// HumanIK outside binding: its plug-in loaded and a character in the scene,
+// but its scripts missing, then there and never sourced. Opening a panel
+// and the retarget menu source them, or say on the status line what is
+// missing; no MEL error escapes. "None" disables the character driven, as
+// Maya's Source menu does.
+TEST_F(UiScripts, HumanIkOutsideBindingSourcesItsScriptsOrSaysWhy) {
+    mayahost::setHumanIkScriptsAvailable(false);
+    mel("loadPlugin mayaHIK; createNode HIKCharacterNode -n stranger");
+    pressShelfButton();
+    const std::string ours = mayahost::nodeNames().back();
+    ASSERT_TRUE(mayahost::chooseOption("zemoriRetarget0", "stranger"));
+    const std::string missing = "HumanIK's scripts could not be sourced: no procedure ";
+    EXPECT_EQ(zemoritest::panelState(0).status,
+              "Cannot drive another character: " + missing + "hikCreateCharacter");
+    EXPECT_EQ(retargetShown(0), "None");
+    mel("zemoriBind " + ours);
+    EXPECT_EQ(zemoritest::panelState(0).status,
+              "Streaming to skeleton zemoriCharacter0_Skeleton. No HumanIK character: " + missing +
+                  "hikCreateCharacter");
+    EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
+
+    // The scripts there but not sourced: a new panel sources them.
+    mayahost::setHumanIkScriptsAvailable(true);
+    EXPECT_EQ(mel("exists hikGetSkNode"), "0");
+    pressShelfButton();
+    const std::string theirs = mayahost::nodeNames().back();
+    EXPECT_EQ(mel("exists hikGetSkNode"), "1");
+    mel("zemoriBindSkeleton " + theirs);
+    const std::string source = defineCharacter("zemoriCharacter0_Skeleton");
+    const std::string target = defineCharacter("zemoriCharacter1_Skeleton");
+    mel("zemoriRefreshRetargetMenu " + ours);
+    ASSERT_TRUE(mayahost::chooseOption("zemoriRetarget0", target));
+    EXPECT_EQ(mayahost::hikCharacter(target).source, source);
+    ASSERT_TRUE(mayahost::chooseOption("zemoriRetarget0", "None"));
+    EXPECT_EQ(mayahost::hikCharacter(target).source, "");
+    // HumanIK refuses an unlocked character: the one before is let go, and
+    // the menu says "None".
+    ASSERT_TRUE(mayahost::chooseOption("zemoriRetarget0", target));
+    ASSERT_TRUE(mayahost::chooseOption("zemoriRetarget0", "stranger"));
+    EXPECT_EQ(mayahost::hikCharacter(target).source, "");
+    EXPECT_EQ(mayahost::hikCharacter("stranger").source, "");
+    EXPECT_EQ(zemoritest::panelState(0).status,
+              "Cannot drive another character: a HumanIK procedure failed");
+    EXPECT_EQ(retargetShown(0), "None");
+    EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
+}
+
+double nodeTime(const std::string& node) {
+    return std::stod(mel("getAttr " + node + ".time"));
+}
+
+// Maya puts a timeToUnitConversion node between time1.outTime and the
+// node's double time, its factor fixed at connection. Binding again keeps
+// that connection; a new time unit gets a new one.
+TEST_F(UiScripts, TheNodesTimeFollowsTheScenesTimeUnit) {
+    ASSERT_TRUE(watchTimeUnit());
+    std::string name;
+    createDeviceNode(2, nullptr, &name);
+    mel("currentUnit -time film; currentTime 12; zemoriBindSkeleton " + name);
+    const std::string list =
+        "string $c[] = `listConnections -source true -destination false " + name + ".time`; $c[0]";
+    const std::string conversion = mel(list);
+    EXPECT_EQ(mel("nodeType " + conversion), "timeToUnitConversion");
+    EXPECT_DOUBLE_EQ(std::stod(mel("getAttr " + conversion + ".conversionFactor")), 24.0 / 6000);
+    EXPECT_EQ(mel("isConnected time1.outTime " + name + ".time"), "0");
+    EXPECT_EQ(mel("isConnected -ignoreUnitConversion time1.outTime " + name + ".time"), "1");
+    EXPECT_NEAR(nodeTime(name), 12.0, 1e-9);
+    mel("zemoriBindSkeleton " + name);
+    EXPECT_EQ(mel(list), conversion) << "binding again does not reconnect";
+
+    // 24 to 30 frames a second: the same moment is frame 15.
+    mel("currentUnit -time ntsc");
+    EXPECT_EQ(mel("currentTime -query"), "15");
+    EXPECT_NEAR(nodeTime(name), 15.0, 1e-9);
+    for (int frame = 16; frame <= 20; ++frame) {
+        mel("currentTime " + std::to_string(frame));
+        EXPECT_NEAR(nodeTime(name), frame, 1e-9);
+    }
+    const std::string now = mel(list);
+    EXPECT_DOUBLE_EQ(std::stod(mel("getAttr " + now + ".conversionFactor")), 30.0 / 6000);
+    EXPECT_EQ(mel("objExists " + conversion), "0") << "the old conversion went with its connection";
+    mel("zemoriBindSkeleton " + name);
+    EXPECT_EQ(mel(list), now);
+    EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
+    unwatchTimeUnit();
 }
 
 }  // namespace

@@ -336,6 +336,10 @@ bool batchMode();
 // which.
 void setHumanIkAvailable(bool available);
 bool isHumanIkLoaded();
+// Whether HumanIK's MEL scripts (hikGlobalUtils.mel and the others) can be
+// sourced: false leaves the mayaHIK plug-in's commands but no HumanIK
+// procedure, whatever sources them. True by default and after reset().
+void setHumanIkScriptsAvailable(bool available);
 
 // A mapped joint's local values when the definition was locked, in
 // centimetres and radians (jointOrient zero for a transform).

@@ -113,6 +113,7 @@ Value aboutCommand(const Invocation& call) {
 void addScriptCommands(Interpreter& mel) {
     mel.addCommand("source", [&mel](const Invocation& call) {
         const std::string name = single(call);
+        if (sourceHumanIkScript(mel, name)) return Value();
         const std::string path = mel.findScript(name);
         if (path.empty()) throw MelError("Cannot find file \"" + name + "\" for source statement.");
         {

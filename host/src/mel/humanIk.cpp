@@ -78,6 +78,8 @@ struct Character {
 
 struct State {
     bool loaded = false;
+    bool scriptsAvailable = true;
+    bool proceduresDefined = false;  // HumanIK's scripts sourced
     bool toolBuilt = false;
     std::list<Character> characters;  // references stay valid while others come and go
     std::weak_ptr<NodeData> current;
@@ -338,11 +340,14 @@ Value toggleLock(const Invocation& call) {
     return Value();
 }
 
-Value setCharacterInput(const Invocation& call) {
+// The older mayaHIKsetCharacterInput lets an empty source disconnect; that
+// hikSetCharacterInput does is not shown anywhere, so here "" names no
+// character and fails.
+Value setCharacterInput(const Invocation& call, bool emptyDisconnects) {
     const auto p = parameters(call, {Type::kString, Type::kString});
     needTool(call.name);
     Character& target = character(call.name, p[0].s);
-    if (p[1].s.empty()) {
+    if (p[1].s.empty() && emptyDisconnects) {
         target.source.reset();
         return Value();
     }
@@ -370,39 +375,19 @@ Value setCharacterInput(const Invocation& call) {
     return Value();
 }
 
-void addHumanIkCommands(Interpreter& mel) {
-    mel.addCommand("HIKCharacterControlsTool", [](const Invocation& call) {
-        parameters(call, {});
-        if (detail::host().batchMode) {
-            throw MelError(call.name + ": the Character Controls need the interactive UI.");
-        }
-        state().toolBuilt = true;
-        return Value();
-    });
+const char* const kScripts[] = {"hikGlobalUtils", "hikCharacterControlsUI",
+                                "hikDefinitionOperations"};
+
+// The procedures of HumanIK's scripts, defined when one of them is sourced
+// (the host does not tell which file holds which).
+void addHumanIkProcedures(Interpreter& mel) {
+    state().proceduresDefined = true;
     mel.addCommand("hikCreateCharacter", createCharacter);
     mel.addCommand("setCharacterObject", setCharacterObject);
     mel.addCommand("hikUpdateDefinitionUI", [](const Invocation& call) {
         parameters(call, {});
         needTool(call.name);
         return Value();
-    });
-    mel.addCommand("hikGetNodeCount", [](const Invocation& call) {
-        parameters(call, {});
-        return Value::ofInt(kSlotCount);
-    });
-    mel.addCommand("GetHIKNodeName", [](const Invocation& call) {
-        const int slot = parameters(call, {Type::kInt})[0].i;
-        if (slot < 0 || slot >= kSlotCount) {
-            throw MelError(call.name + ": " + std::to_string(slot) + " is not a HumanIK node id.");
-        }
-        return Value::ofString(kSlots[slot]);
-    });
-    mel.addCommand("hikGetNodeIdFromName", [](const Invocation& call) {
-        const std::string name = parameters(call, {Type::kString})[0].s;
-        for (int k = 0; k < kSlotCount; ++k) {
-            if (!name.empty() && name == kSlots[k]) return Value::ofInt(k);
-        }
-        throw MelError(call.name + ": '" + name + "' is not a HumanIK node name.");
     });
     mel.addCommand("hikGetSkNode", [](const Invocation& call) {
         const auto p = parameters(call, {Type::kString, Type::kInt});
@@ -427,18 +412,66 @@ void addHumanIkCommands(Interpreter& mel) {
         return Value::ofString(nameOf(state().current));
     });
     mel.addCommand("hikToggleLockDefinition", toggleLock);
-    mel.addCommand("hikSetCharacterInput", setCharacterInput);
-    mel.addCommand("mayaHIKsetCharacterInput", setCharacterInput);
+    mel.addCommand("hikSetCharacterInput",
+                   [](const Invocation& call) { return setCharacterInput(call, false); });
+    mel.addCommand("mayaHIKsetCharacterInput",
+                   [](const Invocation& call) { return setCharacterInput(call, true); });
+    // 1 enables the character; 0 and 2 disable it, which disconnects its
+    // retargeter: Maya's Source menu does only that for "None".
     mel.addCommand("hikEnableCharacter", [](const Invocation& call) {
         const auto p = parameters(call, {Type::kString, Type::kInt});
         needTool(call.name);
-        character(call.name, p[0].s);
+        Character& c = character(call.name, p[0].s);
+        if (p[1].i < 0 || p[1].i > 2) {
+            throw MelError(call.name + ": " + std::to_string(p[1].i) + " is not 0, 1 or 2.");
+        }
+        if (p[1].i != 1) c.source.reset();
         return Value();
     });
     mel.addCommand("hikUpdateSourceList", [](const Invocation& call) {
         parameters(call, {});
         needTool(call.name);
         return Value();
+    });
+}
+
+// Where Maya's scripts are missing, sourcing fails as for any file.
+void sourceScripts(Interpreter& mel, const std::string& file) {
+    if (!detail::host().humanIkAvailable || !state().scriptsAvailable) {
+        throw MelError("Cannot find file \"" + file + "\" for source statement.");
+    }
+    if (!state().proceduresDefined) addHumanIkProcedures(mel);
+}
+
+// The mayaHIK plug-in's own commands, which exist once it is loaded.
+void addHumanIkCommands(Interpreter& mel) {
+    // Building the Character Controls sources their scripts.
+    mel.addCommand("HIKCharacterControlsTool", [&mel](const Invocation& call) {
+        parameters(call, {});
+        if (detail::host().batchMode) {
+            throw MelError(call.name + ": the Character Controls need the interactive UI.");
+        }
+        sourceScripts(mel, "hikCharacterControlsUI.mel");
+        state().toolBuilt = true;
+        return Value();
+    });
+    mel.addCommand("hikGetNodeCount", [](const Invocation& call) {
+        parameters(call, {});
+        return Value::ofInt(kSlotCount);
+    });
+    mel.addCommand("GetHIKNodeName", [](const Invocation& call) {
+        const int slot = parameters(call, {Type::kInt})[0].i;
+        if (slot < 0 || slot >= kSlotCount) {
+            throw MelError(call.name + ": " + std::to_string(slot) + " is not a HumanIK node id.");
+        }
+        return Value::ofString(kSlots[slot]);
+    });
+    mel.addCommand("hikGetNodeIdFromName", [](const Invocation& call) {
+        const std::string name = parameters(call, {Type::kString})[0].s;
+        for (int k = 0; k < kSlotCount; ++k) {
+            if (!name.empty() && name == kSlots[k]) return Value::ofInt(k);
+        }
+        throw MelError(call.name + ": '" + name + "' is not a HumanIK node name.");
     });
 }
 
@@ -469,6 +502,23 @@ bool humanIkLoaded() {
     return state().loaded;
 }
 
+bool sourceHumanIkScript(Interpreter& mel, const std::string& name) {
+    const std::size_t slash = name.find_last_of("/\\");
+    std::string file = slash == std::string::npos ? name : name.substr(slash + 1);
+    const std::string suffix = ".mel";
+    if (file.size() > suffix.size() &&
+        file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0) {
+        file.resize(file.size() - suffix.size());
+    }
+    for (const char* script : kScripts) {
+        if (file == script) {
+            sourceScripts(mel, name);
+            return true;
+        }
+    }
+    return false;
+}
+
 void clearHumanIk(Interpreter& mel) {
     for (const char* name : kProcedures) mel.removeCommand(name);
     state() = State();
@@ -478,6 +528,10 @@ void clearHumanIk(Interpreter& mel) {
 
 void setHumanIkAvailable(bool available) {
     detail::host().humanIkAvailable = available;
+}
+
+void setHumanIkScriptsAvailable(bool available) {
+    mel::state().scriptsAvailable = available;
 }
 
 bool isHumanIkLoaded() {

@@ -4,6 +4,7 @@
 
 #include <maya/MAnimControl.h>
 #include <maya/MPlug.h>
+#include <maya/MTime.h>
 
 #include <algorithm>
 #include <cmath>
@@ -132,11 +133,27 @@ void eraseConnection(const PlugRef& source, const PlugRef& destination) {
             break;
         }
     }
-    if (isTimeOutput(source)) {
-        auto& inputs = destination.node->timeInputs;
-        inputs.erase(std::remove(inputs.begin(), inputs.end(), destination.attribute),
-                     inputs.end());
-    }
+    // Whatever fed it, the scene time no longer drives the destination.
+    auto& inputs = destination.node->timeInputs;
+    inputs.erase(std::remove_if(inputs.begin(), inputs.end(),
+                                [&](const NodeData::TimeInput& input) {
+                                    return input.attribute == destination.attribute;
+                                }),
+                 inputs.end());
+}
+
+bool isTimeConversion(const NodeData& node) {
+    return node.type->name == "timeToUnitConversion";
+}
+
+// Frames per second of the current UI time unit.
+double uiFramesPerSecond() {
+    return MTime(1.0, MTime::kSeconds).as(MTime::uiUnit());
+}
+
+// Seconds of a time in UI frames, exact for whole frames at whole rates.
+double ticksOf(double uiFrames) {
+    return MTime(uiFrames, MTime::uiUnit()).as(MTime::kSeconds) * detail::kTicksPerSecond;
 }
 
 // The stored values, without computing.
@@ -366,7 +383,7 @@ bool madeByConnection(const NodeData& node) {
 }
 
 bool isConversionNode(const NodeData& node) {
-    return node.type->name == "unitConversion";
+    return node.type->name == "unitConversion" || isTimeConversion(node);
 }
 
 detail::UnitKind unitOf(const PlugRef& plug) {
@@ -399,12 +416,20 @@ void connect(const PlugRef& source, const PlugRef& destination, bool force) {
         }
         eraseConnection(existing.source(), existing.destination());
     }
-    const double factor = detail::conversionFactor(unitOf(source), unitOf(destination));
-    if (factor != 1.0) {
+    // A time into a number goes through a timeToUnitConversion node that
+    // turns ticks into frames of the UI unit of this moment.
+    const bool timeIntoNumber =
+        unitOf(source) == detail::UnitKind::kTime && unitOf(destination) != detail::UnitKind::kTime;
+    const double factor = timeIntoNumber
+                              ? uiFramesPerSecond() / detail::kTicksPerSecond
+                              : detail::conversionFactor(unitOf(source), unitOf(destination));
+    if (timeIntoNumber || factor != 1.0) {
         // The factor is fixed now: later changes of the UI units leave it.
+        const char* type = timeIntoNumber ? "timeToUnitConversion" : "unitConversion";
         MStatus status;
-        auto conversion = detail::createNodeOfType("unitConversion", &status);
-        if (!conversion) throw MelError("connectAttr: could not create a unitConversion node.");
+        auto conversion = detail::createNodeOfType(type, &status);
+        if (!conversion)
+            throw MelError(std::string("connectAttr: could not create a ") + type + ".");
         writePlug(conversionPlug(conversion, "conversionFactor"), {factor});
         state().conversions.push_back(conversion);
         const PlugRef input = conversionPlug(conversion, "input");
@@ -413,12 +438,16 @@ void connect(const PlugRef& source, const PlugRef& destination, bool force) {
             {source.node, source.attribute, source.index, conversion, input.attribute, -1});
         state().connections.push_back({conversion, output.attribute, -1, destination.node,
                                        destination.attribute, destination.index});
+        if (isTimeOutput(source)) {
+            destination.node->timeInputs.push_back({destination.attribute, true, conversion});
+            writePlug(destination, readPlug(output));
+        }
     } else {
         state().connections.push_back({source.node, source.attribute, source.index,
                                        destination.node, destination.attribute, destination.index});
         if (isTimeOutput(source)) {
             // The host pushes the current time into time inputs on every change.
-            destination.node->timeInputs.push_back(destination.attribute);
+            destination.node->timeInputs.push_back({destination.attribute, false, {}});
             writePlug(destination, readPlug(source));
         }
     }
@@ -476,6 +505,8 @@ std::vector<double> readConversion(const PlugRef& plug) {
     Connection c;
     if (incomingExact(input, &c)) {
         values = readPlug(c.source());
+        // A time input takes ticks; the host keeps times in UI frames.
+        if (isTimeConversion(*plug.node) && isTimeOutput(c.source())) values = {ticksOf(values[0])};
     } else {
         values = stored(input);
     }
@@ -649,7 +680,10 @@ void restoreLinks(const DetachedLinks& links) {
         state().connections.push_back(c);
         const PlugRef source = c.source();
         if (isTimeOutput(source)) {
-            destination.node->timeInputs.push_back(destination.attribute);
+            destination.node->timeInputs.push_back({destination.attribute, false, {}});
+            writePlug(destination, readPlug(source));
+        } else if (isTimeConversion(*source.node)) {
+            destination.node->timeInputs.push_back({destination.attribute, true, c.sourceNode});
             writePlug(destination, readPlug(source));
         }
     }
@@ -699,28 +733,40 @@ void registerDagTypes(detail::Host& host) {
     time->attributes.push_back(outTime);
     host.types["time"] = time;
     // What connectAttr puts between plugs of different unit kinds. Input
-    // and output take one value or a triple, as what they connect.
-    auto conversion = std::make_shared<NodeType>();
-    conversion->name = "unitConversion";
-    conversion->builtIn = true;
-    conversion->fnType = MFn::kDependencyNode;
-    auto input = numeric("input", "i", MFnNumericData::kDouble);
-    input->generic = true;
-    input->keyable = false;
-    auto output = numeric("output", "o", MFnNumericData::kDouble);
-    output->generic = true;
-    output->keyable = false;
-    output->writable = false;
-    auto factor = numeric("conversionFactor", "cf", MFnNumericData::kDouble);
-    factor->defaultValue = 1.0;
-    factor->keyable = false;
-    conversion->attributes = {input, output, factor};
-    host.types["unitConversion"] = conversion;
+    // and output take one value or a triple, as what they connect. Between
+    // a time and a number, the input takes ticks and the output is the time
+    // in frames of the UI unit at connection.
+    for (const char* name : {"unitConversion", "timeToUnitConversion"}) {
+        auto conversion = std::make_shared<NodeType>();
+        conversion->name = name;
+        conversion->builtIn = true;
+        conversion->fnType = MFn::kDependencyNode;
+        auto input = numeric("input", "i", MFnNumericData::kDouble);
+        input->generic = true;
+        input->keyable = false;
+        auto output = numeric("output", "o", MFnNumericData::kDouble);
+        output->generic = true;
+        output->keyable = false;
+        output->writable = false;
+        auto factor = numeric("conversionFactor", "cf", MFnNumericData::kDouble);
+        factor->defaultValue = 1.0;
+        factor->keyable = false;
+        conversion->attributes = {input, output, factor};
+        host.types[name] = conversion;
+    }
 }
 
 }  // namespace mel
 
 namespace detail {
+
+bool convertedTime(const std::weak_ptr<NodeData>& conversion, double* value) {
+    auto node = conversion.lock();
+    if (!node || !node->alive.load()) return false;
+    const double factor = mel::stored(mel::conversionPlug(node, "conversionFactor"))[0];
+    *value = mel::ticksOf(host().currentTime) * factor;
+    return true;
+}
 
 void dropOrphanConversions() {
     const std::vector<std::shared_ptr<NodeData>> orphans = mel::takeOrphanConversions();
