@@ -709,9 +709,9 @@ BENCHMARK(BM_CreateCurvesDirectly)->Iterations(1)->UseManualTime()->Unit(benchma
 
 // A node with a 10-minute take of a 120 fps capture in progress on a 30 fps
 // scene, not live: every frame journalled as the receiving thread would,
-// taken from the journal by an evaluation each scene frame; playback
-// stopped and recording off at the end, so the next evaluation hands the
-// take over. Null after reporting an error.
+// taken from the journal by an evaluation each scene frame; still playing
+// and recording, so stopping playback hands the take over. Null after
+// reporting an error.
 ZemoriDeviceNode* recordTenMinuteTake(MObject& object, benchmark::State& state) {
     ZemoriDeviceNode* node = createNode(object);
     if (node == nullptr) {
@@ -737,8 +737,6 @@ ZemoriDeviceNode* recordTenMinuteTake(MObject& object, benchmark::State& state) 
                             std::uint32_t(frame), datagram);
         node->handlePacket(datagram.bytes, kReceiveBytes);
     }
-    MAnimControl::stop();
-    mayahost::setBool(object, "recording", false);
     // What playback left for idle time (an interface update per evaluation)
     // is not the flush's: Maya would have run it during playback.
     mayahost::processIdleEvents();
@@ -809,7 +807,7 @@ BENCHMARK(BM_CopyTakePairsFreshArrays)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// The node's flush of that take: handed over by an evaluation, then at idle
+// The node's flush of that take: handed over as playback stops, then at idle
 // time placed on the scene's clock, resampled onto its whole frames, curves
 // created and every curve's keys added. Each run records a take of its own
 // (not timed); the ratios take the medians.
@@ -819,10 +817,9 @@ void BM_FlushTenMinuteTake(benchmark::State& state) {
         MObject object;
         ZemoriDeviceNode* node = recordTenMinuteTake(object, state);
         if (node == nullptr) return;
-        MAnimControl::setCurrentTime(MTime(double(kCurveKeys + 1), MTime::uiUnit()));
         const Clock::time_point start = Clock::now();
-        mayahost::evaluate(object, "outputTranslations");  // hands the take over
-        mayahost::processIdleEvents();                     // writes the curves
+        MAnimControl::stop();           // hands the take over
+        mayahost::processIdleEvents();  // writes the curves
         runs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         state.SetIterationTime(runs.back() / 1000.0);
         const mayahost::CurveInfo root = mayahost::animCurve("zemoriCharacter0_Skeleton_root_tx");

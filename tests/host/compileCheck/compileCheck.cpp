@@ -8,6 +8,7 @@
 #include <maya/MArrayDataHandle.h>
 #include <maya/MDataBlock.h>
 #include <maya/MDataHandle.h>
+#include <maya/MConditionMessage.h>
 #include <maya/MDGMessage.h>
 #include <maya/MDGModifier.h>
 #include <maya/MDoubleArray.h>
@@ -124,6 +125,15 @@ static_assert(
     std::is_same<decltype(&MDGMessage::addNodeRemovedCallback),
                  MCallbackId (*)(MMessage::MNodeFunction, const MString&, void*, MStatus*)>::value,
     "");
+static_assert(std::is_same<MMessage::MStateFunction, void (*)(bool, void*)>::value, "");
+static_assert(
+    std::is_same<decltype(&MConditionMessage::addConditionCallback),
+                 MCallbackId (*)(const MString&, MMessage::MStateFunction, void*, MStatus*)>::value,
+    "");
+static_assert(std::is_same<decltype(&MGlobal::mayaState),
+                           MGlobal::MMayaState (*)(MStatus*)>::value,
+              "");
+static_assert(MGlobal::kBatch == 1, "");
 static_assert(std::is_same<decltype(&MTime::uiUnit), MTime::Unit (*)()>::value, "");
 static_assert(std::is_same<decltype(&MAnimControl::isPlaying), bool (*)()>::value, "");
 static_assert(std::is_same<decltype(&MQuaternion::asEulerRotation),
