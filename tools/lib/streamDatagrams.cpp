@@ -39,7 +39,12 @@ bool encodeSkeletonDefinition(const CaptureTake& take, std::uint32_t sequence,
 bool encodeFrame(const CaptureTake& take, int frameIndex, std::int32_t frameNumber,
                  std::uint32_t sequence, EncodedDatagram& out, bool negate) {
     if (frameIndex < 0 || frameIndex >= int(take.frames.size())) return false;
-    const CapturePose& pose = take.frames[frameIndex];
+    return encodePose(take.frames[frameIndex], frameNumber, double(frameNumber) / take.fps,
+                      sequence, out, negate);
+}
+
+bool encodePose(const CapturePose& pose, std::int32_t frameNumber, double timestamp,
+                std::uint32_t sequence, EncodedDatagram& out, bool negate) {
     OsvJointPose joints[kCaptureJoints];
     for (int j = 0; j < kCaptureJoints; ++j) {
         const Quat& q = pose.rotations[j];
@@ -50,7 +55,7 @@ bool encodeFrame(const CaptureTake& take, int frameIndex, std::int32_t frameNumb
     frame.sequence = sequence;
     frame.frameNumber = frameNumber;
     frame.latencyMs = 0.0f;
-    frame.timestamp = double(frameNumber) / take.fps;
+    frame.timestamp = timestamp;
     frame.jointCount = kCaptureJoints;
     frame.jointStatus = nullptr;
     frame.joints = joints;

@@ -26,5 +26,9 @@ bool encodeSkeletonDefinition(const CaptureTake& take, std::uint32_t sequence,
 // every quaternion as -q (the same rotation).
 bool encodeFrame(const CaptureTake& take, int frameIndex, std::int32_t frameNumber,
                  std::uint32_t sequence, EncodedDatagram& out, bool negate = false);
+// A pose sent as frame `frameNumber` with the time stamp given, whatever it
+// is (a test's late, lying or restarted clock).
+bool encodePose(const CapturePose& pose, std::int32_t frameNumber, double timestamp,
+                std::uint32_t sequence, EncodedDatagram& out, bool negate = false);
 
 }  // namespace ztools
