@@ -47,14 +47,22 @@ void CaptureJournal::store(Slot<Words>& slot, std::uint64_t number, const T& ite
 }
 
 template <std::size_t Words, typename T>
-bool CaptureJournal::load(const Slot<Words>& slot, std::uint64_t number, T& item) {
+bool CaptureJournal::load(const Slot<Words>& slot, std::uint64_t number, T& item,
+                          const ReadPause& pause) {
     const std::uint64_t whole = 2 * number + 2;
     if (slot.sequence.load(std::memory_order_acquire) != whole) {
         return false;
     }
     std::uint64_t words[Words];
     // Acquires: the second look at the sequence comes after every word.
-    for (std::size_t k = 0; k < Words; ++k) {
+    constexpr std::size_t kHalf = Words / 2;
+    for (std::size_t k = 0; k < kHalf; ++k) {
+        words[k] = slot.words[k].load(std::memory_order_acquire);
+    }
+    if (pause.call != nullptr) {
+        pause.call(pause.context);
+    }
+    for (std::size_t k = kHalf; k < Words; ++k) {
         words[k] = slot.words[k].load(std::memory_order_acquire);
     }
     if (slot.sequence.load(std::memory_order_relaxed) != whole) {
@@ -117,11 +125,12 @@ bool CaptureJournal::read(std::uint64_t sequence, JournalFrame& frame) const {
         return false;
     }
     StoredFrame stored;
-    if (!load(mSlots[sequence % mCapacity], sequence, stored)) {
+    if (!load(mSlots[sequence % mCapacity], sequence, stored, mReadPause)) {
         return false;
     }
     StoredDefinition definition;
-    if (!load(mDefinitions[stored.definition % kDefinitions], stored.definition, definition)) {
+    if (!load(mDefinitions[stored.definition % kDefinitions], stored.definition, definition,
+              ReadPause{})) {
         return false;
     }
     for (int joint = 0; joint < kJointCount; ++joint) {

@@ -40,6 +40,8 @@ static_assert(offsetof(JournalFrame, timestamp) == 760);
 static_assert(offsetof(JournalFrame, arrivalNs) == 768);
 static_assert(sizeof(JournalFrame) == 776);
 
+struct CaptureJournalReadPause;
+
 class CaptureJournal {
 public:
     // The highest sender rate the node accepts: a journal of N seconds holds
@@ -118,8 +120,17 @@ private:
     };
     template <std::size_t Words, typename T>
     static void store(Slot<Words>& slot, std::uint64_t number, const T& item);
+    // A test's hook, called by a read halfway through a frame's words, so
+    // that it can overwrite the slot between the read's two looks at the
+    // sequence. Never set outside tests; the writer does not see it.
+    struct ReadPause {
+        void (*call)(void* context) = nullptr;
+        void* context = nullptr;
+    };
+    friend struct ::CaptureJournalReadPause;
     template <std::size_t Words, typename T>
-    static bool load(const Slot<Words>& slot, std::uint64_t number, T& item);
+    static bool load(const Slot<Words>& slot, std::uint64_t number, T& item,
+                     const ReadPause& pause);
 
     std::unique_ptr<Slot<kFrameWords>[]> mSlots;
     std::size_t mCapacity = 0;
@@ -127,4 +138,5 @@ private:
     std::size_t mNextSlot = 0;  // the writer's: where frame mWritten goes
     Slot<kDefinitionWords> mDefinitions[kDefinitions];
     std::uint32_t mDefinitionNumber = 0;  // the writer's: the last noted, 0 none
+    ReadPause mReadPause;
 };

@@ -186,6 +186,7 @@ class BlockProbe : public MPxNode {
 public:
     static MObject aValue, aList, aOther;
     static std::function<void(BlockProbe&, MDataBlock&)> probe;
+    static MPlug asked;  // the plug of the compute in progress
     static void* creator() { return new BlockProbe; }
     static MStatus initialize() {
         MFnNumericAttribute fn;
@@ -201,13 +202,15 @@ public:
         attributeAffects(aValue, aList);
         return attributeAffects(aValue, aOther);
     }
-    MStatus compute(const MPlug&, MDataBlock& block) override {
+    MStatus compute(const MPlug& plug, MDataBlock& block) override {
+        asked = plug;
         probe(*this, block);
         return MS::kSuccess;
     }
 };
 MObject BlockProbe::aValue, BlockProbe::aList, BlockProbe::aOther;
 std::function<void(BlockProbe&, MDataBlock&)> BlockProbe::probe;
+MPlug BlockProbe::asked;
 
 TEST_F(GraphTest, DataBlockRefusesWhatIsNotTheNodes) {
     MObject plugin = testPlugin();
@@ -260,6 +263,39 @@ TEST_F(GraphTest, DataBlockRefusesWhatIsNotTheNodes) {
     EXPECT_EQ(mayahost::elementCount(node, "other"), 0u);
     // compute did not mark the array clean, so it stays dirty.
     EXPECT_TRUE(mayahost::isDirty(node, "list"));
+    BlockProbe::probe = nullptr;
+}
+
+// A compute that cleans only the element it was asked for: that element
+// stays clean until an input changes, the others stay dirty and are computed
+// when read, and the array counts as dirty while any element is.
+TEST_F(GraphTest, CleaningOneElementLeavesTheOthersDirty) {
+    MObject plugin = testPlugin();
+    MFnPlugin fn(plugin);
+    ASSERT_TRUE(fn.registerNode("blockProbe", MTypeId(0x7F004), BlockProbe::creator,
+                                BlockProbe::initialize));
+    std::vector<unsigned> computed;
+    BlockProbe::probe = [&](BlockProbe&, MDataBlock& block) {
+        const MPlug& plug = BlockProbe::asked;
+        computed.push_back((plug.isChild() ? plug.parent() : plug).logicalIndex());
+        EXPECT_TRUE(block.setClean(plug));
+    };
+    MObject node = mayahost::createNode("blockProbe");
+    const MPlug list = mayahost::findPlug(node, "list");
+    const auto read = [&](unsigned element) {
+        list.elementByLogicalIndex(element).child(0).asFloat();
+    };
+    read(1);
+    read(1);
+    read(2);
+    read(1);
+    EXPECT_EQ(computed, (std::vector<unsigned>{1, 2})) << "a clean element is not computed again";
+    EXPECT_TRUE(mayahost::isDirty(node, "list")) << "element 0 was never cleaned";
+    ASSERT_TRUE(mayahost::setDouble(node, "value", 2.0));
+    read(2);
+    read(2);
+    EXPECT_EQ(computed, (std::vector<unsigned>{1, 2, 2}))
+        << "an input change dirties every element";
     BlockProbe::probe = nullptr;
 }
 

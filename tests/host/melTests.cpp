@@ -226,7 +226,7 @@ TEST_F(Mel, ScriptsThatCouldCrashTheRunnerAreErrors) {
         {"int $a[]; $a[2147483647] = 1;", "Array index out of range: 2147483647"},
         {"int $b[]; $b[400000000] = 1;", "Array index out of range: 400000000"},
         {deepParentheses, "nested too deeply"},
-        {longSum, "operators in a row"},
+        {longSum, "nested too deeply"},
         {"down(499)", "Stack overflow in call to down."},
         {"selfEval", "Stack overflow in eval"},
         {"source \"" + self + "\"", "Stack overflow in source"},
@@ -251,6 +251,68 @@ TEST_F(Mel, ScriptsThatCouldCrashTheRunnerAreErrors) {
     EXPECT_NE(failure("int $a[]; $a[50] = 1;").find("50 items at most"), std::string::npos);
     EXPECT_NE(failure("string $s = \"x\"; while (1) $s += $s;").find("more than 64 bytes"),
               std::string::npos);
+}
+
+// However a script nests (brackets around long sums, calls, eval and
+// source in each other), it ends in an error within the stack of a Windows
+// main thread (1 MB; CTest runs this under that limit too), and a script
+// that sources itself holds only its own text once per level.
+TEST_F(Mel, NestingAndSelfSourcingStayWithinTheStackAndMemory) {
+    std::string brackets = "1";  // 21 levels of brackets, each around 999 `+1`
+    std::string ones;
+    for (int k = 0; k < 999; ++k) ones += "+1";
+    for (int level = 0; level < 21; ++level) brackets = "(" + brackets + ones + ")";
+    const auto parentheses = [](int n) { return std::string(n, '(') + "1" + std::string(n, ')'); };
+    std::string chain = "eval($text)";  // runs at the bottom of the chain's walk
+    for (int k = 0; k < 480; ++k) chain += "+1";
+    run("global proc int nest(int $n, string $text) {"
+        "  if ($n > 0) return nest($n - 1, $text);"
+        "  return `eval $text`; }"
+        "global proc int evalNest(int $n, string $text) {"
+        "  if ($n > 0) return eval(\"evalNest(\" + ($n - 1) + \", \\\"\" + $text + \"\\\")\");"
+        "  return eval($text); }");
+    EXPECT_EQ(run("nest(90, \"" + parentheses(45) + "\")"), "1") << "deep, but within the bounds";
+    const std::pair<std::string, std::string> cases[] = {
+        {brackets, "nested too deeply"},
+        {"nest(95, \"" + chain + "\")", "Stack overflow"},
+        {"evalNest(30, \"" + parentheses(45) + "+" + chain.substr(0, 2000) + "\")",
+         "Stack overflow"},
+        {"nest(90, \"" + parentheses(55) + "\")", "nested too deeply"},
+    };
+    for (const auto& [script, expected] : cases) {
+        EXPECT_NE(failure(script).find(expected), std::string::npos)
+            << script.substr(0, 60) << " -> " << mayahost::errorLines().back();
+    }
+
+    // A script that sources itself: the limit of a text is not allocated per
+    // level (a limit no memory can hold is a limit, not a request), and the
+    // texts of all the levels together stay within it.
+    const std::string folder = ::testing::TempDir() + "melSelfSourcing";
+    std::filesystem::create_directories(folder);
+    std::string self = folder + "/again.mel";
+    std::replace(self.begin(), self.end(), '\\', '/');
+    const std::string text = "source \"" + self + "\";\n// " + std::string(1000, '.') + "\n";
+    write(self, text);
+    mayahost::MelLimits limits;
+    limits.textBytes = std::size_t{1} << 62;
+    mayahost::setMelLimits(limits);
+    EXPECT_NE(failure("source \"" + self + "\"").find("Stack overflow in source"),
+              std::string::npos)
+        << mayahost::errorLines().back();
+    limits.textBytes = 10 * text.size();
+    mayahost::setMelLimits(limits);
+    EXPECT_NE(failure("source \"" + self + "\"").find("bytes of script"), std::string::npos)
+        << "ten levels hold the limit: " << mayahost::errorLines().back();
+    // So do the trees of the texts: 300 statements a level.
+    std::string statements = "source \"" + self + "\";\n";
+    for (int k = 0; k < 300; ++k) statements += "1;";
+    write(self, statements);
+    limits = mayahost::MelLimits();
+    limits.syntaxItems = 5000;
+    mayahost::setMelLimits(limits);
+    EXPECT_NE(failure("source \"" + self + "\"").find("the script is too large"), std::string::npos)
+        << mayahost::errorLines().back();
+    EXPECT_EQ(run("eval(\"1 + 2\")"), "3") << "every level gave its text and tree back";
 }
 
 }  // namespace

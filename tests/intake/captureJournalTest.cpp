@@ -7,6 +7,14 @@
 #include <thread>
 #include <vector>
 
+// Sets the journal's read pause (see CaptureJournal::ReadPause).
+struct CaptureJournalReadPause {
+    static void set(CaptureJournal& journal, void (*call)(void*), void* context) {
+        journal.mReadPause.call = call;
+        journal.mReadPause.context = context;
+    }
+};
+
 namespace {
 
 // A pose whose every number is derived from `n`, so that a frame mixed from
@@ -76,6 +84,45 @@ TEST(CaptureJournalTest, KeepsTheNewestFramesAndKnowsWhichAreGone) {
     }
     EXPECT_TRUE(journal.read(11, frame));
     EXPECT_FALSE(journal.read(10, frame));
+}
+
+// The writer overwrites a slot while the reader is halfway through its
+// words, every time: the reader sees the frame as gone, never as a mix of
+// the two poses. A write that leaves the slot alone costs nothing.
+TEST(CaptureJournalTest, AFrameOverwrittenWhileItIsReadIsGoneNotTorn) {
+    struct Writer {
+        CaptureJournal journal;
+        int next = 0;
+        int framesPerPause = 0;
+        void write(int frames) {
+            for (int k = 0; k < frames; ++k, ++next) {
+                journal.append(poseOf(next).data(), next, next / 120.0, next);
+            }
+        }
+        static void pause(void* self) {
+            auto& writer = *static_cast<Writer*>(self);
+            writer.write(writer.framesPerPause);
+        }
+    } writer;
+    writer.journal.reserve(4);
+    writer.write(4);
+    CaptureJournalReadPause::set(writer.journal, &Writer::pause, &writer);
+    JournalFrame frame;
+
+    writer.framesPerPause = 3;  // frames 4..6 take slots 0..2: frame 3 stays
+    ASSERT_TRUE(writer.journal.read(3, frame));
+    EXPECT_TRUE(frameIsWhole(frame, 3));
+
+    for (int slot = 0; slot < 4; ++slot) {
+        writer.framesPerPause = 4;  // the slot read goes to a new frame
+        const std::uint64_t sequence = writer.journal.oldest();
+        const bool read = writer.journal.read(sequence, frame);
+        EXPECT_FALSE(read) << "frame " << sequence << " was overwritten while it was read";
+        if (read) {
+            EXPECT_TRUE(frameIsWhole(frame, static_cast<int>(sequence)))
+                << "frame " << sequence << " read torn";
+        }
+    }
 }
 
 // One writer as fast as it can go over a small ring, one reader copying

@@ -1,12 +1,17 @@
 // Base of device nodes that read their device on a thread of their own, and
 // the buffer type of their data pools.
 //
-// The host runs threadHandler on a thread of the node's from creation on; a
-// change of live or frameRate calls threadShutdownHandler, waits for the
-// thread to return and starts it again. isDone() is false whenever a run
-// starts; the shutdown handler may come at any moment after the start, even
-// before threadHandler's first statement. The thread fills pool buffers and
-// pushes them; compute on the main thread pops and releases them.
+// The host runs threadHandler on a thread of the node's from creation on.
+// By default (continuous) that thread runs until the node goes, whatever
+// live and frameRate do: the handler sees them through isLive() and
+// endThreadLoop(). Only under the restarting reading
+// (mayahost::setDeviceThreadLifetime) does a change of live or frameRate
+// call threadShutdownHandler, wait for the thread to return and start it
+// again. isDone() is false before the first start and never reset by the
+// host after it (a handler clears it itself); the shutdown handler may come
+// at any moment after a start, even before threadHandler's first statement.
+// The thread fills pool buffers and pushes them; compute on the main thread
+// pops and releases them.
 #pragma once
 
 #include <maya/MPxNode.h>

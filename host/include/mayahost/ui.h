@@ -64,14 +64,17 @@ bool runMel(const std::string& text, std::string* result = nullptr);
 
 // What one MEL run may use before it stops with an error where Maya would
 // go on: statements executed (everything a text run from the top calls
-// included), items an array grows to, and bytes of a text `+` makes or a
-// file `source` reads. The defaults are far above any script of ours;
-// a fuzzer lowers them so that each input ends quickly. reset() restores
-// the defaults.
+// included), items an array grows to, bytes of a text `+` makes and of the
+// texts eval and source run at once, and the size of their syntax. The defaults are far above any
+// script of ours; a fuzzer lowers them so that each input ends quickly. reset() restores the
+// defaults.
 struct MelLimits {
     long long statements = 1000000;
     long long arrayItems = 1000000;
     std::size_t textBytes = std::size_t{16} << 20;
+    // Tokens of a text being parsed and nodes of the trees of all the texts
+    // eval and source run at once (about 230 bytes each at most).
+    std::size_t syntaxItems = 1000000;
 };
 void setMelLimits(const MelLimits& limits);
 

@@ -50,6 +50,7 @@ struct Node {
     Value value;
     Type type = Type::kNone;
     bool flag = false;  // global / array / prefix / quiet, by kind
+    int height = 1;     // levels of the tree from this node down
     std::vector<NodePtr> kids;
 };
 
@@ -74,10 +75,12 @@ struct Unit {
     std::string file;
     std::vector<NodePtr> statements;
     std::vector<ProcedurePtr> procedures;
+    std::size_t nodes = 0;  // in the statements and procedures
 };
 
-// Throws MelError naming the file (when given) and line of a syntax error.
-std::shared_ptr<Unit> parse(const std::string& text, const std::string& file);
+// Throws MelError naming the file (when given) and line of a syntax error,
+// or of a text of more than `maxItems` tokens or nodes.
+std::shared_ptr<Unit> parse(const std::string& text, const std::string& file, std::size_t maxItems);
 
 }  // namespace mel
 }  // namespace mayahost

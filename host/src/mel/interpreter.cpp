@@ -20,6 +20,28 @@ namespace {
 // One bound for procedure calls, eval and source together: each level
 // takes a few kilobytes of stack, and Windows gives a thread 1 MB.
 constexpr int kMaxDepth = 100;
+// Statements and expressions run by recursion, through every call, eval
+// and source: one bound for all the levels in progress keeps the deepest
+// script within that stack, however it nests.
+constexpr int kMaxLevels = 600;
+
+// One level of exec or eval.
+class Level {
+public:
+    explicit Level(int& levels) : mLevels(levels) {
+        if (mLevels >= kMaxLevels) {
+            throw MelError("Stack overflow: statements and expressions nested more than " +
+                           std::to_string(kMaxLevels) + " levels deep, calls included.");
+        }
+        ++mLevels;
+    }
+    ~Level() { --mLevels; }
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+
+private:
+    int& mLevels;
+};
 Value defaultOf(Type type) {
     switch (type) {
         case Type::kInt:
@@ -142,10 +164,42 @@ auto asMelErrors(Run&& run) -> decltype(run()) {
 
 }  // namespace
 
+namespace {
+
+MelError tooMuchScript(const std::string& what, std::size_t limit) {
+    return MelError(what +
+                    " is too large to run: eval and source in progress would hold more than " +
+                    std::to_string(limit) + " bytes of script.");
+}
+
+}  // namespace
+
+Interpreter::Held::Held(Interpreter& mel, std::size_t bytes, const std::string& what)
+    : mMel(mel), mBytes(bytes) {
+    const std::size_t limit = mel.mLimits.textBytes;
+    if (mel.mTextHeld > limit || bytes > limit - mel.mTextHeld) throw tooMuchScript(what, limit);
+    mel.mTextHeld += bytes;
+}
+
+Interpreter::Held::~Held() {
+    mMel.mTextHeld -= mBytes;
+    mMel.mNodesHeld -= mNodes;
+}
+
+std::shared_ptr<Unit> Interpreter::Held::parse(const std::string& text, const std::string& file) {
+    const std::size_t limit = mMel.mLimits.syntaxItems;
+    const std::size_t room = mMel.mNodesHeld < limit ? limit - mMel.mNodesHeld : 0;
+    std::shared_ptr<Unit> unit = mel::parse(text, file, room);
+    mNodes = unit->nodes;
+    mMel.mNodesHeld += mNodes;
+    return unit;
+}
+
 Value Interpreter::evaluate(const std::string& text, const std::string& file) {
     if (mDepth == 0) mSteps = 0;  // a run from the top
     const Nesting nesting(mDepth, "eval");
-    return asMelErrors([&] { return runUnit(parse(text, file)); });
+    Held held(*this, text.size(), file.empty() ? "The text" : "File \"" + file + "\"");
+    return asMelErrors([&] { return runUnit(held.parse(text, file)); });
 }
 
 void Interpreter::sourcePath(const std::string& path) {
@@ -154,12 +208,23 @@ void Interpreter::sourcePath(const std::string& path) {
     asMelErrors([&] {
         std::ifstream file(path, std::ios::binary);
         if (!file) throw MelError("Cannot open file \"" + path + "\" for source statement.");
-        std::string text(mLimits.textBytes + 1, '\0');
-        file.read(&text[0], static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(file.gcount()));
-        if (text.size() > mLimits.textBytes)
-            throw MelError("File \"" + path + "\" is too large to source.");
-        runUnit(parse(text, path));
+        // Only what the file holds is allocated, and no more than the room
+        // the texts in progress leave (a script that sources itself held
+        // the whole limit once per level).
+        const std::string what = "File \"" + path + "\"";
+        const std::size_t room = mTextHeld < mLimits.textBytes ? mLimits.textBytes - mTextHeld : 0;
+        std::string text;
+        std::string chunk(std::size_t{1} << 16, '\0');
+        while (file.read(&chunk[0], static_cast<std::streamsize>(chunk.size())) ||
+               file.gcount() > 0) {
+            const auto got = static_cast<std::size_t>(file.gcount());
+            if (got > room - text.size()) throw tooMuchScript(what, mLimits.textBytes);
+            text.append(chunk, 0, got);
+        }
+        Held held(*this, text.size(), what);
+        std::shared_ptr<Unit> unit = held.parse(text, path);
+        std::string().swap(text);  // the tree is what runs
+        runUnit(unit);
     });
 }
 
@@ -277,6 +342,7 @@ Interpreter::Flow Interpreter::execBlock(const std::vector<NodePtr>& statements,
 }
 
 Interpreter::Flow Interpreter::exec(const Node& node, Value* last) {
+    const Level level(mLevels);
     if (++mSteps > mLimits.statements) {
         throw MelError("Script stopped after " + std::to_string(mLimits.statements) +
                        " statements.");
@@ -521,6 +587,7 @@ Value Interpreter::evalCommand(const Node& node) {
 }
 
 Value Interpreter::eval(const Node& node) {
+    const Level level(mLevels);
     using Kind = Node::Kind;
     switch (node.kind) {
         case Kind::kLiteral:

@@ -77,6 +77,9 @@ private:
     std::deque<Frame> mFrames;                  // references to a frame outlive calls
     std::vector<std::shared_ptr<Unit>> mUnits;  // texts defining procedures
     int mDepth = 0;                             // procedure calls, eval and source in progress
+    int mLevels = 0;                            // exec and eval in progress, all calls included
+    std::size_t mTextHeld = 0;                  // bytes of the texts eval and source run now
+    std::size_t mNodesHeld = 0;                 // nodes of their trees
     long long mSteps = 0;                       // statements executed by the run from the top
     MelLimits mLimits;
 
@@ -88,6 +91,21 @@ private:
         Nesting(const Nesting&) = delete;
         Nesting& operator=(const Nesting&) = delete;
         int& mDepth;
+    };
+
+    // What a text eval or source runs holds while it runs: its bytes and
+    // its tree's nodes, each with one limit for all the texts in progress.
+    struct Held {
+        // Past the text limit, a MEL error naming `what`.
+        Held(Interpreter& mel, std::size_t bytes, const std::string& what);
+        ~Held();
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+        // The text's tree, within the nodes the texts in progress leave.
+        std::shared_ptr<Unit> parse(const std::string& text, const std::string& file);
+        Interpreter& mMel;
+        std::size_t mBytes;
+        std::size_t mNodes = 0;
     };
 
     Value runUnit(const std::shared_ptr<Unit>& unit);

@@ -27,7 +27,8 @@ const char* const kPunctuation[] = {
 
 }  // namespace
 
-std::vector<Token> tokenize(const std::string& text, const std::string& file) {
+std::vector<Token> tokenize(const std::string& text, const std::string& file,
+                            std::size_t maxTokens) {
     std::vector<Token> tokens;
     std::size_t i = 0;
     const std::size_t n = text.size();
@@ -150,6 +151,10 @@ std::vector<Token> tokenize(const std::string& text, const std::string& file) {
             }
             if (token.kind != Token::Kind::kPunct) fail(std::string("unexpected '") + c + "'");
             i += token.text.size();
+        }
+        if (tokens.size() >= maxTokens) {
+            fail("the script is too large (more than " + std::to_string(maxTokens) +
+                 " tokens left for it)");
         }
         tokens.push_back(token);
     }

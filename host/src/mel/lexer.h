@@ -15,9 +15,11 @@ struct Token {
     bool spaceBefore = false;  // command arguments are split at blanks
 };
 
-// Throws MelError ("Syntax error") for an unterminated string or comment or
-// a character MEL does not know; `file` only names the source in the error.
-std::vector<Token> tokenize(const std::string& text, const std::string& file);
+// Throws MelError ("Syntax error") for an unterminated string or comment, a
+// character MEL does not know, or more than `maxTokens` tokens; `file` only
+// names the source in the error.
+std::vector<Token> tokenize(const std::string& text, const std::string& file,
+                            std::size_t maxTokens);
 
 }  // namespace mel
 }  // namespace mayahost

@@ -41,8 +41,8 @@ bool boolWord(const std::string& word, int* value) {
 
 class Parser {
 public:
-    Parser(std::vector<Token> tokens, std::shared_ptr<Unit> unit)
-        : mTokens(std::move(tokens)), mUnit(std::move(unit)) {}
+    Parser(std::vector<Token> tokens, std::shared_ptr<Unit> unit, std::size_t maxNodes)
+        : mTokens(std::move(tokens)), mUnit(std::move(unit)), mMaxNodes(maxNodes) {}
 
     void parseUnit() {
         while (!at(TK::kEnd)) {
@@ -57,14 +57,16 @@ private:
     std::shared_ptr<Unit> mUnit;
     int mBackquoteDepth = 0;
     int mNesting = 0;
+    std::size_t mMaxNodes;
 
     // Statements, expressions and unary operators nest by recursion: deep
     // enough nesting would overflow the stack (1 MB on Windows), so it is
     // an error past a bound no script of ours comes near.
-    static constexpr int kMaxNesting = 200;
-    // A run of binary operators builds a tree as deep as the run, which the
-    // interpreter walks by recursion.
-    static constexpr int kMaxOperatorRun = 1000;
+    static constexpr int kMaxNesting = 100;
+    // The tree is walked, and freed, by recursion too; a run of binary
+    // operators makes it as deep as the run without nesting the parser, so
+    // its height has a bound of its own.
+    static constexpr int kMaxHeight = 500;
     struct Nested {
         Parser& parser;
         explicit Nested(Parser& p) : parser(p) {
@@ -107,11 +109,26 @@ private:
         take();
     }
     NodePtr make(Kind kind, int line, std::string text = std::string()) {
+        // A node takes about 180 bytes: a text's tree is bounded, not only its bytes.
+        if (++mUnit->nodes > mMaxNodes) {
+            fail(peek(), "the script is too large (more than " + std::to_string(mMaxNodes) +
+                             " nodes left for it)");
+        }
         auto node = std::make_shared<Node>();
         node->kind = kind;
         node->line = line;
         node->text = std::move(text);
         return node;
+    }
+    void adopt(const NodePtr& parent, NodePtr kid) {
+        if (kid && kid->height >= parent->height) {
+            parent->height = kid->height + 1;
+            if (parent->height > kMaxHeight) {
+                fail(peek(),
+                     "nested too deeply (more than " + std::to_string(kMaxHeight) + " levels)");
+            }
+        }
+        parent->kids.push_back(std::move(kid));
     }
     void endStatement() {
         if (atPunct(";")) {
@@ -147,8 +164,7 @@ private:
             if (t.text == "for") return parseFor();
             if (t.text == "return") {
                 NodePtr r = make(Kind::kReturn, take().line);
-                if (!atPunct(";") && !atPunct("}") && !at(TK::kEnd))
-                    r->kids.push_back(parseExpression());
+                if (!atPunct(";") && !atPunct("}") && !at(TK::kEnd)) adopt(r, parseExpression());
                 endStatement();
                 return r;
             }
@@ -179,7 +195,7 @@ private:
         while (!atPunct("}")) {
             if (at(TK::kEnd)) fail(peek());
             NodePtr statement = parseStatement();
-            if (statement) block->kids.push_back(statement);
+            if (statement) adopt(block, statement);
         }
         take();
         return block;
@@ -253,9 +269,9 @@ private:
             }
             if (atPunct("=")) {
                 take();
-                declared->kids.push_back(parseExpression());
+                adopt(declared, parseExpression());
             }
-            declaration->kids.push_back(declared);
+            adopt(declaration, declared);
         } while (atPunct(","));
         return declaration;
     }
@@ -269,28 +285,28 @@ private:
 
     NodePtr parseIf() {
         NodePtr node = make(Kind::kIf, take().line);
-        node->kids.push_back(parseCondition());
-        node->kids.push_back(parseStatement());
+        adopt(node, parseCondition());
+        adopt(node, parseStatement());
         if (atName("else")) {
             take();
-            node->kids.push_back(parseStatement());
+            adopt(node, parseStatement());
         }
         return node;
     }
 
     NodePtr parseWhile() {
         NodePtr node = make(Kind::kWhile, take().line);
-        node->kids.push_back(parseCondition());
-        node->kids.push_back(parseStatement());
+        adopt(node, parseCondition());
+        adopt(node, parseStatement());
         return node;
     }
 
     NodePtr parseDoWhile() {
         NodePtr node = make(Kind::kDoWhile, take().line);
-        node->kids.push_back(parseStatement());
+        adopt(node, parseStatement());
         if (!atName("while")) fail(peek());
         take();
-        node->kids.push_back(parseCondition());
+        adopt(node, parseCondition());
         endStatement();
         return node;
     }
@@ -303,18 +319,18 @@ private:
             NodePtr node = make(Kind::kForIn, line);
             const Token variable = take();
             take();
-            node->kids.push_back(make(Kind::kVariable, variable.line, variable.text));
-            node->kids.push_back(parseExpression());
+            adopt(node, make(Kind::kVariable, variable.line, variable.text));
+            adopt(node, parseExpression());
             expect(")");
-            node->kids.push_back(parseStatement());
+            adopt(node, parseStatement());
             return node;
         }
         NodePtr node = make(Kind::kFor, line);
         for (const char* end : {";", ";", ")"}) {
-            node->kids.push_back(atPunct(end) ? nullptr : parseExpression());
+            adopt(node, atPunct(end) ? nullptr : parseExpression());
             expect(end);
         }
-        node->kids.push_back(parseStatement());
+        adopt(node, parseStatement());
         return node;
     }
 
@@ -328,7 +344,7 @@ private:
     NodePtr parseCommand() {
         const Token name = take();
         NodePtr command = make(Kind::kCommand, name.line, name.text);
-        while (!commandEnds()) command->kids.push_back(parseWord());
+        while (!commandEnds()) adopt(command, parseWord());
         return command;
     }
 
@@ -409,8 +425,8 @@ private:
             if (!atPunct(op)) continue;
             if (left->kind != Kind::kVariable) fail(peek());
             NodePtr node = make(Kind::kAssign, take().line, op);
-            node->kids.push_back(left);
-            node->kids.push_back(parseExpression());
+            adopt(node, left);
+            adopt(node, parseExpression());
             return node;
         }
         return left;
@@ -420,10 +436,10 @@ private:
         NodePtr condition = parseBinary(0);
         if (!atPunct("?")) return condition;
         NodePtr node = make(Kind::kTernary, take().line);
-        node->kids.push_back(condition);
-        node->kids.push_back(parseExpression());
+        adopt(node, condition);
+        adopt(node, parseExpression());
         expect(":");
-        node->kids.push_back(parseExpression());
+        adopt(node, parseExpression());
         return node;
     }
 
@@ -432,19 +448,15 @@ private:
             {"||"}, {"&&"}, {"==", "!="}, {"<", ">", "<=", ">="}, {"+", "-"}, {"*", "/", "%"}};
         if (level == static_cast<int>(kLevels.size())) return parseUnary();
         NodePtr left = parseBinary(level + 1);
-        for (int run = 0;; ++run) {
-            if (run == kMaxOperatorRun) {
-                fail(peek(),
-                     "more than " + std::to_string(kMaxOperatorRun) + " operators in a row");
-            }
+        for (;;) {
             const char* matched = nullptr;
             for (const char* op : kLevels[level]) {
                 if (atPunct(op)) matched = op;
             }
             if (matched == nullptr) return left;
             NodePtr node = make(Kind::kBinary, take().line, matched);
-            node->kids.push_back(left);
-            node->kids.push_back(parseBinary(level + 1));
+            adopt(node, left);
+            adopt(node, parseBinary(level + 1));
             left = node;
         }
     }
@@ -454,14 +466,14 @@ private:
         if (atPunct("!") || atPunct("-") || atPunct("+")) {
             const Token op = take();
             NodePtr node = make(Kind::kUnary, op.line, op.text);
-            node->kids.push_back(parseUnary());
+            adopt(node, parseUnary());
             return node;
         }
         if (atPunct("++") || atPunct("--")) {
             const Token op = take();
             NodePtr node = make(Kind::kStep, op.line, op.text);
             node->flag = true;
-            node->kids.push_back(parseUnary());
+            adopt(node, parseUnary());
             if (node->kids[0]->kind != Kind::kVariable) fail(op);
             return node;
         }
@@ -472,7 +484,7 @@ private:
         NodePtr node = parsePrimary();
         if (node->kind == Kind::kVariable && (atPunct("++") || atPunct("--"))) {
             NodePtr step = make(Kind::kStep, peek().line, take().text);
-            step->kids.push_back(node);
+            adopt(step, node);
             return step;
         }
         return node;
@@ -493,7 +505,7 @@ private:
                 NodePtr node = make(Kind::kVariable, t.line, t.text);
                 if (atPunct("[")) {
                     take();
-                    node->kids.push_back(parseExpression());
+                    adopt(node, parseExpression());
                     expect("]");
                 }
                 return node;
@@ -511,7 +523,7 @@ private:
                 take();
                 NodePtr cast = make(Kind::kCast, t.line);
                 cast->type = type;
-                cast->kids.push_back(parseUnary());
+                adopt(cast, parseUnary());
                 return cast;
             }
             NodePtr inner = parseExpression();
@@ -523,7 +535,7 @@ private:
             NodePtr array = make(Kind::kArray, t.line);
             while (!atPunct("}")) {
                 if (!array->kids.empty()) expect(",");
-                array->kids.push_back(parseExpression());
+                adopt(array, parseExpression());
             }
             take();
             return array;
@@ -550,21 +562,21 @@ private:
         if (typeWord(name.text, &type)) {
             NodePtr cast = make(Kind::kCast, name.line);
             cast->type = type;
-            cast->kids.push_back(parseExpression());
+            adopt(cast, parseExpression());
             expect(")");
             return cast;
         }
         if (name.text == "catch" || name.text == "catchQuiet") {
             NodePtr node = make(Kind::kCatch, name.line);
             node->flag = name.text == "catchQuiet";
-            node->kids.push_back(parseExpression());
+            adopt(node, parseExpression());
             expect(")");
             return node;
         }
         NodePtr call = make(Kind::kCall, name.line, name.text);
         while (!atPunct(")")) {
             if (!call->kids.empty()) expect(",");
-            call->kids.push_back(parseExpression());
+            adopt(call, parseExpression());
         }
         take();
         return call;
@@ -573,10 +585,11 @@ private:
 
 }  // namespace
 
-std::shared_ptr<Unit> parse(const std::string& text, const std::string& file) {
+std::shared_ptr<Unit> parse(const std::string& text, const std::string& file,
+                            std::size_t maxItems) {
     auto unit = std::make_shared<Unit>();
     unit->file = file;
-    Parser parser(tokenize(text, file), unit);
+    Parser parser(tokenize(text, file, maxItems), unit, maxItems);
     parser.parseUnit();
     return unit;
 }
