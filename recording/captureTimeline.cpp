@@ -16,7 +16,21 @@ constexpr double kLeastStep = 1e-3;
 // into a 24 fps scene is 0.024), far above a timestamp's rounding error.
 constexpr double kWholeFrameSlack = 1e-6;
 
-double arrivalFrames(const JournalFrame& earlier, const JournalFrame& later, double fps) {
+// A frame's stamp and arrival, gathered in one pass: placing reads them
+// several times, and a frame is hundreds of bytes.
+struct StampAt {
+    double stamp;
+    std::int64_t arrivalNs;
+};
+
+bool carriesOn(const StampAt& from, const StampAt& later) {
+    const double ahead = later.stamp - from.stamp;
+    const double arrived = static_cast<double>(later.arrivalNs - from.arrivalNs) * 1e-9;
+    return std::isfinite(ahead) && ahead >= -kSenderClockBreakSeconds &&
+           ahead <= std::max(arrived, 0.0) + kSenderClockBreakSeconds;
+}
+
+double arrivalFrames(const StampAt& earlier, const StampAt& later, double fps) {
     const double seconds = static_cast<double>(later.arrivalNs - earlier.arrivalNs) * 1e-9;
     return std::max(seconds * fps, kLeastStep);
 }
@@ -33,7 +47,7 @@ struct ClockStretches {
     std::int64_t leftOut = 0;
 };
 
-ClockStretches findStretches(const std::vector<JournalFrame>& frames) {
+ClockStretches findStretches(const std::vector<StampAt>& frames) {
     const std::size_t count = frames.size();
     ClockStretches found;
     found.stretchOf.assign(count, kLeftOut);
@@ -49,8 +63,8 @@ ClockStretches findStretches(const std::vector<JournalFrame>& frames) {
         newest = i;
     };
     for (std::size_t i = 0; i < count; ++i) {
-        const JournalFrame& frame = frames[i];
-        if (!std::isfinite(frame.timestamp)) {
+        const StampAt& frame = frames[i];
+        if (!std::isfinite(frame.stamp)) {
             ++found.leftOut;
             continue;
         }
@@ -58,10 +72,10 @@ ClockStretches findStretches(const std::vector<JournalFrame>& frames) {
             begin(i);
             continue;
         }
-        const JournalFrame& last = frames[newest];
-        if (stampCarriesOn(last.timestamp, last.arrivalNs, frame)) {
+        const StampAt& last = frames[newest];
+        if (carriesOn(last, frame)) {
             found.stretchOf[i] = stretch;
-            if (frame.timestamp >= last.timestamp) {
+            if (frame.stamp >= last.stamp) {
                 found.onTime[i] = 1;
                 newest = i;
             }
@@ -72,12 +86,12 @@ ClockStretches findStretches(const std::vector<JournalFrame>& frames) {
         int fromLast = 0;
         int fromThis = 0;
         for (std::size_t j = i + 1; j < count && j <= i + kClockLookahead; ++j) {
-            const bool afterLast = stampCarriesOn(last.timestamp, last.arrivalNs, frames[j]);
-            const bool afterThis = stampCarriesOn(frame.timestamp, frame.arrivalNs, frames[j]);
+            const bool afterLast = carriesOn(last, frames[j]);
+            const bool afterThis = carriesOn(frame, frames[j]);
             fromLast += afterLast && !afterThis ? 1 : 0;
             fromThis += afterThis && !afterLast ? 1 : 0;
         }
-        if (frame.timestamp > last.timestamp) {
+        if (frame.stamp > last.stamp) {
             // Ahead of the arrivals: a lying stamp if the stream goes on
             // from the frame before it, else a jump of the sender's clock
             // that its stamps place.
@@ -96,9 +110,8 @@ ClockStretches findStretches(const std::vector<JournalFrame>& frames) {
         }
         // The stream carried on past it. A late frame from within its
         // stretch lies at its own time; any other is left out.
-        const double stretchBegan = frames[found.firstOf.back()].timestamp;
-        if (frame.timestamp < last.timestamp &&
-            frame.timestamp >= stretchBegan - kSenderClockBreakSeconds) {
+        const double stretchBegan = frames[found.firstOf.back()].stamp;
+        if (frame.stamp < last.stamp && frame.stamp >= stretchBegan - kSenderClockBreakSeconds) {
             found.stretchOf[i] = stretch;
         } else {
             ++found.leftOut;
@@ -110,10 +123,7 @@ ClockStretches findStretches(const std::vector<JournalFrame>& frames) {
 }  // namespace
 
 bool stampCarriesOn(double stamp, std::int64_t arrivalNs, const JournalFrame& later) {
-    const double ahead = later.timestamp - stamp;
-    const double arrived = static_cast<double>(later.arrivalNs - arrivalNs) * 1e-9;
-    return std::isfinite(ahead) && ahead >= -kSenderClockBreakSeconds &&
-           ahead <= std::max(arrived, 0.0) + kSenderClockBreakSeconds;
+    return carriesOn(StampAt{stamp, arrivalNs}, StampAt{later.timestamp, later.arrivalNs});
 }
 
 double captureSecondsBetween(const JournalFrame& earlier, const JournalFrame& later) {
@@ -125,7 +135,11 @@ double captureSecondsBetween(const JournalFrame& earlier, const JournalFrame& la
 
 std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames, const TakeClock& clock,
                                     std::int64_t* mistimed) {
-    const ClockStretches stretches = findStretches(frames);
+    std::vector<StampAt> clockOf(frames.size());
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        clockOf[i] = StampAt{frames[i].timestamp, frames[i].arrivalNs};
+    }
+    const ClockStretches stretches = findStretches(clockOf);
     if (mistimed != nullptr) {
         *mistimed = stretches.leftOut;
     }
@@ -150,11 +164,11 @@ std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames, con
     std::vector<double> base(stretchCount, 0.0);
     std::vector<double> reference(stretchCount, 0.0);
     for (std::size_t k = 0; k < stretchCount; ++k) {
-        reference[k] = frames[stretches.firstOf[k]].timestamp;
+        reference[k] = clockOf[stretches.firstOf[k]].stamp;
     }
     std::vector<double> times(count, 0.0);
     const auto stampOffset = [&](std::size_t i, int k) {
-        return (frames[i].timestamp - reference[static_cast<std::size_t>(k)]) * fps;
+        return (clockOf[i].stamp - reference[static_cast<std::size_t>(k)]) * fps;
     };
     const auto placeStretch = [&](int k, double& earliest, double& latest) {
         earliest = std::numeric_limits<double>::infinity();
@@ -170,7 +184,7 @@ std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames, con
         }
     };
     const int anchorStretch = stretches.stretchOf[anchor];
-    reference[static_cast<std::size_t>(anchorStretch)] = frames[anchor].timestamp;
+    reference[static_cast<std::size_t>(anchorStretch)] = clockOf[anchor].stamp;
     base[static_cast<std::size_t>(anchorStretch)] = clock.anchorTime;
     double earliest = 0.0;
     double latest = 0.0;
@@ -183,7 +197,7 @@ std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames, con
         while (before-- > 0 && stretches.stretchOf[before] == kLeftOut) {
         }
         base[static_cast<std::size_t>(k)] =
-            latest + arrivalFrames(frames[before], frames[first], fps);
+            latest + arrivalFrames(clockOf[before], clockOf[first], fps);
         double stretchEarliest = 0.0;
         double stretchLatest = 0.0;
         placeStretch(k, stretchEarliest, stretchLatest);
@@ -202,7 +216,7 @@ std::vector<TimedFrame> placeFrames(const std::vector<JournalFrame>& frames, con
         double stretchLatest = 0.0;
         placeStretch(k, stretchEarliest, stretchLatest);
         const double shift =
-            earliest - arrivalFrames(frames[last], frames[next], fps) - stretchLatest;
+            earliest - arrivalFrames(clockOf[last], clockOf[next], fps) - stretchLatest;
         base[static_cast<std::size_t>(k)] = shift;
         placeStretch(k, stretchEarliest, stretchLatest);
         earliest = std::min(earliest, stretchEarliest);

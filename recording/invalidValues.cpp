@@ -5,10 +5,12 @@
 #include <cmath>
 
 bool isNumbers(const RecordedSample& s) {
-    return std::isfinite(s.translateX) && std::isfinite(s.translateY) &&
-           std::isfinite(s.translateZ) && std::isfinite(s.rotateX) && std::isfinite(s.rotateY) &&
-           std::isfinite(s.rotateZ) && std::isfinite(s.quatW) && std::isfinite(s.quatX) &&
-           std::isfinite(s.quatY) && std::isfinite(s.quatZ);
+    // One test for ten values: a NaN or an infinity makes the sum one, and
+    // values that come from floats cannot add up to one (ten times FLT_MAX
+    // is far below DBL_MAX).
+    const double sum = s.translateX + s.translateY + s.translateZ + s.rotateX + s.rotateY +
+                       s.rotateZ + s.quatW + s.quatX + s.quatY + s.quatZ;
+    return std::isfinite(sum);
 }
 
 bool jointIsNumbers(const JournalFrame& frame, int joint) {

@@ -6,16 +6,13 @@
 #include <cmath>
 
 double capturedSeconds(const std::vector<JournalFrame>& frames) {
+    // In arrival order: one receiving thread stamps them from a steady clock.
     if (frames.empty()) {
         return 0.0;
     }
-    std::int64_t first = frames.front().arrivalNs;
-    std::int64_t last = first;
-    for (const JournalFrame& frame : frames) {
-        first = std::min(first, frame.arrivalNs);
-        last = std::max(last, frame.arrivalNs);
-    }
-    return static_cast<double>(last - first) * 1e-9;
+    return std::max<double>(static_cast<double>(frames.back().arrivalNs - frames.front().arrivalNs),
+                            0.0) *
+           1e-9;
 }
 
 double keyBudget(std::size_t frameCount, double capturedSeconds, double sceneFramesPerSecond) {

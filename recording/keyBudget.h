@@ -15,7 +15,8 @@
 #include <cstdint>
 #include <vector>
 
-// Seconds between the first and the last arrival of the take's frames.
+// Seconds between the first and the last arrival of the take's frames
+// (in arrival order).
 double capturedSeconds(const std::vector<JournalFrame>& frames);
 
 // The keys a curve of a take may get (see above).
