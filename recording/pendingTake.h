@@ -32,6 +32,9 @@ void queueTakeForWriting(PendingTake take);
 int writePendingTakes();
 // Takes queued and not written yet (main thread).
 std::size_t pendingTakeCount();
+// Drops every queued take unwritten: for tests that start each case from a
+// fresh host in one process, so that no case's take lands in the next.
+void discardPendingTakes();
 // Writes one take: the previous take of its skeleton keeps its curves under
 // "_take<N>", the new one gets the plain names and a take node with its
 // report (recordingFlush.cpp).

@@ -39,3 +39,7 @@ int writePendingTakes() {
 std::size_t pendingTakeCount() {
     return queuedTakes().size();
 }
+
+void discardPendingTakes() {
+    queuedTakes().clear();
+}

@@ -9,6 +9,7 @@
 #include "platform/sockets.h"
 #include "plugin/idleWorkCmd.h"
 #include "plugin/keepLastCmd.h"
+#include "recording/pendingTake.h"
 #include "recording/takeNode.h"
 #include "tests/support/zemoriPanel.h"
 
@@ -161,6 +162,7 @@ protected:
 
     void TearDown() override {
         mayahost::reset();
+        discardPendingTakes();  // a take the case left running ended with its node
         gFormatLibrary = FormatLibraryEntryPoints{};
     }
 
