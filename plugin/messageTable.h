@@ -80,6 +80,12 @@ inline constexpr MessageKey kTakeEmpty{
 inline constexpr MessageKey kCurveNameTaken{
     "CURVE_NAME_TAKEN",
     "Recording: %s is not a take curve and was left alone; the take's curve is named %s", true};
+// Arguments: the name an older take's curve should have had, the name it got.
+inline constexpr MessageKey kTakeCurveRenamed{
+    "TAKE_CURVE_RENAMED",
+    "Recording: another node is named %s, so the older take's curve meant to bear that name is "
+    "named %s",
+    true};
 // Arguments: the keys a curve would have had, the budget, the captured
 // seconds, the seconds its time stamps span.
 inline constexpr MessageKey kTakeOverBudget{

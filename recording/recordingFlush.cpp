@@ -24,11 +24,13 @@
 #include <maya/MTimeArray.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <numeric>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -67,44 +69,82 @@ std::string formatted(const MessageKey& key, const char* a, const char* b = "") 
     return line;
 }
 
-// The highest take number among the skeleton's take nodes; 0 for none.
-int lastTakeNumber(const MString& skeleton) {
-    MString names;
-    const MString command = MString("stringArrayToString(`ls -type \"") + kTakeNodeTypeName +
-                            "\" \"" + skeleton + "_take*\"`, \" \")";
-    if (!MGlobal::executeCommand(command, names)) {
-        return 0;
+// The words of a MEL command's string array result; empty when it fails.
+std::vector<std::string> commandWords(const MString& command) {
+    MString joined;
+    std::vector<std::string> words;
+    if (!MGlobal::executeCommand(MString("stringArrayToString(`") + command + "`, \" \")",
+                                 joined)) {
+        return words;
     }
+    std::istringstream list(joined.asChar());
+    std::string word;
+    while (list >> word) words.push_back(word);
+    return words;
+}
+
+// The skeleton's take nodes with the highest take number (one, unless a
+// scene was edited by hand), and that number; 0 for none.
+int lastTakes(const MString& skeleton, std::vector<std::string>& latest) {
     int highest = 0;
-    std::istringstream list(names.asChar());
-    std::string name;
-    while (list >> name) {
+    for (const std::string& name : commandWords(MString("ls -type \"") + kTakeNodeTypeName +
+                                                "\" \"" + skeleton + "_take*\"")) {
         const MObject take = nodeNamed(MString(name.c_str()));
-        if (!take.isNull()) {
-            highest = std::max(highest, MPlug(take, ZemoriTakeNode::mTakeNumber).asInt());
-        }
+        if (take.isNull()) continue;
+        const int number = MPlug(take, ZemoriTakeNode::mTakeNumber).asInt();
+        if (number > highest) latest.clear();
+        if (number >= highest) latest.push_back(name);
+        highest = std::max(highest, number);
     }
     return highest;
 }
 
-// The previous take's curves leave the plain names for the new take. Only
-// curves of the take's own types are renamed: another node that bears such
-// a name is never touched.
-void keepPreviousTake(const MString& skeleton, int number) {
+// The curves connected to a take node, by element: what its `curves`
+// connections name, never what bears a curve's name.
+std::vector<std::pair<int, std::string>> takeCurves(const std::string& take) {
+    // Pairs of the take's element plug and the curve's message plug.
+    const std::vector<std::string> words = commandWords(
+        MString("listConnections -source true -destination false -connections true -plugs "
+                "true \"") +
+        take.c_str() + ".curves\"");
+    std::vector<std::pair<int, std::string>> curves;
+    for (std::size_t i = 0; i + 1 < words.size(); i += 2) {
+        const std::size_t open = words[i].rfind('[');
+        const std::size_t dot = words[i + 1].find('.');
+        if (open == std::string::npos || dot == std::string::npos) continue;
+        curves.emplace_back(std::atoi(words[i].c_str() + open + 1), words[i + 1].substr(0, dot));
+    }
+    return curves;
+}
+
+// The previous take's curves leave the plain names for the new take: each
+// curve connected to the take node is renamed after its element's joint and
+// channel with the take's number. No other node is renamed, and a name
+// that could not be had is said, with the name given instead.
+void keepPreviousTake(const MString& skeleton, const std::string& take, int number) {
     const MString suffix = MString("_take") + std::to_string(number).c_str();
-    for (int joint = 0; joint < kJointCount; ++joint) {
-        for (const CurveRow& row : kCurveRows) {
-            const MString name = skeleton + "_" + kJointTable[joint].name + row.suffix;
-            const MObject curve = nodeNamed(name);
-            if (curve.isNull()) {
-                continue;
-            }
-            MFnDependencyNode node(curve);
-            if (node.typeName() == row.typeName) {
-                node.setName(name + suffix, false);
-            }
+    for (const auto& [element, name] : takeCurves(take)) {
+        if (element < 0 || element >= kJointCount * kCurvesPerJoint) continue;
+        const CurveRow& row = kCurveRows[element % kCurvesPerJoint];
+        const MString wanted =
+            skeleton + "_" + kJointTable[element / kCurvesPerJoint].name + row.suffix + suffix;
+        const MObject curve = nodeNamed(MString(name.c_str()));
+        if (curve.isNull()) continue;
+        MFnDependencyNode node(curve);
+        if (node.typeName() != row.typeName || node.name() == wanted) continue;
+        const MString given = node.setName(wanted, false);
+        if (given != wanted) {
+            MGlobal::displayWarning(
+                formatted(msg::kTakeCurveRenamed, wanted.asChar(), given.asChar()).c_str());
         }
     }
+}
+
+// Makes the curve one of the take's own: its message into the take node's
+// element for its joint and channel.
+void connectToTake(const MString& take, const MFnAnimCurve& curve, int element) {
+    MGlobal::executeCommand(MString("connectAttr \"") + curve.name() + ".message\" \"" + take +
+                            ".curves[" + std::to_string(element).c_str() + "]\"");
 }
 
 // A new free-standing curve that takes the name, or the next free one when
@@ -325,11 +365,15 @@ void writeTake(PendingTake& take) {
         MGlobal::displayWarning(line);
     }
 
-    const int previous = lastTakeNumber(take.skeleton);
-    if (previous > 0) {
-        keepPreviousTake(take.skeleton, previous);
+    std::vector<std::string> latest;
+    const int previous = lastTakes(take.skeleton, latest);
+    for (const std::string& previousTake : latest) {
+        keepPreviousTake(take.skeleton, previousTake, previous);
     }
     const int number = previous + 1;
+    // Made before its curves, so that each is connected to it when made.
+    const MObject takeNode = createTakeNode(take.skeleton, number);
+    const MString takeName = takeNode.isNull() ? MString() : MFnDependencyNode(takeNode).name();
 
     MFnAnimCurve curves[kCurvesPerJoint];
     JointKeys keys;
@@ -357,6 +401,9 @@ void writeTake(PendingTake& take) {
             created[k] =
                 createNamedCurve(baseName + kCurveRows[k].suffix, kCurveRows[k], curves[k], status);
             anyFailed = anyFailed || !created[k];
+            if (created[k] && !takeNode.isNull()) {
+                connectToTake(takeName, curves[k], joint * kCurvesPerJoint + k);
+            }
         }
         if (anyFailed) {
             MGlobal::displayError(lookupMessage(msg::kCreateCurvesError));
@@ -393,7 +440,6 @@ void writeTake(PendingTake& take) {
         MGlobal::displayWarning(line);
     }
 
-    const MObject takeNode = createTakeNode(take.skeleton, number);
     if (!takeNode.isNull()) {
         const double duration =
             (timeline.back().time - timeline.front().time) / take.clock.framesPerSecond;

@@ -2,6 +2,7 @@
 
 #include "plugin/messageTable.h"
 
+#include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnNumericData.h>
 
@@ -23,6 +24,7 @@ MObject ZemoriTakeNode::mCaptureStamp;
 MObject ZemoriTakeNode::mFramesMistimed;
 MObject ZemoriTakeNode::mValuesNotNumbers;
 MObject ZemoriTakeNode::mKeysLimited;
+MObject ZemoriTakeNode::mCurves;
 
 void* ZemoriTakeNode::creator() {
     return new ZemoriTakeNode();
@@ -69,6 +71,12 @@ MStatus ZemoriTakeNode::initialize() {
             printDiagnostic("addAttribute: take");
             return MS::kFailure;
         }
+    }
+    MFnMessageAttribute message;
+    mCurves = message.create("curves", "crv", &status);
+    if (!status || !message.setArray(true) || !addAttribute(mCurves)) {
+        printDiagnostic("addAttribute: take curves");
+        return MS::kFailure;
     }
     return MS::kSuccess;
 }

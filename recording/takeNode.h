@@ -2,7 +2,8 @@
 // A plain node with the take's number and report, named after the take's
 // curves: the latest take of a skeleton is "<skeleton>_take<N>" and holds
 // the unsuffixed curves; an older take's curves bear its "_take<N>" suffix.
-// It computes nothing; its attributes are set when the take is written.
+// It computes nothing; its attributes are set and its curves connected when
+// the take is written.
 #pragma once
 
 #include <maya/MObject.h>
@@ -38,6 +39,10 @@ public:
     static MObject mFramesMistimed;
     static MObject mValuesNotNumbers;
     static MObject mKeysLimited;
+    // The take's own curves: each curve's message connects to element
+    // joint * 6 + channel (tx, ty, tz, rx, ry, rz), so that a node that
+    // merely bears a curve's name is never taken for one.
+    static MObject mCurves;
 };
 
 inline constexpr const char* kTakeNodeTypeName = "ZemoriTake";

@@ -11,6 +11,7 @@
 #include <maya/MTypeId.h>
 
 using mayahost::detail::Access;
+using mayahost::detail::AttributeData;
 using mayahost::detail::NodeData;
 using mayahost::detail::ObjectData;
 
@@ -50,7 +51,8 @@ MFn::Type MObject::apiType() const {
         case ObjectData::Kind::kNode:
             return static_cast<const NodeData&>(*mData).type->fnType;
         case ObjectData::Kind::kAttribute:
-            return MFn::kNumericAttribute;
+            return static_cast<const AttributeData&>(*mData).message ? MFn::kMessageAttribute
+                                                                     : MFn::kNumericAttribute;
         case ObjectData::Kind::kPlugin:
             return MFn::kPlugin;
     }

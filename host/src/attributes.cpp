@@ -2,6 +2,7 @@
 #include "hostState.h"
 
 #include <maya/MFnAttribute.h>
+#include <maya/MFnMessageAttribute.h>
 #include <maya/MFnData.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnNumericData.h>
@@ -221,6 +222,39 @@ MObject MFnNumericAttribute::create(const MString& fullName, const MString& brie
 MFnNumericData::Type MFnNumericAttribute::unitType(MStatus* ReturnStatus) const {
     auto data = attached(*this, ReturnStatus);
     return data ? data->numericType : MFnNumericData::kInvalid;
+}
+
+MFn::Type MFnMessageAttribute::type() const {
+    return MFn::kMessageAttribute;
+}
+MFnMessageAttribute::~MFnMessageAttribute() = default;
+const char* MFnMessageAttribute::className() {
+    return "MFnMessageAttribute";
+}
+MFnMessageAttribute::MFnMessageAttribute(MObject& object, MStatus* ReturnStatus) {
+    MStatus s = setObject(object);
+    if (ReturnStatus != nullptr) *ReturnStatus = s;
+}
+MFnMessageAttribute::MFnMessageAttribute(const MObject& object, MStatus* ReturnStatus) {
+    MStatus s = setObject(object);
+    if (ReturnStatus != nullptr) *ReturnStatus = s;
+}
+
+MObject MFnMessageAttribute::create(const MString& fullName, const MString& briefName,
+                                    MStatus* ReturnStatus) {
+    const std::string& name = Access::text(fullName);
+    if (name.empty()) {
+        if (ReturnStatus != nullptr) *ReturnStatus = MStatus::kInvalidParameter;
+        return MObject();
+    }
+    auto data = std::make_shared<AttributeData>();
+    data->name = name;
+    data->shortName = Access::text(briefName).empty() ? name : Access::text(briefName);
+    data->message = true;
+    MObject object = Access::object(data);
+    MStatus s = setObject(object);
+    if (ReturnStatus != nullptr) *ReturnStatus = s;
+    return object;
 }
 
 MAYAHOST_NS_CLOSE

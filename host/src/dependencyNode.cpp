@@ -69,7 +69,10 @@ MStatus MPxNode::addAttribute(const MObject& attr) {
     if (h.initializing == nullptr) return MStatus::kFailure;
     auto data = mayahost::detail::attributeData(attr);
     if (!data || data->added || !data->parent.expired()) return MStatus::kInvalidParameter;
-    auto clash = [&](const std::string& n) { return h.initializing->find(n) != nullptr; };
+    // Every node has "message" already.
+    auto clash = [&](const std::string& n) {
+        return h.initializing->find(n) != nullptr || mayahost::detail::isNodeMessageName(n);
+    };
     if (clash(data->name) || clash(data->shortName)) return MStatus::kInvalidParameter;
     for (const auto& child : data->children) {
         if (clash(child->name) || clash(child->shortName)) return MStatus::kInvalidParameter;

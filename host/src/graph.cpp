@@ -92,15 +92,38 @@ bool NodeType::has(const AttributeData* attribute) const {
 
 NodeData::~NodeData() = default;
 
+const AttributeData* nodeMessageAttribute() {
+    // Owned by a shared pointer, as every attribute is, and never freed:
+    // nodes refer to it until the process ends.
+    static const AttributeData* const instance = [] {
+        auto* owner = new std::shared_ptr<AttributeData>(std::make_shared<AttributeData>());
+        AttributeData* attribute = owner->get();
+        attribute->name = "message";
+        attribute->shortName = "msg";
+        attribute->message = true;
+        attribute->writable = false;  // a source only
+        attribute->storable = false;
+        attribute->hidden = true;
+        attribute->added = true;
+        return attribute;
+    }();
+    return instance;
+}
+
+bool isNodeMessageName(const std::string& name) {
+    return name == "message" || name == "msg";
+}
+
 const AttributeData* NodeData::findAttribute(const std::string& wanted) const {
     if (const AttributeData* own = type->find(wanted)) return own;
     for (const auto& attribute : dynamic) {
         if (attribute->name == wanted || attribute->shortName == wanted) return attribute.get();
     }
-    return nullptr;
+    return isNodeMessageName(wanted) ? nodeMessageAttribute() : nullptr;
 }
 
 bool NodeData::hasAttribute(const AttributeData* attribute) const {
+    if (attribute != nullptr && attribute == nodeMessageAttribute()) return true;
     if (type->has(attribute)) return true;
     for (const auto& own : dynamic) {
         if (own.get() == attribute) return true;

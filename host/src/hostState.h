@@ -82,6 +82,7 @@ struct AttributeData : ObjectData {
     bool added = false;    // belongs to a node type
     bool dynamic = false;  // added to one node by MEL's addAttr
     bool text = false;     // a string (addAttr -dataType "string"), held in NodeData::strings
+    bool message = false;  // connectable, holds no value (MFnMessageAttribute)
     std::vector<std::shared_ptr<AttributeData>> children;
     std::weak_ptr<AttributeData> parent;
     int childIndex = -1;
@@ -94,6 +95,11 @@ struct AttributeData : ObjectData {
 
 struct PluginData;
 struct BuilderData;
+
+// The "message" ("msg") attribute every node has: an output holding no
+// value, for connections that carry no data.
+const AttributeData* nodeMessageAttribute();
+bool isNodeMessageName(const std::string& name);
 
 struct NodeType {
     std::string name;

@@ -186,20 +186,26 @@ struct TakeKeys {
     double captureStamp = 0.0;
 };
 
-TakeKeys readTake(int number, const std::string& suffix) {
+// Read through the take node's connections, whatever names its curves got.
+TakeKeys readTake(int number) {
     TakeKeys take;
-    const MObject node = mayahost::findNode(kSkeleton + "take" + std::to_string(number));
+    const std::string name = kSkeleton + "take" + std::to_string(number);
+    const MObject node = mayahost::findNode(name);
     EXPECT_FALSE(node.isNull()) << "take " << number;
     if (node.isNull()) return take;
     take.captureTime = mayahost::getDouble(node, "captureTime");
     take.captureStamp = mayahost::getDouble(node, "captureStamp");
+    const char* const channels[] = {"tx", "ty", "tz", "rx", "ry", "rz"};
     for (int j = 0; j < kCaptureJoints; ++j) {
-        for (const char* channel : {"tx", "ty", "tz", "rx", "ry", "rz"}) {
-            const std::string name = kSkeleton + captureJointName(j) + "_" + channel + suffix;
+        for (int c = 0; c < 6; ++c) {
+            std::string curveName;
+            EXPECT_TRUE(mayahost::runMel("stringArrayToString(`listConnections -s 1 -d 0 " + name +
+                                             ".curves[" + std::to_string(j * 6 + c) + "]`, \"\")",
+                                         &curveName));
             bool exists = false;
-            const mayahost::CurveInfo curve = mayahost::animCurve(name, &exists);
-            EXPECT_TRUE(exists) << name;
-            auto& keys = take.curves[std::string(captureJointName(j)) + "_" + channel];
+            const mayahost::CurveInfo curve = mayahost::animCurve(curveName, &exists);
+            EXPECT_TRUE(exists) << name << " curve " << j * 6 + c << ": " << curveName;
+            auto& keys = take.curves[std::string(captureJointName(j)) + "_" + channels[c]];
             for (const mayahost::CurveKey& key : curve.keys) {
                 keys.emplace_back(key.time.as(MTime::uiUnit()), key.value);
             }
@@ -290,7 +296,8 @@ TEST_F(Session, AUsersAfternoonLosesMergesAndTouchesNothing) {
     mayahost::processIdleEvents();
     mel("currentUnit -time ntsc");
     // The user's own nodes, named as a take's curves would be.
-    mel("createNode transform -n \"userNode_root_tx\"");
+    mel("createNode transform -n \"" + kSkeleton + "root_tx\"");
+    mel("createNode transform -n \"" + kSkeleton + "root_ty_take1\"");
 
     ASSERT_TRUE(mayahost::pressButton(mayahost::control("Zemori").children.at(0)));
     mayahost::processIdleEvents();
@@ -361,16 +368,16 @@ TEST_F(Session, AUsersAfternoonLosesMergesAndTouchesNothing) {
     ASSERT_FALSE(mayahost::findNode(kSkeleton + "take4").isNull());
 
     // Every take, none merged, each matching what was sent while it recorded.
-    const auto take1 = expectTakeMatchesSent(readTake(1, "_take1"), sender, "take 1");
+    const auto take1 = expectTakeMatchesSent(readTake(1), sender, "take 1");
     EXPECT_LE(take1.second, untickedAt + 1e-6) << "nothing after recording was switched off";
     EXPECT_GT(take1.second - take1.first, 0.7);
-    const auto take2 = expectTakeMatchesSent(readTake(2, "_take2"), sender, "take 2");
+    const auto take2 = expectTakeMatchesSent(readTake(2), sender, "take 2");
     EXPECT_GT(take2.second - take2.first, 2.0);
     EXPECT_EQ(mayahost::getInt(mayahost::findNode(kSkeleton + "take2"), "framesMistimed"), 1);
     EXPECT_GE(mayahost::getInt(mayahost::findNode(kSkeleton + "take2"), "valuesNotNumbers"), 1);
-    const auto take3 = expectTakeMatchesSent(readTake(3, "_take3"), sender, "take 3");
+    const auto take3 = expectTakeMatchesSent(readTake(3), sender, "take 3");
     EXPECT_LT(take3.first, 1.0) << "the restarted clock's frames, not take 2's";
-    const auto take4 = expectTakeMatchesSent(readTake(4, ""), sender, "take 4");
+    const auto take4 = expectTakeMatchesSent(readTake(4), sender, "take 4");
     EXPECT_NEAR(take4.second - take4.first, 29.0 / 30.0, 1e-6);
 
     // Review take 1, back to live, delete take 2: only the take's own nodes.
@@ -413,8 +420,7 @@ TEST_F(Session, AUsersAfternoonLosesMergesAndTouchesNothing) {
     EXPECT_EQ(mayahost::animCurves().size(), 3u * 162u);
 
     // Saved as Maya ASCII and opened again: the takes come back as they were.
-    const std::map<std::string, std::vector<std::pair<double, double>>> before =
-        readTake(1, "_take1").curves;
+    const std::map<std::string, std::vector<std::pair<double, double>>> before = readTake(1).curves;
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("zemoriSession" + std::to_string(port));
     std::filesystem::create_directories(folder);
@@ -423,11 +429,12 @@ TEST_F(Session, AUsersAfternoonLosesMergesAndTouchesNothing) {
     mel("file -rename \"" + file + "\"; file -save -type \"mayaAscii\"");
     mel("file -force -open \"" + file + "\"");
     mayahost::processIdleEvents();
-    EXPECT_EQ(readTake(1, "_take1").curves, before);
+    EXPECT_EQ(readTake(1).curves, before);
     EXPECT_FALSE(mayahost::findNode(kSkeleton + "take3").isNull());
     EXPECT_FALSE(mayahost::findNode(kSkeleton + "take4").isNull());
     EXPECT_TRUE(mayahost::findNode(kSkeleton + "take2").isNull());
-    EXPECT_EQ(mel("nodeType userNode_root_tx"), "transform");
+    EXPECT_EQ(mel("nodeType " + kSkeleton + "root_tx"), "transform");
+    EXPECT_EQ(mel("nodeType " + kSkeleton + "root_ty_take1"), "transform");
     std::filesystem::remove_all(folder);
 }
 

@@ -5,6 +5,7 @@
 #include "melFixture.h"
 
 #include <maya/MFnAnimCurve.h>
+#include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MMessage.h>
 #include <maya/MPxNode.h>
@@ -16,11 +17,11 @@
 
 namespace {
 
-// A plug-in type with a stored value, a value that is not stored, and a
-// stored array of triples.
+// A plug-in type with a stored value, a value that is not stored, a stored
+// array of triples, and a multi message attribute.
 class FileNode : public MPxNode {
 public:
-    static MObject aGain, aScratch, aPoints;
+    static MObject aGain, aScratch, aPoints, aLinks;
     static void* creator() { return new FileNode; }
     static MStatus initialize() {
         MFnNumericAttribute fn;
@@ -32,10 +33,14 @@ public:
         addAttribute(aGain);
         addAttribute(aScratch);
         addAttribute(aPoints);
+        MFnMessageAttribute message;
+        aLinks = message.create("links", "lk");
+        message.setArray(true);
+        addAttribute(aLinks);
         return MS::kSuccess;
     }
 };
-MObject FileNode::aGain, FileNode::aScratch, FileNode::aPoints;
+MObject FileNode::aGain, FileNode::aScratch, FileNode::aPoints, FileNode::aLinks;
 
 std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -82,7 +87,14 @@ TEST_F(FileTest, ASavedSceneOpensAsTheSameScene) {
         "setAttr -s 3 \".ktv[0:2]\" 1 0.5 10 -2.25 20 1e-07;"
         "connectAttr hip_tx.output knee.translateX;"
         // Unitless into an angle goes through a conversion node in degrees.
-        "connectAttr box.gain hip.rotateY;");
+        "connectAttr box.gain hip.rotateY;"
+        // Every node's message, into an element of a multi message attribute.
+        "connectAttr hip_tx.msg \"box.links[3]\"; connectAttr knee.message \"box.lk[0]\";");
+    // A message attribute holds no value and connects only to another; a
+    // node's own message is a source only.
+    failure("getAttr \"box.links[3]\"");
+    failure("connectAttr box.gain \"box.links[1]\"");
+    failure("connectAttr \"box.links[1]\" hip.message");
     // A key value that needs every digit of a double.
     MFnAnimCurve curve(mayahost::findNode("hip_tx"));
     ASSERT_TRUE(curve.addKeyframe(MTime(30.0, MTime::uiUnit()), 0.1 + 0.2));
@@ -123,6 +135,8 @@ TEST_F(FileTest, ASavedSceneOpensAsTheSameScene) {
     EXPECT_EQ(run("isConnected -iuc box.gain hip.rotateY"), "1");
     EXPECT_EQ(run("isConnected hip_tx.output knee.translateX"), "1");
     EXPECT_EQ(run("listConnections -p true knee.translateX"), "hip_tx.output");
+    EXPECT_EQ(run("stringArrayToString(`listConnections -s 1 -d 0 -c 1 -p 1 box.links`, \" \")"),
+              "box.links[3] hip_tx.message box.links[0] knee.message");
     const auto keysAfter = mayahost::animCurve("hip_tx").keys;
     ASSERT_EQ(keysAfter.size(), keysBefore.size());
     for (std::size_t i = 0; i < keysAfter.size(); ++i) {

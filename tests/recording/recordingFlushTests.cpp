@@ -205,12 +205,12 @@ TEST_F(RecordingTest, TwoTakesInARowAreBothKeptAndOtherNodesLeftAlone) {
     EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_root_tx_take1")),
               (std::vector<double>{1, 2, 3}));
     // The transform keeps its name and type; each take's curve went beside
-    // it under the next free name, and keeps that name.
+    // it under the next free name, and the older one took its number.
     EXPECT_EQ(mayahost::nodeName(transform), "zemoriCharacter0_Skeleton_l_hand_ry");
     EXPECT_EQ(MFnDependencyNode(transform).typeName(), "transform");
-    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_l_hand_ry1")),
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_l_hand_ry_take1")),
               (std::vector<double>{1, 2, 3}));
-    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_l_hand_ry2")), (std::vector<double>{7, 8}));
+    EXPECT_EQ(keyTimes(curve("zemoriCharacter0_Skeleton_l_hand_ry1")), (std::vector<double>{7, 8}));
     int warned = 0;
     for (const std::string& line : mayahost::infoLines()) {
         warned += line.find("zemoriCharacter0_Skeleton_l_hand_ry is not a take curve") !=

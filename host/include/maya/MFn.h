@@ -31,6 +31,7 @@ public:
         kPluginDependNode,
         kPluginThreadedDevice,
         kTime,
+        kMessageAttribute,
         kLast
     };
 };

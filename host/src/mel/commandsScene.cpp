@@ -132,6 +132,9 @@ Value setAttrCommand(const Invocation& call) {
     const std::vector<Value> given(flags.objects.begin() + 1, flags.objects.end());
     if (setCurveKeys(plugText, given)) return Value();
     const PlugRef plug = resolvePlug(plugText);
+    if (plug.attribute->message) {
+        throw MelError("setAttr: '" + plug.text() + "' is a message attribute: it holds no value.");
+    }
     if (incoming(plug, nullptr) || !plug.attribute->root()->writable) {
         throw MelError("setAttr: The attribute '" + plug.text() +
                        "' is locked or connected and cannot be modified.");
@@ -236,7 +239,7 @@ Value listConnectionsCommand(const Invocation& call) {
     std::shared_ptr<NodeData> node;
     PlugRef plug;
     if (object.find('.') != std::string::npos) {
-        plug = resolvePlug(object);
+        plug = resolvePlug(object, true);
     } else {
         node = existingNode(call.name, flags.objects[0]);
     }
@@ -251,7 +254,9 @@ Value listConnectionsCommand(const Invocation& call) {
     std::vector<std::string> out;
     auto mine = [&](const PlugRef& p) {
         if (node) return p.node == node;
-        return p.node == plug.node && p.index == plug.index &&
+        // An array attribute without an index names every element.
+        const bool anyElement = plug.index < 0 && plug.attribute->array;
+        return p.node == plug.node && (anyElement || p.index == plug.index) &&
                (p.attribute == plug.attribute || p.attribute->root() == plug.attribute);
     };
     for (const Connection& c : connections()) {
@@ -506,6 +511,10 @@ void addSceneCommands(Interpreter& mel) {
         Flags flags(call, kFlags, false);
         flags.needObjects(1);
         const PlugRef plug = resolvePlug(flags.objects[0].asString());
+        if (plug.attribute->message) {
+            throw MelError("getAttr: '" + plug.text() +
+                           "' is a message attribute: it holds no value.");
+        }
         if (plug.attribute->text) {
             std::lock_guard<std::mutex> lock(plug.node->mutex);
             return Value::ofString(plug.node->strings[plug.attribute]);

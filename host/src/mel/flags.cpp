@@ -73,7 +73,12 @@ Flags::Flags(const Invocation& call, const std::vector<Flag>& known, bool queryE
                               !(word.s[1] >= '0' && word.s[1] <= '9') && word.s[1] != '.';
         // Flags may also follow the objects, as in "createNode joint -n hip".
         if (!flagWord) {
-            objects.push_back(word);
+            // A string array stands for its items, as MEL passes `delete $nodes`.
+            if (word.type == Type::kStringArray) {
+                objects.insert(objects.end(), word.items.begin(), word.items.end());
+            } else {
+                objects.push_back(word);
+            }
             ++k;
             continue;
         }

@@ -289,7 +289,7 @@ std::shared_ptr<NodeData> findNode(const std::string& name) {
     return node;
 }
 
-PlugRef resolvePlug(const std::string& text) {
+PlugRef resolvePlug(const std::string& text, bool wholeArray) {
     const std::size_t dot = text.find('.');
     if (dot == std::string::npos) throw MelError("No attribute named in '" + text + "'.");
     PlugRef plug;
@@ -336,7 +336,7 @@ PlugRef resolvePlug(const std::string& text) {
         plug.attribute = c;
     }
     const bool array = plug.attribute->root()->array;
-    if (array != (plug.index >= 0)) {
+    if (array != (plug.index >= 0) && !(wholeArray && array && child.empty())) {
         throw MelError(array ? "An element index is needed: " + text
                              : "The attribute is not an array: " + text);
     }
@@ -399,6 +399,11 @@ detail::UnitKind unitOf(const PlugRef& plug) {
 }
 
 void connect(const PlugRef& source, const PlugRef& destination, bool force) {
+    // A message attribute connects only to another: no data flows.
+    if (source.attribute->message != destination.attribute->message) {
+        throw MelError("The attributes '" + source.text() + "' and '" + destination.text() +
+                       "' are not compatible.");
+    }
     if (!source.attribute->generic && !destination.attribute->generic &&
         source.attribute->isTriple() != destination.attribute->isTriple()) {
         throw MelError("The attributes '" + source.text() + "' and '" + destination.text() +

@@ -22,7 +22,9 @@ struct PlugRef {
 };
 
 // "node.attr", "node.attr[3]" or "node.attr[3].child"; throws MelError.
-PlugRef resolvePlug(const std::string& text);
+// With `wholeArray`, an array attribute without an index names all its
+// elements (index -1).
+PlugRef resolvePlug(const std::string& text, bool wholeArray = false);
 // The node of that name (the last part of a path); nullptr when none. The
 // time node "time1" is made on first use.
 std::shared_ptr<detail::NodeData> findNode(const std::string& name);

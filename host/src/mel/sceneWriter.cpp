@@ -89,7 +89,8 @@ void writeValue(const PlugRef& plug, std::string& out) {
 }
 
 bool written(const AttributeData& attribute) {
-    return attribute.storable && attribute.writable && !attribute.generic;
+    // A message attribute holds no value: its connections are what is kept.
+    return attribute.storable && attribute.writable && !attribute.generic && !attribute.message;
 }
 
 void writeAttributes(const std::shared_ptr<NodeData>& node, std::string& out) {

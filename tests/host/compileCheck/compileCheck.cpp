@@ -16,6 +16,7 @@
 #include <maya/MFnAnimCurve.h>
 #include <maya/MFnAttribute.h>
 #include <maya/MFnDependencyNode.h>
+#include <maya/MFnMessageAttribute.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnNumericData.h>
 #include <maya/MFnPlugin.h>
@@ -372,6 +373,12 @@ public:
         (void)base.object(&status);
         base.setObject(attributeObject);
         base.setObject(static_cast<const MObject&>(port));
+        MFnMessageAttribute message;
+        MObject links = message.create("checkLinks", "cl", &status);
+        message.setArray(true);
+        addAttribute(links);
+        MFnMessageAttribute constMessage(static_cast<const MObject&>(links), &status);
+        (void)MFnMessageAttribute::className();
         (void)output;
         (void)MPxThreadedDeviceNode::className();
         return MS::kSuccess;
