@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <iterator>
 
 using mayahost::detail::Access;
 using mayahost::detail::Host;
@@ -31,6 +32,18 @@ bool registrationFails(const std::string& name) {
 }
 
 // Removes what a plug-in left registered; types that still have nodes stay.
+namespace {
+
+// Erases the entries of a callback map that `plugin` installed.
+template <typename CallbackMap>
+void eraseInstalledBy(CallbackMap& callbacks, const PluginData& plugin) {
+    for (auto it = callbacks.begin(); it != callbacks.end();) {
+        it = it->second.plugin == &plugin ? callbacks.erase(it) : std::next(it);
+    }
+}
+
+}  // namespace
+
 bool dropRegistrations(PluginData& plugin) {
     Host& h = host();
     for (const std::string& name : plugin.commands) h.commands.erase(name);
@@ -49,41 +62,12 @@ bool dropRegistrations(PluginData& plugin) {
         }
     }
     plugin.types = kept;
-    for (auto it = h.callbacks.begin(); it != h.callbacks.end();) {
-        if (it->second.plugin == &plugin) {
-            it = h.callbacks.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (auto it = h.nodeCallbacks.begin(); it != h.nodeCallbacks.end();) {
-        if (it->second.plugin == &plugin) {
-            it = h.nodeCallbacks.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (auto it = h.conditionCallbacks.begin(); it != h.conditionCallbacks.end();) {
-        if (it->second.plugin == &plugin) {
-            it = h.conditionCallbacks.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (auto it = h.graphCallbacks.begin(); it != h.graphCallbacks.end();) {
-        if (it->second.plugin == &plugin) {
-            it = h.graphCallbacks.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (auto it = h.eventCallbacks.begin(); it != h.eventCallbacks.end();) {
-        if (it->second.plugin == &plugin) {
-            it = h.eventCallbacks.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    // Callbacks the plug-in left installed go with it.
+    eraseInstalledBy(h.callbacks, plugin);
+    eraseInstalledBy(h.nodeCallbacks, plugin);
+    eraseInstalledBy(h.conditionCallbacks, plugin);
+    eraseInstalledBy(h.graphCallbacks, plugin);
+    eraseInstalledBy(h.eventCallbacks, plugin);
     return clean;
 }
 

@@ -10,13 +10,28 @@
 #include "platform/sockets.h"
 
 #include <gtest/gtest.h>
+#include <mayahost/host.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
 
 namespace ztools {
+
+// Runs idle processing until the condition holds; false after `seconds`.
+inline bool idleUntil(const std::function<bool()>& condition, double seconds = 10.0) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end =
+        Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
+    while (!condition()) {
+        if (Clock::now() > end) return false;
+        mayahost::processIdleEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
 
 inline const BvhMotion& source() {
     static const BvhMotion motion = [] {

@@ -36,17 +36,6 @@ using Clock = std::chrono::steady_clock;
 const std::string kPrefix = ZEMORI_E2E_PREFIX;
 const std::string kSkeleton = "zemoriCharacter0_Skeleton_";
 
-bool idleUntil(const std::function<bool()>& condition, double seconds = 10.0) {
-    const Clock::time_point end =
-        Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-    while (!condition()) {
-        if (Clock::now() > end) return false;
-        mayahost::processIdleEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 void idleFor(double seconds) {
     idleUntil([] { return false; }, seconds);
 }

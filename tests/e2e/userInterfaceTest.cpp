@@ -29,18 +29,6 @@ using Clock = std::chrono::steady_clock;
 const std::string kPrefix = ZEMORI_E2E_PREFIX;
 const char* const kSkeleton = "zemoriCharacter0_Skeleton_";
 
-// Runs idle processing until the condition holds; false after `seconds`.
-bool idleUntil(const std::function<bool()>& condition, double seconds = 10.0) {
-    const Clock::time_point end =
-        Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-    while (!condition()) {
-        if (Clock::now() > end) return false;
-        mayahost::processIdleEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 Vec3 worldPosition(const std::string& joint) {
     double p[3] = {0, 0, 0};
     EXPECT_TRUE(mayahost::worldPosition(joint, p)) << joint;
