@@ -131,8 +131,7 @@ static_assert(
     std::is_same<decltype(&MConditionMessage::addConditionCallback),
                  MCallbackId (*)(const MString&, MMessage::MStateFunction, void*, MStatus*)>::value,
     "");
-static_assert(std::is_same<decltype(&MGlobal::mayaState),
-                           MGlobal::MMayaState (*)(MStatus*)>::value,
+static_assert(std::is_same<decltype(&MGlobal::mayaState), MGlobal::MMayaState (*)(MStatus*)>::value,
               "");
 static_assert(MGlobal::kBatch == 1, "");
 static_assert(std::is_same<decltype(&MTime::uiUnit), MTime::Unit (*)()>::value, "");
