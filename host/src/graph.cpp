@@ -93,11 +93,10 @@ bool NodeType::has(const AttributeData* attribute) const {
 NodeData::~NodeData() = default;
 
 const AttributeData* nodeMessageAttribute() {
-    // Owned by a shared pointer, as every attribute is, and never freed:
-    // nodes refer to it until the process ends.
-    static const AttributeData* const instance = [] {
-        auto* owner = new std::shared_ptr<AttributeData>(std::make_shared<AttributeData>());
-        AttributeData* attribute = owner->get();
+    // A static object, not a pointer kept for good: LeakSanitizer reports
+    // the latter. Nodes only compare against it.
+    static const std::shared_ptr<AttributeData> instance = [] {
+        auto attribute = std::make_shared<AttributeData>();
         attribute->name = "message";
         attribute->shortName = "msg";
         attribute->message = true;
@@ -107,7 +106,7 @@ const AttributeData* nodeMessageAttribute() {
         attribute->added = true;
         return attribute;
     }();
-    return instance;
+    return instance.get();
 }
 
 bool isNodeMessageName(const std::string& name) {
