@@ -359,7 +359,9 @@ TEST_F(UserInterface, ATakeSurvivesSavingAndReopeningTheScene) {
     ASSERT_TRUE(mayahost::selectListItem("zemoriTakes0", item));
     ASSERT_TRUE(mayahost::pressButton("zemoriReview0"));
 
-    const std::string path = ::testing::TempDir() + "zemoriTakes.ma";
+    // Forward slashes: in a MEL string a backslash starts an escape.
+    std::string path = ::testing::TempDir() + "zemoriTakes.ma";
+    std::replace(path.begin(), path.end(), '\\', '/');
     ASSERT_TRUE(mayahost::runMel("file -rename \"" + path + "\"; file -save -type \"mayaAscii\""))
         << ::testing::PrintToString(mayahost::errorLines());
     const std::vector<mayahost::CurveInfo> curves = mayahost::animCurves();

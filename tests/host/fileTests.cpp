@@ -11,6 +11,7 @@
 #include <maya/MPxNode.h>
 #include <maya/MSceneMessage.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -49,8 +50,12 @@ std::string readText(const std::string& path) {
     return text.str();
 }
 
+// With forward slashes: in a MEL string a backslash starts an escape
+// (Windows temp paths).
 std::string scenePath(const char* name) {
-    return ::testing::TempDir() + name;
+    std::string path = ::testing::TempDir() + name;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
 }
 
 void countOpen(void* counter) {
