@@ -116,10 +116,9 @@ OsvFrameData frameOf(const Outputs& f, const OsvJointPose* poses) {
 // One kind's converter accepts exactly what its test accepts; what it
 // decodes survives a partial decode and encodes back to the input's bytes,
 // and not at all into room one byte short of them.
-template <typename Datagram>
+template <typename Datagram, typename Encode>
 void checkKind(bool accepted, bool (*decode)(std::int32_t, const char*, Outputs&, std::uint64_t),
-               Datagram (*make)(const Outputs&, const OsvJointPose*),
-               std::int32_t (*encode)(const Datagram*, char*, std::int32_t),
+               Datagram (*make)(const Outputs&, const OsvJointPose*), Encode encode,
                const std::uint8_t* data, std::int32_t length) {
     const char* bytes = reinterpret_cast<const char*>(data);
     Outputs o;
@@ -134,14 +133,32 @@ void checkKind(bool accepted, bool (*decode)(std::int32_t, const char*, Outputs&
     static char again[OSV_MAX_DATAGRAM_BYTES];
     const std::int32_t total = encode(&datagram, again, sizeof again);
     check(total > 0 && total <= length);
-    // The encoder writes version 2; a version 1 input differs from its
-    // re-encoding in the version field and the check value only.
+    // The encoder writes version 2, or version 3 for a frame with a
+    // timecode: those come back byte for byte (bytes past the datagram's
+    // length are not its own). A version 1 input differs
+    // from its re-encoding in the version field and the check value only; a
+    // version 3 frame without a timecode re-encodes as version 2, which must
+    // decode to the very same values.
     const auto n = static_cast<std::size_t>(total);
-    if (data[4] == 2) {
+    if (again[4] == static_cast<char>(data[4])) {
         check(std::memcmp(again, data, n) == 0);
-    } else {
+    } else if (data[4] == 1) {
         check(std::memcmp(again, data, 4) == 0);
         check(std::memcmp(again + 6, data + 6, n - 6 - 4) == 0);
+    } else {
+        check(data[4] == 3 && again[4] == 2);
+        Outputs back;
+        check(decode(total, again, back, 0));
+        check(same(back.senderId, o.senderId) && same(back.sequence, o.sequence) &&
+              same(back.jointCount, o.jointCount) && same(back.frameNumber, o.frameNumber) &&
+              same(back.latency, o.latency) && same(back.timestamp, o.timestamp));
+        // No joints: the arrays may be null, and there is nothing to compare.
+        for (int c = 0; c < 7 && !poses.empty(); ++c) {
+            check(std::memcmp(back.a[c], o.a[c], sizeof(float) * poses.size()) == 0);
+        }
+        // A definition has no status (a version 3 one re-encodes as version 2 too).
+        check(poses.empty() || o.status == nullptr ||
+              std::memcmp(back.status, o.status, sizeof(std::int32_t) * poses.size()) == 0);
     }
     check(encode(&datagram, again, total - 1) == -1);
 }
@@ -156,7 +173,14 @@ void checkDecoders(const std::uint8_t* data, std::size_t size) {
     check(!(skeleton && frame));
     check(osv == (skeleton || frame));
     checkKind(skeleton, decodeDefinition, definitionOf, OsvEncodeSkeletonDefinition, data, length);
-    checkKind(frame, decodeFrame, frameOf, OsvEncodeFrameData, data, length);
+    // A frame's timecode is read exactly when the frame is, and re-encoded with it.
+    OsvTimecode timecode{};
+    check(ConvertBytesToFrameTimecode(length, bytes, &timecode) == frame);
+    const auto encodeFrame = [&timecode](const OsvFrameData* datagram, char* out,
+                                         std::int32_t capacity) {
+        return OsvEncodeFrameDataWithTimecode(datagram, &timecode, out, capacity);
+    };
+    checkKind(frame, decodeFrame, frameOf, encodeFrame, data, length);
 }
 
 }  // namespace

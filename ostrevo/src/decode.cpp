@@ -94,7 +94,8 @@ OSTREVO_API bool ConvertBytesToFrameData(int32_t length, const char* bytes, uint
         return false;
     }
     const auto* p = reinterpret_cast<const unsigned char*>(bytes);
-    unpackJoints(p + osv::kHeadBytes, envelope.jointCount, osv::kFrameJointBytes, true);
+    unpackJoints(p + osv::headBytes(envelope.kind, envelope.version), envelope.jointCount,
+                 osv::kFrameJointBytes, true);
 
     put(senderId, osv::load<std::uint64_t>(p + osv::kSenderIdOffset));
     put(sequence, osv::load<std::uint32_t>(p + osv::kSequenceOffset));
@@ -104,6 +105,21 @@ OSTREVO_API bool ConvertBytesToFrameData(int32_t length, const char* bytes, uint
     put(jointCount, envelope.jointCount);
     put<const std::int32_t*>(jointStatus, tArrays.status);
     putArrays(rotationX, rotationY, rotationZ, rotationW, translationX, translationY, translationZ);
+    return true;
+}
+
+OSTREVO_API bool ConvertBytesToFrameTimecode(int32_t length, const char* bytes,
+                                             OsvTimecode* timecode) {
+    osv::Envelope envelope;
+    if (!osv::openEnvelope(length, bytes, &envelope) || envelope.kind != osv::Kind::FrameData) {
+        return false;
+    }
+    if (timecode != nullptr) {
+        *timecode = OsvTimecode{};
+        if (envelope.version >= osv::kVersionTimecode) {
+            std::memcpy(timecode, bytes + osv::kTimecodeOffset, sizeof *timecode);
+        }
+    }
     return true;
 }
 

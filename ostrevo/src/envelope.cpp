@@ -43,7 +43,7 @@ bool openEnvelope(std::int32_t length, const char* bytes, Envelope* envelope) {
         return false;
     }
     const auto version = load<std::uint16_t>(p + kVersionOffset);
-    if (version != kVersionCrc32 && version != kVersionCrc32c) {
+    if (version != kVersionCrc32 && version != kVersionCrc32c && version != kVersionTimecode) {
         return false;
     }
     const auto kindValue = load<std::uint16_t>(p + kKindOffset);
@@ -64,8 +64,15 @@ bool openEnvelope(std::int32_t length, const char* bytes, Envelope* envelope) {
     if (joints < 0 || joints > OSV_MAX_JOINTS) {
         return false;
     }
-    if (declared != datagramBytes(kind, static_cast<std::size_t>(joints))) {
+    if (declared != datagramBytes(kind, static_cast<std::size_t>(joints), version)) {
         return false;
+    }
+    if (headBytes(kind, version) > kHeadBytes) {
+        OsvTimecode timecode;
+        std::memcpy(&timecode, p + kTimecodeOffset, sizeof timecode);
+        if (!timecodeValid(timecode)) {
+            return false;
+        }
     }
 
     // The CRC covers exactly the declared extent, so a datagram cut short and
@@ -75,6 +82,7 @@ bool openEnvelope(std::int32_t length, const char* bytes, Envelope* envelope) {
     }
 
     envelope->kind = kind;
+    envelope->version = version;
     envelope->jointCount = joints;
     envelope->totalBytes = declared;
     return true;

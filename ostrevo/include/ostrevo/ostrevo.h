@@ -61,6 +61,44 @@ OSTREVO_API bool ConvertBytesToFrameData(int32_t length, const char* bytes, uint
                                          const float** rotationW, const float** translationX,
                                          const float** translationY, const float** translationZ);
 
+/* --- Timecode (datagram version 3). --- */
+
+/* The timecode rates, as the codes a datagram carries. */
+#define OSV_TIMECODE_RATE_23_976 1
+#define OSV_TIMECODE_RATE_24 2
+#define OSV_TIMECODE_RATE_25 3
+#define OSV_TIMECODE_RATE_29_97 4
+#define OSV_TIMECODE_RATE_30 5
+#define OSV_TIMECODE_RATE_47_95 6
+#define OSV_TIMECODE_RATE_48 7
+#define OSV_TIMECODE_RATE_50 8
+#define OSV_TIMECODE_RATE_59_94 9
+#define OSV_TIMECODE_RATE_60 10
+
+/* Bits of OsvTimecode.flags. Drop-frame only with 29.97 and 59.94. */
+#define OSV_TIMECODE_PRESENT 0x01
+#define OSV_TIMECODE_DROP_FRAME 0x02
+
+/* A frame's SMPTE timecode, 8 bytes as on the wire. Without the present
+ * flag every byte is 0. subframe: the captured frame's place within its
+ * timecode frame (0 for the first), 0 .. 99. */
+typedef struct OsvTimecode {
+    uint8_t hours;    /* 0 .. 23 */
+    uint8_t minutes;  /* 0 .. 59 */
+    uint8_t seconds;  /* 0 .. 59 */
+    uint8_t frames;   /* below the rate's nominal frames a second */
+    uint8_t subframe; /* 0 .. 99 */
+    uint8_t rate;     /* OSV_TIMECODE_RATE_* */
+    uint8_t flags;    /* OSV_TIMECODE_PRESENT | OSV_TIMECODE_DROP_FRAME */
+    uint8_t reserved; /* 0 */
+} OsvTimecode;
+
+/* The timecode of an intact frame-data datagram: version 3 carries one
+ * (present or not), earlier versions none (all zero). False (output
+ * untouched) for anything that is not an intact frame-data datagram. */
+OSTREVO_API bool ConvertBytesToFrameTimecode(int32_t length, const char* bytes,
+                                             OsvTimecode* timecode);
+
 /* --- Encoding, for senders. --- */
 
 /* One joint's pose: quaternion x, y, z, w and translation in metres. */
@@ -93,7 +131,13 @@ typedef struct OsvFrameData {
  * or -1 when an argument is invalid or the datagram does not fit. */
 OSTREVO_API int32_t OsvEncodeSkeletonDefinition(const OsvSkeletonDefinition* definition, char* out,
                                                 int32_t capacity);
+/* Writes version 2 (no timecode), which receivers of every version read. */
 OSTREVO_API int32_t OsvEncodeFrameData(const OsvFrameData* frame, char* out, int32_t capacity);
+/* Writes version 3 with the timecode, or version 2 as OsvEncodeFrameData when
+ * the timecode is NULL or not present. -1 also for an invalid timecode. */
+OSTREVO_API int32_t OsvEncodeFrameDataWithTimecode(const OsvFrameData* frame,
+                                                   const OsvTimecode* timecode, char* out,
+                                                   int32_t capacity);
 
 #ifdef __cplusplus
 }
