@@ -85,7 +85,7 @@ void CaptureJournal::noteDefinition(const JointRecord* records) {
 }
 
 void CaptureJournal::append(const JointRecord* records, std::int32_t frameNumber, double timestamp,
-                            std::int64_t arrivalNs) {
+                            std::int64_t arrivalNs, const FrameTimecode& timecode) {
     if (mCapacity == 0) {
         return;
     }
@@ -108,6 +108,7 @@ void CaptureJournal::append(const JointRecord* records, std::int32_t frameNumber
     }
     frame.frameNumber = frameNumber;
     frame.definition = mDefinitionNumber;
+    frame.timecode = timecode;
     frame.timestamp = timestamp;
     frame.arrivalNs = arrivalNs;
 
@@ -142,5 +143,6 @@ bool CaptureJournal::read(std::uint64_t sequence, JournalFrame& frame) const {
     frame.frameNumber = stored.frameNumber;
     frame.timestamp = stored.timestamp;
     frame.arrivalNs = stored.arrivalNs;
+    frame.timecode = stored.timecode;
     return true;
 }

@@ -5,9 +5,9 @@
 // A frame keeps what a take needs of each joint, as the node outputs it
 // (the root's translation from the frame, the others' from the skeleton
 // definition, and the rotation quaternion), in single precision, plus the
-// sender's frame number and timestamp and the arrival time. The ring holds
-// the root's translation and the 27 rotations of each frame (480 bytes a
-// slot) and the definitions' offsets once each, in a small ring of their
+// sender's frame number, timestamp and timecode and the arrival time. The
+// ring holds the root's translation and the 27 rotations of each frame (488
+// bytes a slot) and the definitions' offsets once each, in a small ring of their
 // own: a frame read back has them all again.
 //
 // Threads: one writer (the receiving thread) appends with no lock and no
@@ -17,6 +17,7 @@
 #pragma once
 
 #include "intake/jointTable.h"
+#include "intake/timecode.h"
 
 #include <atomic>
 #include <cstddef>
@@ -33,12 +34,14 @@ struct JournalFrame {
     std::int32_t frameNumber;
     double timestamp;        // the sender's, in seconds
     std::int64_t arrivalNs;  // monotonic clock of the receiving thread
+    FrameTimecode timecode;  // not present when the frame came without one
 };
 static_assert(sizeof(JournalJoint) == 28);
 static_assert(offsetof(JournalFrame, frameNumber) == 756);
 static_assert(offsetof(JournalFrame, timestamp) == 760);
 static_assert(offsetof(JournalFrame, arrivalNs) == 768);
-static_assert(sizeof(JournalFrame) == 776);
+static_assert(offsetof(JournalFrame, timecode) == 776);
+static_assert(sizeof(JournalFrame) == 784);
 
 struct CaptureJournalReadPause;
 
@@ -73,7 +76,7 @@ public:
     // allocation. The offsets are those of the last definition noted (the
     // records' own, noted now, before the first).
     void append(const JointRecord* records, std::int32_t frameNumber, double timestamp,
-                std::int64_t arrivalNs);
+                std::int64_t arrivalNs, const FrameTimecode& timecode = FrameTimecode{});
     // Receiving thread: the records hold a new skeleton definition; frames
     // appended from now on carry its offsets.
     void noteDefinition(const JointRecord* records);
@@ -94,6 +97,7 @@ private:
         float rotations[kJointCount][4];
         std::int32_t frameNumber;
         std::uint32_t definition;  // the number of its definition, from 1
+        FrameTimecode timecode;    // 8 bytes: the slot stays a whole number of words
         double timestamp;
         std::int64_t arrivalNs;
     };

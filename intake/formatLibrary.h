@@ -3,6 +3,8 @@
 // while the plug-in loads or unloads and no node exists.
 #pragma once
 
+#include "intake/timecode.h"
+
 #include <cstdint>
 
 // The library declares its answers C bool. Read as bool, an answer other than
@@ -28,6 +30,11 @@ using ConvertBytesToFrameDataFn = LibraryAnswer (*)(
     const float** rotationZ, const float** rotationW, const float** translationX,
     const float** translationY, const float** translationZ);
 
+// The added export: a frame's 8 timecode bytes. Optional: a library without
+// it loads, and its frames carry no timecode.
+using ConvertBytesToFrameTimecodeFn = LibraryAnswer (*)(std::int32_t length, const char* bytes,
+                                                        FrameTimecode* timecode);
+
 struct FormatLibraryEntryPoints {
     void* module = nullptr;  // none when not loaded; then every entry is absent
     IsOsvBytesFn isOsvBytes = nullptr;
@@ -35,6 +42,7 @@ struct FormatLibraryEntryPoints {
     IsFrameDataBytesFn isFrameDataBytes = nullptr;
     ConvertBytesToSkeletonDefinitionFn convertBytesToSkeletonDefinition = nullptr;
     ConvertBytesToFrameDataFn convertBytesToFrameData = nullptr;
+    ConvertBytesToFrameTimecodeFn convertBytesToFrameTimecode = nullptr;  // may stay absent
 };
 
 // The one table of the plug-in, shared by every store.

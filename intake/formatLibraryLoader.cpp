@@ -68,6 +68,12 @@ void loadFormatLibrary(const char* loadPath) {
     resolve(gFormatLibrary.isFrameDataBytes, "IsFrameDataBytes");
     resolve(gFormatLibrary.convertBytesToSkeletonDefinition, "ConvertBytesToSkeletonDefinition");
     resolve(gFormatLibrary.convertBytesToFrameData, "ConvertBytesToFrameData");
+    // Looked up without a report: a library built before timecode lacks it.
+    if (gFormatLibrary.module != nullptr) {
+        gFormatLibrary.convertBytesToFrameTimecode =
+            reinterpret_cast<ConvertBytesToFrameTimecodeFn>(
+                platform::findSymbol(gFormatLibrary.module, "ConvertBytesToFrameTimecode"));
+    }
 }
 
 void unloadFormatLibrary() {

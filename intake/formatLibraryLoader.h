@@ -12,7 +12,8 @@
 // <loadPath>/../../Ostrevo/<system>/x64/<library file>.
 std::string formatLibraryPath(const std::string& loadPath);
 
-// Loads the library and resolves its five functions. Does nothing when a
+// Loads the library and resolves its five functions, and the timecode
+// export where the library has it (no report when it does not). Does nothing when a
 // library is held already. Every failure is reported to the user (MEL error,
 // queued) and leaves the table empty: a file that cannot be loaded prints the
 // system's reason on the console and reports it once; a missing function is

@@ -21,6 +21,21 @@ struct AnswerAsByte<function> {
     }
 };
 
+// The library's timecode and the plug-in's are the same 8 bytes.
+static_assert(sizeof(OsvTimecode) == sizeof(FrameTimecode));
+inline LibraryAnswer frameTimecode(std::int32_t length, const char* bytes,
+                                   FrameTimecode* timecode) {
+    OsvTimecode read{};
+    if (!ConvertBytesToFrameTimecode(length, bytes, timecode != nullptr ? &read : nullptr)) {
+        return 0;
+    }
+    if (timecode != nullptr) {
+        *timecode = FrameTimecode{read.hours,    read.minutes, read.seconds, read.frames,
+                                  read.subframe, read.rate,    read.flags,   read.reserved};
+    }
+    return 1;
+}
+
 }  // namespace linkedFormatLibraryDetail
 
 inline FormatLibraryEntryPoints linkedFormatLibrary(void* module = nullptr) {
@@ -33,5 +48,6 @@ inline FormatLibraryEntryPoints linkedFormatLibrary(void* module = nullptr) {
     entries.convertBytesToSkeletonDefinition =
         &AnswerAsByte<&ConvertBytesToSkeletonDefinition>::call;
     entries.convertBytesToFrameData = &AnswerAsByte<&ConvertBytesToFrameData>::call;
+    entries.convertBytesToFrameTimecode = &linkedFormatLibraryDetail::frameTimecode;
     return entries;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -33,6 +34,9 @@ struct JointArrays {
                 static_cast<double>(rotationZ[i]), static_cast<double>(rotationW[i])};
     }
 };
+
+// The datagram format's first version whose frames may carry a timecode.
+constexpr std::uint16_t kTimecodeVersion = 3;
 
 int clampJoints(std::int32_t count) {
     return std::clamp<std::int32_t>(count, 0, kJointCount);
@@ -102,6 +106,7 @@ bool MotionDataStore::decodeFrameData(const char* bytes, std::int32_t length) {
     mCurrent.frameNumber = frameNumber;
     mCurrent.timestamp = timestamp;
     mCurrent.jointsInFrame = count;
+    mCurrent.timecode = frameTimecode(bytes, length);
     measureFrameRate();
 
     for (int i = 0; i < n; ++i) {
@@ -109,6 +114,22 @@ bool MotionDataStore::decodeFrameData(const char* bytes, std::int32_t length) {
         mRecords[i].currentRotation = a.rotation(i);
     }
     return true;
+}
+
+FrameTimecode MotionDataStore::frameTimecode(const char* bytes, std::int32_t length) const {
+    // Asked only of a version that can carry one.
+    const ConvertBytesToFrameTimecodeFn convert = gFormatLibrary.convertBytesToFrameTimecode;
+    constexpr std::int32_t kVersionOffset = 4;
+    std::uint16_t version = 0;
+    if (length >= kVersionOffset + static_cast<std::int32_t>(sizeof version)) {
+        std::memcpy(&version, bytes + kVersionOffset, sizeof version);
+    }
+    FrameTimecode timecode;
+    if (convert == nullptr || version < kTimecodeVersion ||
+        convert(length, bytes, &timecode) == 0 || !timecodeValid(timecode)) {
+        return FrameTimecode{};
+    }
+    return timecode;
 }
 
 void MotionDataStore::measureFrameRate() {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "intake/jointTable.h"
+#include "intake/timecode.h"
 
 #include <cstdint>
 #include <mutex>
@@ -17,6 +18,7 @@ struct FrameHeader {
     std::int32_t frameNumber = 0;
     double timestamp = 0.0;  // seconds
     std::int32_t jointsInFrame = 0;
+    FrameTimecode timecode;  // not present: none sent, or a library without the export
 };
 
 class MotionDataStore {
@@ -51,6 +53,9 @@ public:
 
 private:
     void measureFrameRate();
+    // The frame's timecode through the library's added export; none for an
+    // earlier version, a library without it, or one it refuses.
+    FrameTimecode frameTimecode(const char* bytes, std::int32_t length) const;
 
     const double mScale = 100.0;
     JointRecord mRecords[kJointCount];

@@ -24,7 +24,8 @@ bool tableIsEmpty() {
            gFormatLibrary.isSkeletonDefinitionBytes == nullptr &&
            gFormatLibrary.isFrameDataBytes == nullptr &&
            gFormatLibrary.convertBytesToSkeletonDefinition == nullptr &&
-           gFormatLibrary.convertBytesToFrameData == nullptr;
+           gFormatLibrary.convertBytesToFrameData == nullptr &&
+           gFormatLibrary.convertBytesToFrameTimecode == nullptr;
 }
 
 class FormatLibraryLoader : public HostTest {
@@ -84,6 +85,7 @@ TEST_F(FormatLibraryLoader, RealLibraryLoadsSilentlyWithAllFiveFunctions) {
     EXPECT_NE(gFormatLibrary.isFrameDataBytes, nullptr);
     EXPECT_NE(gFormatLibrary.convertBytesToSkeletonDefinition, nullptr);
     EXPECT_NE(gFormatLibrary.convertBytesToFrameData, nullptr);
+    EXPECT_NE(gFormatLibrary.convertBytesToFrameTimecode, nullptr) << "the timecode export";
     const char notADatagram[8] = {};
     EXPECT_FALSE(gFormatLibrary.isOsvBytes(sizeof notADatagram, notADatagram));
 
@@ -142,6 +144,8 @@ TEST_F(FormatLibraryLoader, CompleteTestLibraryLoadsToo) {
     EXPECT_TRUE(reports().empty());
     EXPECT_NE(gFormatLibrary.isFrameDataBytes, nullptr);
     EXPECT_NE(gFormatLibrary.convertBytesToFrameData, nullptr);
+    // Built before timecode: it loads without a report, and without the export.
+    EXPECT_EQ(gFormatLibrary.convertBytesToFrameTimecode, nullptr);
 }
 
 }  // namespace
