@@ -108,7 +108,11 @@ TEST_F(LoopbackSockets, WaitReadableTimesOutThenSeesADatagram) {
     ASSERT_EQ(platform::sendToLoopback(sender, port, "x", 1), 1);
     EXPECT_EQ(platform::waitReadable(receiver, 1000), platform::WaitStatus::kReadable);
     std::vector<char> buffer(16);
-    EXPECT_EQ(platform::receiveDatagram(receiver, buffer.data(), 16).bytes, 1);
+    const platform::ReceiveResult received = platform::receiveDatagram(receiver, buffer.data(), 16);
+    EXPECT_EQ(received.bytes, 1);
+    // The sender is named: loopback, and the port the sending socket was given.
+    EXPECT_EQ(received.sourceAddress, 0x7F000001u);
+    EXPECT_EQ(received.sourcePort, platform::boundPort(sender));
     EXPECT_EQ(platform::waitReadable(SocketHandle{0}, 20), platform::WaitStatus::kFailed);
 }
 

@@ -21,11 +21,12 @@ inline constexpr SocketHandle kInvalidSocket = ~SocketHandle{0};
 
 // Winsock error numbers that callers and tests name; lastSocketError gives
 // these on every system.
-inline constexpr unsigned kErrorInvalidArgument = 10022;  // WSAEINVAL
-inline constexpr unsigned kErrorNotSocket = 10038;        // WSAENOTSOCK
-inline constexpr unsigned kErrorMessageSize = 10040;      // WSAEMSGSIZE
-inline constexpr unsigned kErrorAddressInUse = 10048;     // WSAEADDRINUSE
-inline constexpr unsigned kErrorNotInitialised = 10093;   // WSANOTINITIALISED
+inline constexpr unsigned kErrorInvalidArgument = 10022;      // WSAEINVAL
+inline constexpr unsigned kErrorNotSocket = 10038;            // WSAENOTSOCK
+inline constexpr unsigned kErrorMessageSize = 10040;          // WSAEMSGSIZE
+inline constexpr unsigned kErrorAddressInUse = 10048;         // WSAEADDRINUSE
+inline constexpr unsigned kErrorAddressNotAvailable = 10049;  // WSAEADDRNOTAVAIL
+inline constexpr unsigned kErrorNotInitialised = 10093;       // WSANOTINITIALISED
 
 // WSAStartup(2.2) / WSACleanup. startup returns 0 on success. Until a
 // startup is balanced by a cleanup the calls below work; with no startup
@@ -42,6 +43,44 @@ SocketHandle openUdpSocket();
 // bind to INADDR_ANY and the port (host order); 0 on success, -1 on failure
 // (kErrorAddressInUse when another socket holds the port).
 int bindAnyAddress(SocketHandle socket, std::uint16_t port);
+// bind to one of the machine's IPv4 addresses (host order; 0 for any) and
+// the port, keeping the port to this socket (SO_EXCLUSIVEADDRUSE on
+// Windows). 0 on success, -1 on failure: kErrorAddressNotAvailable for an
+// address the machine does not have.
+int bindAddress(SocketHandle socket, std::uint32_t address, std::uint16_t port);
+// As bindAddress, but the port may be shared with other sockets that ask the
+// same (SO_REUSEADDR): how every receiver of one multicast group on a
+// machine binds its port. Nowhere else.
+int bindAddressShared(SocketHandle socket, std::uint32_t address, std::uint16_t port);
+// Whether the machine has this IPv4 address (host order): a socket can be
+// bound to it. Loopback addresses count.
+bool isLocalAddress(std::uint32_t address);
+
+// Multicast receiving, on a socket bound to any address and the group's port.
+// Joins the group (host order) on the interface of `interfaceAddress` (0: the
+// one the system routes the group to). 0 on success, -1 on failure.
+int joinMulticastGroup(SocketHandle socket, std::uint32_t group, std::uint32_t interfaceAddress);
+// Leaves a group joined with the same arguments.
+int leaveMulticastGroup(SocketHandle socket, std::uint32_t group, std::uint32_t interfaceAddress);
+// Linux delivers to a socket bound to any address the datagrams of every
+// group any socket of the machine has joined, unless IP_MULTICAST_ALL is
+// off; this turns it off. Does nothing (0) where the system delivers only the
+// socket's own groups (Windows).
+int receiveOnlyJoinedGroups(SocketHandle socket);
+// SO_RCVBUF: asks for a receive queue of `bytes`; 0 on success. The system
+// may grant less (Linux caps it at net.core.rmem_max).
+int setReceiveBufferBytes(SocketHandle socket, int bytes);
+// The receive queue the system granted, in bytes; -1 when it cannot be read.
+int receiveBufferBytes(SocketHandle socket);
+// Multicast sending: out through the interface of `interfaceAddress` (host
+// order; 0: the system's choice), with this time to live (0 keeps datagrams
+// on the machine, 1 on the local network), looped back to the machine's own
+// receivers. 0 on success, -1 on failure.
+int setMulticastSending(SocketHandle socket, std::uint32_t interfaceAddress, int ttl);
+// sendto the IPv4 address and port (host order); bytes sent or -1.
+int sendToAddress(SocketHandle socket, std::uint32_t address, std::uint16_t port, const char* bytes,
+                  int length);
+
 // The port a bound socket has (host order); 0 when it cannot be read.
 std::uint16_t boundPort(SocketHandle socket);
 // closesocket: also wakes a receive blocked on the socket in another thread,
@@ -60,6 +99,10 @@ enum class ReceiveStatus {
 struct ReceiveResult {
     ReceiveStatus status;
     int bytes;  // the datagram's length when kReceived, else 0
+    // The sender's IPv4 address and port, host order, when kReceived (and
+    // kOversized where the system names the sender); 0 otherwise.
+    std::uint32_t sourceAddress = 0;
+    std::uint16_t sourcePort = 0;
 };
 // As receiveDatagram, but returns kWouldBlock at once when no datagram is
 // waiting: a busy receiver takes each datagram with one call, and waits

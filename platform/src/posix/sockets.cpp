@@ -91,16 +91,137 @@ SocketHandle openUdpSocket() {
     return static_cast<SocketHandle>(fd) + 1;
 }
 
-int bindAnyAddress(SocketHandle socket, std::uint16_t port) {
+int bindAddress(SocketHandle socket, std::uint32_t hostOrderAddress, std::uint16_t port) {
     if (!isStarted()) return -1;
     const int fd = descriptorOf(socket);
     if (fd < 0) return -1;
-    const sockaddr_in address = ipv4Address(INADDR_ANY, port);
+    // POSIX ports are exclusive unless both sockets ask for SO_REUSEADDR.
+    const sockaddr_in address = ipv4Address(hostOrderAddress, port);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         failWithErrno();
         return -1;
     }
     return 0;
+}
+
+int bindAnyAddress(SocketHandle socket, std::uint16_t port) {
+    return bindAddress(socket, INADDR_ANY, port);
+}
+
+int bindAddressShared(SocketHandle socket, std::uint32_t hostOrderAddress, std::uint16_t port) {
+    if (!isStarted()) return -1;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return -1;
+    const int reuse = 1;
+    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0) {
+        failWithErrno();
+        return -1;
+    }
+    return bindAddress(socket, hostOrderAddress, port);
+}
+
+bool isLocalAddress(std::uint32_t hostOrderAddress) {
+    if (!isStarted()) return false;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) {
+        failWithErrno();
+        return false;
+    }
+    const sockaddr_in address = ipv4Address(hostOrderAddress, 0);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (!bound) failWithErrno();
+    ::close(fd);
+    return bound;
+}
+
+namespace {
+
+int setOption(SocketHandle socket, int level, int name, const void* value, socklen_t length) {
+    if (!isStarted()) return -1;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return -1;
+    if (::setsockopt(fd, level, name, value, length) != 0) {
+        failWithErrno();
+        return -1;
+    }
+    return 0;
+}
+
+int membership(SocketHandle socket, int option, std::uint32_t group, std::uint32_t localInterface) {
+    ip_mreq request{};
+    request.imr_multiaddr.s_addr = htonl(group);
+    request.imr_interface.s_addr = htonl(localInterface);
+    return setOption(socket, IPPROTO_IP, option, &request, sizeof request);
+}
+
+}  // namespace
+
+int joinMulticastGroup(SocketHandle socket, std::uint32_t group, std::uint32_t interfaceAddress) {
+    return membership(socket, IP_ADD_MEMBERSHIP, group, interfaceAddress);
+}
+
+int leaveMulticastGroup(SocketHandle socket, std::uint32_t group, std::uint32_t interfaceAddress) {
+    return membership(socket, IP_DROP_MEMBERSHIP, group, interfaceAddress);
+}
+
+int receiveOnlyJoinedGroups(SocketHandle socket) {
+#if defined(__linux__) && defined(IP_MULTICAST_ALL)
+    const int all = 0;
+    return setOption(socket, IPPROTO_IP, IP_MULTICAST_ALL, &all, sizeof all);
+#else
+    (void)socket;
+    return 0;
+#endif
+}
+
+int setReceiveBufferBytes(SocketHandle socket, int bytes) {
+    return setOption(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+int receiveBufferBytes(SocketHandle socket) {
+    if (!isStarted()) return -1;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return -1;
+    int bytes = 0;
+    socklen_t length = sizeof bytes;
+    if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, &length) != 0) {
+        failWithErrno();
+        return -1;
+    }
+    return bytes;
+}
+
+int setMulticastSending(SocketHandle socket, std::uint32_t interfaceAddress, int ttl) {
+    in_addr localInterface{};
+    localInterface.s_addr = htonl(interfaceAddress);
+    const unsigned char hops = static_cast<unsigned char>(ttl < 0 ? 0 : ttl > 255 ? 255 : ttl);
+    const unsigned char loop = 1;
+    if (setOption(socket, IPPROTO_IP, IP_MULTICAST_IF, &localInterface, sizeof localInterface) !=
+            0 ||
+        setOption(socket, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops) != 0 ||
+        setOption(socket, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) != 0) {
+        return -1;
+    }
+    return 0;
+}
+
+int sendToAddress(SocketHandle socket, std::uint32_t hostOrderAddress, std::uint16_t port,
+                  const char* bytes, int length) {
+    if (!isStarted()) return -1;
+    const int fd = descriptorOf(socket);
+    if (fd < 0) return -1;
+    if (length < 0 || (bytes == nullptr && length > 0)) {
+        failWith(kErrorFault);
+        return -1;
+    }
+    const sockaddr_in target = ipv4Address(hostOrderAddress, port);
+    const ssize_t sent = ::sendto(fd, bytes, static_cast<std::size_t>(length), 0,
+                                  reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    if (sent < 0) {
+        failWithErrno();
+        return -1;
+    }
+    return static_cast<int>(sent);
 }
 
 std::uint16_t boundPort(SocketHandle socket) {
@@ -193,9 +314,11 @@ ReceiveResult receiveWithFlags(SocketHandle socket, char* buffer, int capacity, 
     // The rest of an oversized datagram is gone, as with WSAEMSGSIZE.
     if ((message.msg_flags & MSG_TRUNC) != 0) {
         failWith(kErrorMessageSize);
-        return {ReceiveStatus::kOversized, 0};
+        return {ReceiveStatus::kOversized, 0, ntohl(sender.sin_addr.s_addr),
+                ntohs(sender.sin_port)};
     }
-    return {ReceiveStatus::kReceived, static_cast<int>(received)};
+    return {ReceiveStatus::kReceived, static_cast<int>(received), ntohl(sender.sin_addr.s_addr),
+            ntohs(sender.sin_port)};
 }
 
 }  // namespace
@@ -314,21 +437,7 @@ std::int64_t socketQueuedBytes(SocketHandle socket) {
 }
 
 int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length) {
-    if (!isStarted()) return -1;
-    const int fd = descriptorOf(socket);
-    if (fd < 0) return -1;
-    if (length < 0 || (bytes == nullptr && length > 0)) {
-        failWith(kErrorFault);
-        return -1;
-    }
-    const sockaddr_in target = ipv4Address(INADDR_LOOPBACK, port);
-    const ssize_t sent = ::sendto(fd, bytes, static_cast<std::size_t>(length), 0,
-                                  reinterpret_cast<const sockaddr*>(&target), sizeof target);
-    if (sent < 0) {
-        failWithErrno();
-        return -1;
-    }
-    return static_cast<int>(sent);
+    return sendToAddress(socket, INADDR_LOOPBACK, port, bytes, length);
 }
 
 }  // namespace platform

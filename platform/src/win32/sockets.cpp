@@ -54,7 +54,7 @@ SocketHandle openUdpSocket() {
     return socket == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(socket);
 }
 
-int bindAnyAddress(SocketHandle socket, std::uint16_t port) {
+int bindAddress(SocketHandle socket, std::uint32_t hostOrderAddress, std::uint16_t port) {
     // Without it another process could bind the same port with SO_REUSEADDR
     // and take the node's datagrams.
     const BOOL exclusive = TRUE;
@@ -62,11 +62,109 @@ int bindAnyAddress(SocketHandle socket, std::uint16_t port) {
                      reinterpret_cast<const char*>(&exclusive), sizeof exclusive) != 0) {
         return -1;
     }
-    const sockaddr_in address = ipv4Address(INADDR_ANY, port);
+    const sockaddr_in address = ipv4Address(hostOrderAddress, port);
     return ::bind(toSocket(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
                    0
                ? 0
                : -1;
+}
+
+int bindAnyAddress(SocketHandle socket, std::uint16_t port) {
+    return bindAddress(socket, INADDR_ANY, port);
+}
+
+int bindAddressShared(SocketHandle socket, std::uint32_t hostOrderAddress, std::uint16_t port) {
+    // SO_REUSEADDR and SO_EXCLUSIVEADDRUSE exclude each other: a shared
+    // port is asked for instead of exclusive use, never with it.
+    const BOOL reuse = TRUE;
+    if (::setsockopt(toSocket(socket), SOL_SOCKET, SO_REUSEADDR,
+                     reinterpret_cast<const char*>(&reuse), sizeof reuse) != 0) {
+        return -1;
+    }
+    const sockaddr_in address = ipv4Address(hostOrderAddress, port);
+    return ::bind(toSocket(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+                   0
+               ? 0
+               : -1;
+}
+
+bool isLocalAddress(std::uint32_t hostOrderAddress) {
+    const SOCKET probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (probe == INVALID_SOCKET) return false;
+    const sockaddr_in address = ipv4Address(hostOrderAddress, 0);
+    const bool bound =
+        ::bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    const int error = ::WSAGetLastError();
+    ::closesocket(probe);
+    ::WSASetLastError(error);  // the bind's reason, not the close's
+    return bound;
+}
+
+namespace {
+
+int setOption(SocketHandle socket, int level, int name, const void* value, int length) {
+    return ::setsockopt(toSocket(socket), level, name, static_cast<const char*>(value), length) == 0
+               ? 0
+               : -1;
+}
+
+int membership(SocketHandle socket, int option, std::uint32_t group, std::uint32_t localInterface) {
+    ip_mreq request{};
+    request.imr_multiaddr.s_addr = htonl(group);
+    request.imr_interface.s_addr = htonl(localInterface);
+    return setOption(socket, IPPROTO_IP, option, &request, sizeof request);
+}
+
+}  // namespace
+
+int joinMulticastGroup(SocketHandle socket, std::uint32_t group, std::uint32_t interfaceAddress) {
+    return membership(socket, IP_ADD_MEMBERSHIP, group, interfaceAddress);
+}
+
+int leaveMulticastGroup(SocketHandle socket, std::uint32_t group, std::uint32_t interfaceAddress) {
+    return membership(socket, IP_DROP_MEMBERSHIP, group, interfaceAddress);
+}
+
+int receiveOnlyJoinedGroups(SocketHandle /*socket*/) {
+    // Winsock delivers a group's datagrams only to the sockets that joined it.
+    return 0;
+}
+
+int setReceiveBufferBytes(SocketHandle socket, int bytes) {
+    return setOption(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
+int receiveBufferBytes(SocketHandle socket) {
+    int bytes = 0;
+    int length = sizeof bytes;
+    if (::getsockopt(toSocket(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&bytes),
+                     &length) != 0) {
+        return -1;
+    }
+    return bytes;
+}
+
+int setMulticastSending(SocketHandle socket, std::uint32_t interfaceAddress, int ttl) {
+    in_addr localInterface{};
+    localInterface.s_addr = htonl(interfaceAddress);
+    // Winsock takes DWORDs for the TTL and the loop switch.
+    const DWORD hops = static_cast<DWORD>(ttl < 0 ? 0 : ttl > 255 ? 255 : ttl);
+    const DWORD loop = 1;
+    if (setOption(socket, IPPROTO_IP, IP_MULTICAST_IF, &localInterface, sizeof localInterface) !=
+            0 ||
+        setOption(socket, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops) != 0 ||
+        setOption(socket, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) != 0) {
+        return -1;
+    }
+    return 0;
+}
+
+int sendToAddress(SocketHandle socket, std::uint32_t hostOrderAddress, std::uint16_t port,
+                  const char* bytes, int length) {
+    const sockaddr_in target = ipv4Address(hostOrderAddress, port);
+    const int sent = ::sendto(toSocket(socket), bytes, length, 0,
+                              reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    return sent == SOCKET_ERROR ? -1 : sent;
 }
 
 std::uint16_t boundPort(SocketHandle socket) {
@@ -103,7 +201,10 @@ ReceiveResult receiveDatagram(SocketHandle socket, char* buffer, int capacity) {
     int senderLength = sizeof sender;
     const int received = ::recvfrom(toSocket(socket), buffer, capacity, 0,
                                     reinterpret_cast<sockaddr*>(&sender), &senderLength);
-    if (received != SOCKET_ERROR) return {ReceiveStatus::kReceived, received};
+    if (received != SOCKET_ERROR) {
+        return {ReceiveStatus::kReceived, received, ntohl(sender.sin_addr.s_addr),
+                ntohs(sender.sin_port)};
+    }
     // The system drops the rest of an oversized datagram; the socket stays usable.
     if (::WSAGetLastError() == WSAEMSGSIZE) return {ReceiveStatus::kOversized, 0};
     return {ReceiveStatus::kFailed, 0};
@@ -169,10 +270,7 @@ std::int64_t socketQueuedBytes(SocketHandle socket) {
 }
 
 int sendToLoopback(SocketHandle socket, std::uint16_t port, const char* bytes, int length) {
-    const sockaddr_in target = ipv4Address(INADDR_LOOPBACK, port);
-    const int sent = ::sendto(toSocket(socket), bytes, length, 0,
-                              reinterpret_cast<const sockaddr*>(&target), sizeof target);
-    return sent == SOCKET_ERROR ? -1 : sent;
+    return sendToAddress(socket, INADDR_LOOPBACK, port, bytes, length);
 }
 
 }  // namespace platform
