@@ -59,6 +59,27 @@ int main(int argc, char** argv) {
             }
             ++written;
         }
+        // Version 3: the same run with a 29.97 drop-frame timecode, the
+        // second frame on the label after a skipped pair.
+        for (int frame = 0; frame < 3; ++frame) {
+            const OsvFrameData f{7,     5u + frame, 44 + frame, 1.5f, 8.0 + frame / 60.0,
+                                 count, nullptr,    p.data()};
+            const OsvTimecode t{10,
+                                static_cast<std::uint8_t>(frame == 0 ? 0 : 1),
+                                static_cast<std::uint8_t>(frame == 0 ? 59 : 0),
+                                static_cast<std::uint8_t>(frame == 0 ? 29 : frame + 1),
+                                static_cast<std::uint8_t>(frame),
+                                OSV_TIMECODE_RATE_29_97,
+                                OSV_TIMECODE_PRESENT | OSV_TIMECODE_DROP_FRAME,
+                                0};
+            const int m = OsvEncodeFrameDataWithTimecode(&f, &t, buffer, sizeof buffer);
+            const std::string name =
+                folder + "/timecode-" + std::to_string(count) + "-" + std::to_string(frame);
+            if (m < 0 || !writeFile(name, buffer, m)) {
+                return 1;
+            }
+            ++written;
+        }
     }
     std::printf("%d seed datagrams in %s\n", written, folder.c_str());
     return 0;
