@@ -51,8 +51,9 @@ MFn::Type MObject::apiType() const {
         case ObjectData::Kind::kNode:
             return static_cast<const NodeData&>(*mData).type->fnType;
         case ObjectData::Kind::kAttribute:
-            return static_cast<const AttributeData&>(*mData).message ? MFn::kMessageAttribute
-                                                                     : MFn::kNumericAttribute;
+            if (static_cast<const AttributeData&>(*mData).message) return MFn::kMessageAttribute;
+            if (static_cast<const AttributeData&>(*mData).text) return MFn::kTypedAttribute;
+            return MFn::kNumericAttribute;
         case ObjectData::Kind::kPlugin:
             return MFn::kPlugin;
     }

@@ -3,6 +3,7 @@
 
 #include <maya/MFnAttribute.h>
 #include <maya/MFnMessageAttribute.h>
+#include <maya/MFnTypedAttribute.h>
 #include <maya/MFnData.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnNumericData.h>
@@ -251,6 +252,40 @@ MObject MFnMessageAttribute::create(const MString& fullName, const MString& brie
     data->name = name;
     data->shortName = Access::text(briefName).empty() ? name : Access::text(briefName);
     data->message = true;
+    MObject object = Access::object(data);
+    MStatus s = setObject(object);
+    if (ReturnStatus != nullptr) *ReturnStatus = s;
+    return object;
+}
+
+MFn::Type MFnTypedAttribute::type() const {
+    return MFn::kTypedAttribute;
+}
+MFnTypedAttribute::~MFnTypedAttribute() = default;
+const char* MFnTypedAttribute::className() {
+    return "MFnTypedAttribute";
+}
+MFnTypedAttribute::MFnTypedAttribute(MObject& object, MStatus* ReturnStatus) {
+    MStatus s = setObject(object);
+    if (ReturnStatus != nullptr) *ReturnStatus = s;
+}
+MFnTypedAttribute::MFnTypedAttribute(const MObject& object, MStatus* ReturnStatus) {
+    MStatus s = setObject(object);
+    if (ReturnStatus != nullptr) *ReturnStatus = s;
+}
+
+MObject MFnTypedAttribute::create(const MString& fullName, const MString& briefName,
+                                  MFnData::Type type, const MObject& defaultData,
+                                  MStatus* ReturnStatus) {
+    const std::string& name = Access::text(fullName);
+    if (name.empty() || type != MFnData::kString || !defaultData.isNull()) {
+        if (ReturnStatus != nullptr) *ReturnStatus = MStatus::kInvalidParameter;
+        return MObject();
+    }
+    auto data = std::make_shared<AttributeData>();
+    data->name = name;
+    data->shortName = Access::text(briefName).empty() ? name : Access::text(briefName);
+    data->text = true;
     MObject object = Access::object(data);
     MStatus s = setObject(object);
     if (ReturnStatus != nullptr) *ReturnStatus = s;

@@ -22,6 +22,8 @@ namespace {
 struct CommandResult {
     std::string text;
     double number = 0.0;
+    bool isArray = false;  // appendToResult made it a string array
+    std::vector<std::string> strings;
 };
 CommandResult& lastResult() {
     static CommandResult result;
@@ -64,6 +66,23 @@ MStatus runCommand(const std::string& text) {
 void setCommandResult(const std::string& text, double number) {
     lastResult().text = text;
     lastResult().number = number;
+    lastResult().isArray = false;
+    lastResult().strings.clear();
+}
+
+void appendCommandResult(const std::string& text) {
+    CommandResult& result = lastResult();
+    if (!result.isArray) {
+        // Maya appends to a single result as to an array of one.
+        result.strings.clear();
+        if (!result.text.empty()) result.strings.push_back(result.text);
+        result.isArray = true;
+    }
+    result.strings.push_back(text);
+}
+
+const std::vector<std::string>* commandResultStrings() {
+    return lastResult().isArray ? &lastResult().strings : nullptr;
 }
 
 const std::string& commandResultText() {
@@ -233,6 +252,9 @@ void MPxCommand::setResult(const char* val) {
 }
 void MPxCommand::setResult(const MString& val) {
     mayahost::detail::setCommandResult(Access::text(val), 0.0);
+}
+void MPxCommand::appendToResult(const MString& val) {
+    mayahost::detail::appendCommandResult(Access::text(val));
 }
 
 MArgList::MArgList() = default;

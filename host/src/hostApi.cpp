@@ -157,6 +157,7 @@ void reset() {
     h.playbackEvaluation.store(static_cast<int>(PlaybackEvaluation::kParallel));
     h.entryAfterShutdown.store(false);
     mel::interpreter().clear();
+    mel::clearPreferences();
 }
 
 MObject createNode(const std::string& typeName, std::string* name, MStatus* status) {

@@ -529,6 +529,10 @@ MStatus runCommand(const std::string& text, mel::Value* result);
 bool isBuiltInProcedure(const std::string& name);
 void setCommandResult(const std::string& text, double number);
 const std::string& commandResultText();
+// appendToResult: the result becomes an array of strings, this one last.
+void appendCommandResult(const std::string& text);
+// The result's strings when appendToResult made it an array; null otherwise.
+const std::vector<std::string>* commandResultStrings();
 double commandResultNumber();
 void recordError(const std::string& line);
 void recordInfo(const std::string& line);

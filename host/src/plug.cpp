@@ -315,6 +315,36 @@ float MPlug::asFloat(MStatus* ReturnStatus) const {
     setStatus(ReturnStatus, getValue(v));
     return v;
 }
+MString MPlug::asString(MStatus* ReturnStatus) const {
+    Target t = resolve(*this);
+    if (!t.node || !t.attribute || !t.attribute->text) {
+        setStatus(ReturnStatus, MStatus::kInvalidParameter);
+        return MString();
+    }
+    mayahost::detail::notePlugAccess("MPlug read", t.node->name, t.attribute->name.c_str());
+    std::lock_guard<std::mutex> lock(t.node->mutex);
+    const auto it = t.node->strings.find(t.attribute.get());
+    setStatus(ReturnStatus, MStatus::kSuccess);
+    return MString(it == t.node->strings.end() ? "" : it->second.c_str());
+}
+
+MStatus MPlug::setString(const MString& value) {
+    Target t = resolve(*this);
+    if (!t.node || !t.attribute || !t.attribute->text) return MStatus::kInvalidParameter;
+    mayahost::detail::notePlugAccess("MPlug write", t.node->name, t.attribute->name.c_str());
+    if (!mayahost::detail::graphEditAllowed("MPlug write", t.node->name,
+                                            t.attribute->name.c_str())) {
+        return MStatus::kFailure;
+    }
+    {
+        std::lock_guard<std::mutex> lock(t.node->mutex);
+        t.node->strings[t.attribute.get()] = Access::text(value);
+    }
+    mayahost::detail::afterValueSet(*t.node, t.attribute.get());
+    if (mayahost::detail::onMainThread()) mayahost::detail::notifyAttributeSet(*t.node, *this);
+    return MStatus::kSuccess;
+}
+
 int MPlug::asInt(MStatus* ReturnStatus) const {
     int v = 0;
     setStatus(ReturnStatus, getValue(v));

@@ -112,6 +112,58 @@ TEST_F(MelUi, CommandErrors) {
               "textScrollList: no item 'missing'.");
 }
 
+// One display a block, unique names, strict removal; what a display shows
+// changes only when its command runs again.
+TEST_F(MelUi, HeadsUpDisplaysHoldOneBlockEachAndShowTheirCommand) {
+    run("global int $gHudRuns = 0;"
+        "global proc string hudText() { global int $gHudRuns; $gHudRuns++;"
+        " return (\"run \" + $gHudRuns); }");
+    EXPECT_EQ(run("headsUpDisplay -exists rate"), "0");
+    EXPECT_EQ(run("headsUpDisplay -nextFreeBlock 5"), "0");
+    run("headsUpDisplay -section 5 -block 0 -label \"Rate:\" -command \"hudText\" rate");
+    mayahost::HeadsUpDisplayState rate = mayahost::headsUpDisplay("rate");
+    EXPECT_TRUE(rate.exists && rate.visible);
+    EXPECT_EQ(rate.shown, "Rate: run 1");
+    EXPECT_EQ(run("headsUpDisplay -exists rate"), "1");
+    EXPECT_EQ(run("headsUpDisplay -nextFreeBlock 5"), "1");
+    EXPECT_EQ(run("headsUpDisplay -query -label rate"), "Rate:");
+
+    EXPECT_EQ(failure("headsUpDisplay -section 5 -block 0 other"),
+              "headsUpDisplay: block 0 of section 5 is taken by 'rate'.");
+    EXPECT_EQ(failure("headsUpDisplay -section 6 -block 0 rate"),
+              "headsUpDisplay: a heads-up display named 'rate' exists already.");
+    EXPECT_EQ(failure("headsUpDisplay -section 10 -block 0 far"),
+              "headsUpDisplay: section 10 is not one of 0 to 9.");
+    EXPECT_EQ(failure("headsUpDisplay -label \"no place\" nowhere"),
+              "headsUpDisplay: -section and -block are needed to create a heads-up display.");
+    EXPECT_EQ(failure("headsUpDisplay -exists -label x rate"),
+              "headsUpDisplay: -exists cannot be combined with other flags.");
+    EXPECT_EQ(mayahost::headsUpDisplays(), std::vector<std::string>{"rate"});
+
+    // Drawn again only when refreshed.
+    EXPECT_EQ(mayahost::headsUpDisplay("rate").shown, "Rate: run 1");
+    run("headsUpDisplay -refresh rate");
+    EXPECT_EQ(mayahost::headsUpDisplay("rate").shown, "Rate: run 2");
+    run("headsUpDisplay -edit -visible false -block 3 rate");
+    rate = mayahost::headsUpDisplay("rate");
+    EXPECT_FALSE(rate.visible);
+    EXPECT_EQ(rate.block, 3);
+    EXPECT_EQ(run("headsUpDisplay -nextFreeBlock 5"), "0");
+
+    run("headsUpDisplay -section 5 -block 0 -label Other other");
+    EXPECT_EQ(run("headsUpDisplay -lastOccupiedBlock 5"), "3");
+    EXPECT_EQ(run("headsUpDisplay -remove rate"), "rate");
+    EXPECT_FALSE(mayahost::headsUpDisplay("rate").exists);
+    EXPECT_EQ(failure("headsUpDisplay -remove rate"),
+              "headsUpDisplay: no heads-up display named 'rate'.");
+    EXPECT_EQ(failure("headsUpDisplay -refresh rate"),
+              "headsUpDisplay: no heads-up display named 'rate'.");
+    EXPECT_EQ(failure("headsUpDisplay -removePosition 5 3"),
+              "headsUpDisplay: no heads-up display in block 3 of section 5.");
+    run("headsUpDisplay -removePosition 5 0");
+    EXPECT_TRUE(mayahost::headsUpDisplays().empty());
+}
+
 TEST_F(MelUi, DefaultParentsNamesAndQueries) {
     EXPECT_EQ(run("window"), "window1");
     EXPECT_EQ(run("columnLayout"), "window1|columnLayout1");

@@ -32,6 +32,7 @@ public:
         kPluginThreadedDevice,
         kTime,
         kMessageAttribute,
+        kTypedAttribute,
         kLast
     };
 };

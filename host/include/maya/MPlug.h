@@ -7,6 +7,7 @@
 #include <maya/MTypes.h>
 #include <maya/MDGContext.h>
 #include <maya/MObject.h>
+#include <maya/MString.h>
 
 MAYAHOST_NS_OPEN
 
@@ -48,6 +49,10 @@ public:
     MStatus setFloat(float value);
     MStatus setInt(int value);
     MStatus setBool(bool value);
+    // String attributes (MFnTypedAttribute of kString); kInvalidParameter
+    // for any other plug.
+    MString asString(MStatus* ReturnStatus = nullptr) const;
+    MStatus setString(const MString& value);
 
     MPlug& operator=(const MPlug& other);
     bool operator==(const MPlug& other) const;

@@ -26,6 +26,9 @@ public:
     static void setResult(bool val);
     static void setResult(const char* val);
     static void setResult(const MString& val);
+    // Makes the result an array of strings (a single result set before
+    // becomes its first element) and adds this one.
+    static void appendToResult(const MString& val);
 
 private:
     MPxCommand(const MPxCommand&);

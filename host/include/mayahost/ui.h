@@ -34,6 +34,24 @@ std::vector<std::string> windows();
 std::string shelfArea();
 std::vector<std::string> shelves();
 
+// A heads-up display as the viewport draws it (MEL's headsUpDisplay). `shown`
+// is its label and what its command returned when the host last ran it: at
+// creation, on `headsUpDisplay -refresh` and when its command is edited, as
+// a redraw would show it, never fresher.
+struct HeadsUpDisplayState {
+    bool exists = false;
+    int id = 0;
+    int section = 0;
+    int block = 0;
+    std::string label;
+    std::string command;
+    bool visible = false;
+    std::string shown;
+};
+HeadsUpDisplayState headsUpDisplay(const std::string& name);
+// Names of the heads-up displays, in creation order.
+std::vector<std::string> headsUpDisplays();
+
 // User actions. Each runs the control's command as Maya would, at global
 // scope; false (and the error line the command gave) when the command
 // fails, and false without running anything when the control does not

@@ -146,8 +146,8 @@ Value setAttrCommand(const Invocation& call) {
                            (plug.attribute->text ? "' takes one value of -type \"string\"."
                                                  : "' does not hold a string."));
         }
-        std::lock_guard<std::mutex> lock(plug.node->mutex);
-        plug.node->strings[plug.attribute] = given[0].asString();
+        // Through the plug, so that the node hears of the change as in Maya.
+        writeString(plug, given[0].asString());
         return Value();
     }
     std::vector<double> values;

@@ -1,6 +1,7 @@
 #include "mel/interpreter.h"
 
 #include "hostState.h"
+#include "mel/headsUpDisplays.h"
 #include "mel/humanIk.h"
 #include "mel/scene.h"
 #include "mel/widgets.h"
@@ -70,6 +71,9 @@ Value runPluginCommand(detail::CommandEntry& entry, const Invocation& call) {
     const MStatus status = object->doIt(args);
     delete object;
     if (!status) throw MelError("");  // the command has shown its own error
+    if (const std::vector<std::string>* strings = detail::commandResultStrings()) {
+        return Value::ofStrings(*strings);
+    }
     return Value::ofString(detail::commandResultText());
 }
 
@@ -82,6 +86,8 @@ Interpreter::Interpreter() {
     addUnitCommands(*this);
     addUiCommands(*this);
     addResourceCommands(*this);
+    addPreferenceCommands(*this);
+    addHeadsUpDisplayCommand(*this);
     resetWidgets(*this);
 }
 
@@ -96,6 +102,7 @@ void Interpreter::clear() {
     mGlobals.clear();
     mUnits.clear();
     resetWidgets(*this);
+    headsUpDisplays().clear();
     clearScene();
     clearHumanIk(*this);
 }

@@ -133,6 +133,9 @@ void addFileCommands(Interpreter& mel);
 void addUnitCommands(Interpreter& mel);
 void addUiCommands(Interpreter& mel);
 void addResourceCommands(Interpreter& mel);
+void addPreferenceCommands(Interpreter& mel);
+// Forgets every optionVar: reset() starts from a user without preferences.
+void clearPreferences();
 
 }  // namespace mel
 }  // namespace mayahost

@@ -588,6 +588,13 @@ void writePlug(const PlugRef& plug, const std::vector<double>& values) {
     target.setValue(values[0]);
 }
 
+void writeString(const PlugRef& plug, const std::string& text) {
+    MPlug target = Access::plug(objectOf(plug.node), objectOf(plug.attribute), plug.index);
+    if (!target.setString(MString(text.c_str()))) {
+        throw MelError("setAttr: '" + plug.text() + "' cannot be set now.");
+    }
+}
+
 void setParent(NodeData& child, const std::shared_ptr<NodeData>& parent) {
     auto& parents = state().parents;
     for (auto it = parents.begin(); it != parents.end(); ++it) {

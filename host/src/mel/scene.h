@@ -67,6 +67,8 @@ bool incoming(const PlugRef& destination, Connection* found);
 // three for a triple.
 std::vector<double> readPlug(const PlugRef& plug);
 void writePlug(const PlugRef& plug, const std::vector<double>& values);
+// Sets a string attribute as MPlug::setString does (the node hears of it).
+void writeString(const PlugRef& plug, const std::string& text);
 // The values held, in internal units, without pulling or computing.
 std::vector<double> storedValues(const PlugRef& plug);
 // Whether the plug is time1's output, which is the scene time.

@@ -1,4 +1,5 @@
 // The widget model as tests see it (mayahost/ui.h).
+#include "mel/headsUpDisplays.h"
 #include "mel/interpreter.h"
 #include "mel/scene.h"
 #include "mel/widgets.h"
@@ -59,6 +60,28 @@ ControlState control(const std::string& name) {
     }
     for (const auto& child : c->children) state.children.push_back(child->name);
     return state;
+}
+
+HeadsUpDisplayState headsUpDisplay(const std::string& name) {
+    HeadsUpDisplayState state;
+    for (const mel::HeadsUpDisplay& d : mel::headsUpDisplays()) {
+        if (d.name != name) continue;
+        state.exists = true;
+        state.id = d.id;
+        state.section = d.section;
+        state.block = d.block;
+        state.label = d.label;
+        state.command = d.command;
+        state.visible = d.visible;
+        state.shown = d.label.empty() || d.data.empty() ? d.label + d.data : d.label + " " + d.data;
+    }
+    return state;
+}
+
+std::vector<std::string> headsUpDisplays() {
+    std::vector<std::string> names;
+    for (const mel::HeadsUpDisplay& d : mel::headsUpDisplays()) names.push_back(d.name);
+    return names;
 }
 
 std::vector<std::string> windows() {
