@@ -3,6 +3,7 @@
 
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnNumericData.h>
+#include <maya/MFnTypedAttribute.h>
 
 namespace {
 
@@ -47,6 +48,11 @@ MStatus ZemoriDeviceNode::initialize() {
          "create keyEveryFrame"},
         {&mPreRoll, "preRoll", "prl", MFnNumericData::kDouble, 0, true, false, false,
          "create preRoll"},
+        {&mKeyOnTimecode, "keyOnTimecode", "kot", MFnNumericData::kBoolean, 0, true, false, false,
+         "create keyOnTimecode"},
+        // Storable and not keyable, as the host makes every attribute here.
+        {&mStageTrigger, "stageTrigger", "stg", MFnNumericData::kBoolean, 1, true, false, false,
+         "create stageTrigger"},
     };
 
     MFnNumericAttribute numeric;
@@ -70,6 +76,33 @@ MStatus ZemoriDeviceNode::initialize() {
             numeric.setArray(true);
             numeric.setUsesArrayDataBuilder(true);
         }
+        status = addAttribute(*row.object);
+        if (!status) {
+            printDiagnostic("addAttribute: ATTR");
+            return MS::kFailure;
+        }
+    }
+
+    // The network settings: texts, checked when set (networkSettings.cpp).
+    struct TextRow {
+        MObject* object;
+        const char* longName;
+        const char* shortName;
+    };
+    const TextRow texts[] = {
+        {&mAllowedSenders, "allowedSenders", "als"},
+        {&mListenAddress, "listenAddress", "lad"},
+        {&mMulticastGroup, "multicastGroup", "mcg"},
+    };
+    MFnTypedAttribute typed;
+    for (const TextRow& row : texts) {
+        *row.object =
+            typed.create(row.longName, row.shortName, MFnData::kString, MObject::kNullObj, &status);
+        if (!status) {
+            printDiagnostic(row.longName);
+            return MS::kFailure;
+        }
+        typed.setWritable(true);
         status = addAttribute(*row.object);
         if (!status) {
             printDiagnostic("addAttribute: ATTR");

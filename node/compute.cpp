@@ -60,6 +60,7 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
     // posts and for the take's names (the UI scripts may renumber the node).
     mDeviceId.store(inputInt(block, mDeviceIdAttr));
     const bool recording = isRecording(block);
+    mKeyOnTimecodeSetting.store(inputBool(block, mKeyOnTimecode));
     // Before anything can fail: a take follows the journal, not the poses shown.
     MStatus timeRead;
     const MDataHandle time = block.inputValue(mTime, &timeRead);
@@ -83,6 +84,7 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
         }
 
         postStreamSummaryWhenDue();
+        postHeadsUpRefreshWhenDue();
 
         // Refreshes coalesce, so poses pushed since the last evaluation may
         // wait behind this one: the outputs take the newest, the older go back.
@@ -136,6 +138,8 @@ MStatus ZemoriDeviceNode::compute(const MPlug& plug, MDataBlock& block) {
         // The figures as live ended; the next live period starts posting at once.
         postStreamSummary(*this, mStatistics.snapshot(mClock()));
         mSummaryPosted = false;
+        postHeadsUpRefresh(deviceId());
+        mHeadsUpPosted = false;
     }
     postAvailableIPs(*this);
     return MS::kSuccess;

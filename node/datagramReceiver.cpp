@@ -3,7 +3,10 @@
 #include "plugin/threadTexts.h"
 #include "plugin/uiBridge.h"
 
+#include "intake/ipv4Address.h"
+
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -17,6 +20,15 @@ constexpr int kDatagramsPerPass = 64;
 // Without a socket the thread sleeps until woken (a stop, a socket opened);
 // this only covers a live change that comes without either.
 constexpr std::chrono::milliseconds kIdleRecheck{100};
+// A live socket that hears nothing this long says what to check. On the
+// steady clock, not the node's replaceable one: tests move that one freely.
+constexpr std::int64_t kSilenceReportNs = 3000000000;
+
+std::int64_t steadyNowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 }  // namespace
 
@@ -37,15 +49,24 @@ MStatus ZemoriDeviceNode::openSocket(int port) {
         mSocket = 0;
         return MS::kFailure;
     }
-    if (platform::bindAnyAddress(socket, static_cast<std::uint16_t>(port & 0xFFFF)) != 0) {
+    mBindRefusedForAddress = false;
+    mJoinedGroup = 0;
+    if (!bindPerSettings(socket, static_cast<std::uint16_t>(port & 0xFFFF))) {
         const unsigned code = platform::lastSocketError();
-        const MString text = threadText(msg::kBindSocketError);
-        printWideToConsole(text.asWChar(), code);
+        if (!mBindRefusedForAddress) {
+            const MString text = threadText(msg::kBindSocketError);
+            printWideToConsole(text.asWChar(), code);
+        }
         platform::closeSocket(socket);
         platform::socketCleanup();
         mSocket = 0;
         return MS::kFailure;
     }
+    mBoundPort = platform::boundPort(socket);
+    mSilenceText = silenceText(mBoundPort);
+    mQuietSinceNs = steadyNowNs();
+    mSilenceReported = false;
+    mHeardSinceQuiet = false;
     mSocketFailed.store(false);
     {
         // Under the lock, so that a thread about to sleep cannot miss it.
@@ -60,12 +81,17 @@ bool ZemoriDeviceNode::openLiveSocket(int port, double journalSeconds) {
     // No socket, so the receiving thread is not journalling now.
     mJournal.reserve(CaptureJournal::framesFor(journalSeconds));
     mDefinitionReceivedText = threadText(msg::kSkelDefReceived);
+    mOtherSenderText = threadText(msg::kOtherSender);
+    mRefusedSenderText = threadText(msg::kRefusedSender);
     const MString initText = threadText(msg::kInitSocket);
     printToConsole(initText.asChar(), port);
     if (openSocket(port) == MS::kFailure) {
-        const MString portInUse = threadText(msg::kPortInUseError);
-        postError(portInUse);
-        postDisplayMessage(*this, portInUse);
+        // A listen address or group that failed has said why already.
+        if (!mBindRefusedForAddress) {
+            const MString portInUse = threadText(msg::kPortInUseError);
+            postError(portInUse);
+            postDisplayMessage(*this, portInUse);
+        }
         // Setting live is a graph edit: it waits for idle time, after the
         // two posts above, so the panel sees the same order.
         mLiveOffPending = true;
@@ -76,6 +102,22 @@ bool ZemoriDeviceNode::openLiveSocket(int port, double journalSeconds) {
         postDisplayMessage(*this, threadText(msg::kAwaitingSkelDef));
     }
     return true;
+}
+
+void ZemoriDeviceNode::reportSilence() {
+    const std::int64_t now = steadyNowNs();
+    // The quiet began at the first empty receive after the last datagram:
+    // the clock is read here, never once per datagram.
+    if (mHeardSinceQuiet) {
+        mHeardSinceQuiet = false;
+        mQuietSinceNs = now;
+        mSilenceReported = false;
+        return;
+    }
+    if (mSilenceReported || now - mQuietSinceNs < kSilenceReportNs) return;
+    mSilenceReported = true;
+    mStatusWarned = true;
+    postDisplayMessage(*this, mSilenceText);
 }
 
 void ZemoriDeviceNode::threadHandler() {
@@ -106,6 +148,7 @@ bool ZemoriDeviceNode::receiveOnce(platform::SocketHandle socket) {
     platform::ReceiveResult received =
         platform::receiveDatagramNow(socket, mReceiveBuffer, kReceiveBufferBytes);
     if (received.status == platform::ReceiveStatus::kWouldBlock) {
+        reportSilence();
         // Bounded, so that the loop looks for a stop again soon.
         return platform::waitReadable(socket, kReceiveWaitMs) != platform::WaitStatus::kFailed;
     }
@@ -153,9 +196,23 @@ void ZemoriDeviceNode::takeDatagram(const platform::ReceiveResult& received) {
                     static_cast<std::size_t>(mReceiveBufferUsed - received.bytes));
     }
     mReceiveBufferUsed = received.bytes;
+    mHeardSinceQuiet = true;
     const std::int64_t now = mClock();
     mStatistics.countDatagram(now);
 
+    bool announce = false;
+    const SenderTable::Verdict verdict = mSenders.check(
+        received.sourceAddress, received.sourcePort, buffer, received.bytes, now,
+        static_cast<std::int64_t>(mSilenceThresholdMs * 1000000.0), mAllowList, announce);
+    if (verdict == SenderTable::Verdict::kRefuse) {
+        mStatistics.countRefused();
+        if (announce) announceRefusedSender(received.sourceAddress);
+        return;
+    }
+    if (verdict == SenderTable::Verdict::kIgnore) {
+        if (announce) announceOtherSender(received.sourceAddress, buffer);
+        return;
+    }
     if (static_cast<double>(now - mLastDatagramTime) / 1000000.0 > mSilenceThresholdMs) {
         mAwaitingSkeletonDefinition = true;
     }
@@ -177,6 +234,39 @@ void ZemoriDeviceNode::takeDatagram(const platform::ReceiveResult& received) {
     }
     std::memcpy(storage.ptr(), records, kPoseBufferBytes);
     pushThreadData(storage);
+}
+
+void ZemoriDeviceNode::announceOtherSender(std::uint32_t address, const char* datagram) {
+    // Once a sender: the text allocates, the datagrams that follow do not.
+    std::uint64_t senderId = 0;
+    for (int k = 7; k >= 0; --k) {
+        senderId = (senderId << 8) | static_cast<unsigned char>(datagram[12 + k]);
+    }
+    const std::string dotted = formatIPv4Address(address);
+    char line[512];
+    std::snprintf(line, sizeof line, mOtherSenderText.asChar(), dotted.c_str(),
+                  static_cast<unsigned long long>(senderId), static_cast<int>(mBoundPort));
+    postDisplayMessage(*this, MString(line));
+}
+
+void ZemoriDeviceNode::announceRefusedSender(std::uint32_t address) {
+    // Once a sender, as above: refused datagrams would otherwise look like
+    // none at all.
+    const std::string dotted = formatIPv4Address(address);
+    char line[512];
+    std::snprintf(line, sizeof line, mRefusedSenderText.asChar(), dotted.c_str(),
+                  static_cast<int>(mBoundPort));
+    postDisplayMessage(*this, MString(line));
+    mStatusWarned = true;
+}
+
+void ZemoriDeviceNode::restoreStatus() {
+    mStatusWarned = false;
+    if (isCharacterized()) {
+        postStreamingStatus(deviceId());
+    } else {
+        postDisplayMessage(*this, mDefinitionReceivedText);
+    }
 }
 
 bool ZemoriDeviceNode::stopAskedFor(std::uint64_t run) {
@@ -214,7 +304,7 @@ const JointRecord* ZemoriDeviceNode::handlePacket(const char* bytes, std::int32_
             if (mStore.decodeFrameData(bytes, length)) {
                 const FrameHeader& frame = mStore.currentFrame();
                 mJournal.append(mStore.poseRecords(), frame.frameNumber, frame.timestamp,
-                                mLastDatagramTime);
+                                mLastDatagramTime, frame.timecode);
                 mStatistics.countFrame(frame.frameNumber, frame.timestamp);
             } else {
                 mStatistics.countRefused();
@@ -228,9 +318,14 @@ const JointRecord* ZemoriDeviceNode::handlePacket(const char* bytes, std::int32_
             setCharacterized(false);
             postEnableBindButton(*this, true);
             postDisplayMessage(*this, mDefinitionReceivedText);
+            mStatusWarned = false;
+        } else if (mStatusWarned) {
+            restoreStatus();  // the stream said silent or refused is back
         }
-        // Also for an unchanged or undecodable definition: the stream is known.
+        // Also for an unchanged or undecodable definition: the stream is
+        // known, and so is the sender the node follows from now on.
         mAwaitingSkeletonDefinition = false;
+        mSenders.adoptLastChecked();
     }
     return mStore.poseRecords();
 }

@@ -28,7 +28,12 @@ MObject ZemoriDeviceNode::mOutputTranslations;
 MObject ZemoriDeviceNode::mOutputRotations;
 MObject ZemoriDeviceNode::mJournalSeconds;
 MObject ZemoriDeviceNode::mKeyEveryFrame;
+MObject ZemoriDeviceNode::mKeyOnTimecode;
 MObject ZemoriDeviceNode::mPreRoll;
+MObject ZemoriDeviceNode::mStageTrigger;
+MObject ZemoriDeviceNode::mAllowedSenders;
+MObject ZemoriDeviceNode::mListenAddress;
+MObject ZemoriDeviceNode::mMulticastGroup;
 
 namespace {
 
@@ -59,13 +64,20 @@ void onAttributeChanged(MNodeMessage::AttributeMessage message, MPlug& plug, MPl
         node->refreshDeviceId();
     } else if (plug == ZemoriDeviceNode::mRecording) {
         node->recordingSwitched(plug.asBool());
+        postHeadsUpRefresh(node->deviceId());
+    } else if (plug == ZemoriDeviceNode::mAllowedSenders ||
+               plug == ZemoriDeviceNode::mListenAddress ||
+               plug == ZemoriDeviceNode::mMulticastGroup) {
+        node->networkSettingChanged(plug);
     }
 }
 
 // Playback starting or stopping begins or ends the node's take at that
 // moment, whether or not an evaluation follows.
 void onPlayingBack(bool playing, void* clientData) {
-    static_cast<ZemoriDeviceNode*>(clientData)->playbackSwitched(playing);
+    auto* node = static_cast<ZemoriDeviceNode*>(clientData);
+    node->playbackSwitched(playing);
+    postHeadsUpRefresh(node->deviceId());
 }
 
 }  // namespace
@@ -179,6 +191,11 @@ void ZemoriDeviceNode::releaseSocket(platform::SocketHandle socket) {
     if (const std::optional<std::int64_t> drops = platform::socketDropCount(socket)) {
         mSystemDropsOfClosedSockets += *drops;
         mSystemDrops = mSystemDropsOfClosedSockets;
+    }
+    // Left explicitly: the membership is the network's as well as the socket's.
+    if (mJoinedGroup != 0) {
+        platform::leaveMulticastGroup(socket, mJoinedGroup, mJoinedInterface);
+        mJoinedGroup = 0;
     }
     platform::closeSocket(socket);
     platform::socketCleanup();

@@ -6,6 +6,9 @@
 
 #include "intake/captureJournal.h"
 #include "intake/motionDataStore.h"
+#include "node/headsUpState.h"
+#include "intake/senderAllowList.h"
+#include "intake/senderTable.h"
 #include "node/streamStatistics.h"
 #include "platform/sockets.h"
 #include "recording/captureTimeline.h"
@@ -78,6 +81,17 @@ public:
     static MObject mJournalSeconds;
     static MObject mKeyEveryFrame;
     static MObject mPreRoll;
+    // Whether a take's keys lie at its frames' timecode converted to scene
+    // frames (the same scene times on every node of the same capture).
+    static MObject mKeyOnTimecode;
+    // Whether the node starts and stops takes with the stage's record button.
+    static MObject mStageTrigger;
+    // The studio network (strings): the senders accepted (IPv4 addresses and
+    // CIDR ranges, empty for any), the address to listen on (empty for
+    // every interface) and the IPv4 multicast group to join (empty for none).
+    static MObject mAllowedSenders;
+    static MObject mListenAddress;
+    static MObject mMulticastGroup;
     // Stream statistics, read-only outputs after the seven (statisticsAttributes.cpp).
     static MObject mDatagramsReceived;
     static MObject mFramesDecoded;
@@ -112,6 +126,16 @@ public:
     // lets go of its port when it leaves the graph: a node made meanwhile
     // on the same port binds it.
     void leftGraph();
+    // Main thread, from the attribute callback: checks a network setting as
+    // set. A bad one is refused whole, with an error naming the bad entry,
+    // and the setting in force stays (the attribute is set back to it at
+    // idle time); a good one takes effect, reopening an open socket when
+    // the address or group changed.
+    void networkSettingChanged(const MPlug& plug);
+    // The settings in force (host order; 0 for none).
+    std::uint32_t listenAddress() const { return mListenAddressInForce; }
+    std::uint32_t multicastGroup() const { return mMulticastGroupInForce; }
+
     // Undo brought the node back: it takes up receiving again if live is on.
     void returnedToGraph();
     bool inGraph() const { return mInGraph.load(); }
@@ -165,6 +189,22 @@ public:
     // Main thread, from callbacks: recording or playback switched.
     void recordingSwitched(bool on);
     void playbackSwitched(bool playing);
+    // Takes the stage starts and stops (triggeredTake.cpp; main thread,
+    // outside any evaluation). A stage take begins at the journal's frame
+    // that arrived with the start message (the last one at or before
+    // `arrivalNs`) and its first frame is the first stamped at or after
+    // that frame's stamp plus `delaySeconds`; it records while recording
+    // is on and the scene plays, as any take, and ends by the usual ends too.
+    void beginStageTake(std::int64_t arrivalNs, double delaySeconds, const StageTakeText& text);
+    // Ends the take in progress at the capture frame a message names: the
+    // frame that arrived with it, plus `delaySeconds` on the capture clock.
+    // `inclusive`: frames stamped up to that moment stay in (a stop); else
+    // only those before it (a start that begins the next take there).
+    // `result` is kept with a stage take. Nothing when no take is recording.
+    void endTakeAtStage(std::int64_t arrivalNs, double delaySeconds, bool inclusive,
+                        const std::string& result);
+    bool stageTakeInProgress() const { return mTake.active && mTake.stage.fromStage; }
+    const std::string& stageTakeName() const { return mTake.stage.name; }
     // Every device node that exists (main thread), for the plug-in's
     // playback and scene callbacks.
     static const std::vector<ZemoriDeviceNode*>& allNodes();
@@ -175,6 +215,10 @@ public:
     bool keepLast(double seconds, double& heldSeconds);
     // Seconds of capture the journal holds now (main thread).
     double journalHeldSeconds() const;
+    // The newest journalled frame's timecode as text ("hh:mm:ss:ff",
+    // ';' before the frames when drop-frame); empty when it has none or no
+    // frame came yet. Main thread (the heads-up display).
+    std::string latestTimecodeText() const;
 
     // Main thread, outside evaluation: writes what compute left pending
     // (takes, the node frame rate, live off after a failed bind). A changed
@@ -182,6 +226,11 @@ public:
     // only when `mayRestart` (else the next compute with a pose asks again);
     // returns whether it was written.
     bool runIdleWork(bool mayRestart = true);
+    // The line of the viewport's heads-up display (main thread).
+    HeadsUpState headsUpState();
+    // Queues a refresh of the node's heads-up display when the last is a
+    // quarter of a second old or a take began or ended since; any thread.
+    void postHeadsUpRefreshWhenDue();
     // The device id as last read on the main thread; any thread.
     int deviceId() const { return mDeviceId.load(); }
     // Rereads the deviceId attribute (main thread).
@@ -190,6 +239,9 @@ public:
     // Read-only views for tests and tools.
     const MotionDataStore& store() const { return mStore; }
     const StreamStatistics& statistics() const { return mStatistics; }
+    // Every sender the node's port has heard from, the followed one first.
+    std::vector<SenderSnapshot> senders() const { return mSenders.snapshot(); }
+    std::int64_t clockNow() const { return mClock(); }
     const CaptureJournal& journal() const { return mJournal; }
     // For benchmarks: the journal itself, to size it or leave it out.
     CaptureJournal& journalForTesting() { return mJournal; }
@@ -234,6 +286,22 @@ private:
     // Counts, decodes and journals one received datagram and pushes its pose
     // when a pose buffer is free.
     void takeDatagram(const platform::ReceiveResult& received);
+    // Reports a refused network setting (error and status line) and sets
+    // the attribute back to the text in force at idle time.
+    void refuseSetting(const char* attribute, const std::string& inForce, const MString& why);
+    // Closes an open socket and, when live, opens one with the settings in force.
+    void reopenSocket();
+    // Binds per the settings in force and joins the group; false (socket
+    // closed, error and status posted) when that fails.
+    bool bindPerSettings(platform::SocketHandle socket, std::uint16_t port);
+    // Receiving thread, while nothing arrives: says once what to check.
+    void reportSilence();
+    // Main thread: the silence text for a socket on this port.
+    MString silenceText(int port) const;
+    // Tells the panel, once, that another sender's datagrams are ignored.
+    void announceOtherSender(std::uint32_t address, const char* datagram);
+    void announceRefusedSender(std::uint32_t address);
+    void restoreStatus();
     // Waits, without spinning, until a stop, a live socket or a timeout.
     void waitForSocket(std::uint64_t run);
 
@@ -246,7 +314,16 @@ private:
         std::int64_t framesLostAtStart = 0;
         bool keyEveryFrame = false;
         std::vector<JournalFrame> frames;
+        // A stage take: the frame at `anchor` arrived with the start, and
+        // the take begins this much later on the capture clock.
+        StageTakeText stage;
+        double stageDelaySeconds = 0.0;
     };
+    // Begins a take whose frames are copied from journal frame `from` on,
+    // with the pre-roll before it.
+    void beginTakeFrom(std::uint64_t from, double sceneTime, double preRoll, bool keyEveryFrame);
+    // Hands the ended take to the take queue.
+    void finishTake(TakeInProgress take, bool withScene);
 
     MotionDataStore mStore;
     StreamStatistics mStatistics;
@@ -263,10 +340,40 @@ private:
     std::atomic<platform::SocketHandle> mSocket;
     int mAppliedSenderRate;
     std::map<int, int> mFrameRateBySenderRate;
+    // The followed sender's newest datagram: the silence rule is its.
     std::int64_t mLastDatagramTime;
+    // The port the open socket is bound to, for the status text; written
+    // while no socket is open.
+    std::uint16_t mBoundPort = 0;
+    // The status text for another sender, looked up as mDefinitionReceivedText is.
+    MString mOtherSenderText;
+    MString mRefusedSenderText;
+    // The status text for a live socket that hears nothing for 3 s, made when
+    // it opens; the steady-clock time since when it has heard nothing, and
+    // whether that was said (the receiving thread's after the socket opens).
+    MString mSilenceText;
+    std::int64_t mQuietSinceNs = 0;
+    bool mHeardSinceQuiet = false;  // a datagram came since the quiet began
+    bool mSilenceReported = false;
+    // The status line says the stream is silent or refused: the line is put
+    // right once a definition makes the stream known again after a gap.
+    // Receiving thread only.
+    bool mStatusWarned = false;
+    // The network settings in force, and their texts (main thread). The
+    // group and interface joined by the open socket, left when it closes.
+    std::string mAllowedSendersText;
+    std::string mListenAddressText;
+    std::string mMulticastGroupText;
+    std::uint32_t mListenAddressInForce = 0;
+    std::uint32_t mMulticastGroupInForce = 0;
+    std::uint32_t mJoinedGroup = 0;
+    std::uint32_t mJoinedInterface = 0;
+    // The last bind failed for the listen address or the group, not the
+    // port: its own message has been posted.
+    bool mBindRefusedForAddress = false;
     // The receiving thread's buffer, reused for every datagram; bytes past
     // mReceiveBufferUsed are zero.
-    char mReceiveBuffer[4096] = {};
+    alignas(64) char mReceiveBuffer[4096] = {};
     int mReceiveBufferUsed = 0;
     double mSilenceThresholdMs;
     Clock mClock;
@@ -283,6 +390,9 @@ private:
     std::condition_variable mWake;
 
     std::atomic<int> mDeviceId{0};
+    // keyOnTimecode as compute or the main thread last read it, for a take
+    // that ends outside an evaluation.
+    std::atomic<bool> mKeyOnTimecodeSetting{false};
     // Written on the main thread, read by compute, which may run elsewhere.
     std::atomic<bool> mInGraph{true};
     MCallbackId mAttributeCallback = 0;
@@ -302,4 +412,16 @@ private:
     // When the summary line was last posted in this live period.
     bool mSummaryPosted = false;
     std::int64_t mSummaryPostedAt = 0;
+    // When the heads-up display was last refreshed, and whether a take
+    // recorded then.
+    bool mHeadsUpPosted = false;
+    bool mHeadsUpRecording = false;
+    std::int64_t mHeadsUpPostedAt = 0;
+
+    // Large and read once a datagram: kept apart from the fields every
+    // pass touches.
+    SenderTable mSenders;
+    // The allow-list in force: read by the receiving thread, replaced by the
+    // main thread only while the thread holds no socket (detachSocket).
+    SenderAllowList mAllowList;
 };

@@ -8,6 +8,7 @@
 #include "ostrevo/ostrevo.h"
 #include "platform/sockets.h"
 #include "plugin/idleWorkCmd.h"
+#include "plugin/headsUpTextCmd.h"
 #include "plugin/keepLastCmd.h"
 #include "recording/pendingTake.h"
 #include "recording/takeNode.h"
@@ -153,6 +154,8 @@ protected:
         ASSERT_EQ(plugin.registerCommand(kIdleWorkCommandName, &ZemoriIdleWorkCmd::creator),
                   MS::kSuccess);
         ASSERT_EQ(plugin.registerCommand(kKeepLastCommandName, &ZemoriKeepLastCmd::creator),
+                  MS::kSuccess);
+        ASSERT_EQ(plugin.registerCommand(kHeadsUpTextCommandName, &ZemoriHeadsUpTextCmd::creator),
                   MS::kSuccess);
         ASSERT_EQ(plugin.registerNode(kTakeNodeTypeName, ZemoriTakeNode::id,
                                       &ZemoriTakeNode::creator, &ZemoriTakeNode::initialize),
