@@ -10,7 +10,18 @@
 #include <maya/MString.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+// What the stage says of a take it started: kept on its take node.
+struct StageTakeText {
+    bool fromStage = false;
+    std::string name;
+    std::string notes;
+    std::string description;
+    std::string databasePath;
+    std::string result;  // the stop's RESULT; empty until it stops
+};
 
 struct PendingTake {
     MString skeleton;
@@ -18,9 +29,11 @@ struct PendingTake {
     std::vector<JournalFrame> frames;  // in arrival order
     TakeClock clock;                   // framesPerSecond set when written
     bool keyEveryFrame = false;
+    bool keyOnTimecode = false;   // keys at the frames' timecode (takeTimecode.h)
     std::int64_t framesLost = 0;  // in the stream while it was recorded
     int captureRate = 0;
     bool endedWithScene = false;  // its scene closed while it recorded
+    StageTakeText stage;
 };
 
 // Main thread: queues the take for writing and asks for an idle run that
@@ -32,6 +45,11 @@ void queueTakeForWriting(PendingTake take);
 int writePendingTakes();
 // Takes queued and not written yet (main thread).
 std::size_t pendingTakeCount();
+// Of one skeleton.
+std::size_t pendingTakeCount(const MString& skeleton);
+// The number the skeleton's next take gets when written: one above its
+// highest take number in the scene and its takes queued before it.
+int nextTakeNumber(const MString& skeleton);
 // Drops every queued take unwritten: for tests that start each case from a
 // fresh host in one process, so that no case's take lands in the next.
 void discardPendingTakes();

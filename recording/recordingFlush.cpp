@@ -12,6 +12,7 @@
 #include "recording/pendingTake.h"
 #include "recording/takeNode.h"
 #include "recording/takeReport.h"
+#include "recording/takeTimecode.h"
 #include "recording/unfilledGaps.h"
 
 #include <maya/MDoubleArray.h>
@@ -326,11 +327,25 @@ void setTakeAttribute(const MObject& take, const MObject& attribute, double valu
 
 }  // namespace
 
+int nextTakeNumber(const MString& skeleton) {
+    std::vector<std::string> latest;
+    return lastTakes(skeleton, latest) + static_cast<int>(pendingTakeCount(skeleton)) + 1;
+}
+
 void writeTake(PendingTake& take) {
     const MTime::Unit unit = MTime::uiUnit();
     take.clock.framesPerSecond = framesPerSecond(unit);
     std::int64_t mistimed = 0;
-    const std::vector<TimedFrame> timeline = placeFrames(take.frames, take.clock, &mistimed);
+    // On the timecode where asked and the frames have one, else on the
+    // capture's clock from where recording began.
+    std::vector<TimedFrame> timeline;
+    if (take.keyOnTimecode) {
+        timeline =
+            placeByTimecode(take.frames, take.clock.framesPerSecond, take.captureRate, &mistimed);
+    }
+    if (timeline.empty()) {
+        timeline = placeFrames(take.frames, take.clock, &mistimed);
+    }
     if (timeline.empty()) {
         MGlobal::displayWarning(lookupMessage(msg::kTakeEmpty));
         return;
@@ -468,6 +483,8 @@ void writeTake(PendingTake& take) {
         setTakeAttribute(takeNode, ZemoriTakeNode::mValuesNotNumbers,
                          static_cast<double>(across.invalid));
         setTakeAttribute(takeNode, ZemoriTakeNode::mKeysLimited, overBudget ? 1.0 : 0.0);
+        setTakeTimecode(takeNode, takeName, takeTimecode(take.frames, timeline));
+        storeTakeText(takeName, take.stage);
     }
     MGlobal::displayInfo(takeReportLine(report));
     postTakesChanged(take.deviceId);

@@ -1,8 +1,10 @@
 #include "recording/takeNode.h"
 
 #include "plugin/messageTable.h"
+#include "plugin/uiBridge.h"
 
 #include <maya/MFnMessageAttribute.h>
+#include <maya/MGlobal.h>
 #include <maya/MFnNumericAttribute.h>
 #include <maya/MFnNumericData.h>
 
@@ -24,6 +26,8 @@ MObject ZemoriTakeNode::mCaptureStamp;
 MObject ZemoriTakeNode::mFramesMistimed;
 MObject ZemoriTakeNode::mValuesNotNumbers;
 MObject ZemoriTakeNode::mKeysLimited;
+MObject ZemoriTakeNode::mTimecodeRate;
+MObject ZemoriTakeNode::mTimecodeDropFrame;
 MObject ZemoriTakeNode::mCurves;
 
 void* ZemoriTakeNode::creator() {
@@ -55,6 +59,8 @@ MStatus ZemoriTakeNode::initialize() {
         {&mFramesMistimed, "framesMistimed", "fmt", MFnNumericData::kInt},
         {&mValuesNotNumbers, "valuesNotNumbers", "vnn", MFnNumericData::kInt},
         {&mKeysLimited, "keysLimited", "klm", MFnNumericData::kBoolean},
+        {&mTimecodeRate, "timecodeRate", "tcr", MFnNumericData::kDouble},
+        {&mTimecodeDropFrame, "timecodeDropFrame", "tcd", MFnNumericData::kBoolean},
     };
     MFnNumericAttribute numeric;
     MStatus status;
@@ -79,4 +85,22 @@ MStatus ZemoriTakeNode::initialize() {
         return MS::kFailure;
     }
     return MS::kSuccess;
+}
+
+void storeTakeText(const MString& take, const StageTakeText& stage) {
+    const struct {
+        const char* attribute;
+        const std::string* text;
+    } rows[] = {{"takeName", &stage.name},
+                {"notes", &stage.notes},
+                {"description", &stage.description},
+                {"databasePath", &stage.databasePath},
+                {"result", &stage.result}};
+    for (const auto& row : rows) {
+        MGlobal::executeCommand(MString("addAttr -longName \"") + row.attribute +
+                                "\" -dataType \"string\" \"" + take + "\"");
+        MGlobal::executeCommand(MString("setAttr \"") + take + "." + row.attribute +
+                                "\" -type \"string\" " +
+                                melStringLiteral(MString(row.text->c_str())));
+    }
 }

@@ -6,6 +6,8 @@
 // the take is written.
 #pragma once
 
+#include "recording/pendingTake.h"
+
 #include <maya/MObject.h>
 #include <maya/MPxNode.h>
 #include <maya/MStatus.h>
@@ -39,6 +41,12 @@ public:
     static MObject mFramesMistimed;
     static MObject mValuesNotNumbers;
     static MObject mKeysLimited;
+    // The timecode's frames a second (29.97002997... for 29.97; 0 without a
+    // timecode) and whether it is drop-frame. startTimecode and endTimecode,
+    // its text, are string attributes added when the take is written
+    // (takeTimecode.h).
+    static MObject mTimecodeRate;
+    static MObject mTimecodeDropFrame;
     // The take's own curves: each curve's message connects to element
     // joint * 6 + channel (tx, ty, tz, rx, ry, rz), so that a node that
     // merely bears a curve's name is never taken for one.
@@ -46,3 +54,9 @@ public:
 };
 
 inline constexpr const char* kTakeNodeTypeName = "ZemoriTake";
+
+// Stores what the stage said of the take on its take node `take` as string
+// attributes: takeName, notes, description, databasePath and result (all
+// empty for a take recorded by hand). Dynamic attributes, added as Maya's
+// addAttr adds them, so that a scene file keeps them.
+void storeTakeText(const MString& take, const StageTakeText& stage);

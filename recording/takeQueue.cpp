@@ -40,6 +40,14 @@ std::size_t pendingTakeCount() {
     return queuedTakes().size();
 }
 
+std::size_t pendingTakeCount(const MString& skeleton) {
+    std::size_t count = 0;
+    for (const PendingTake& take : queuedTakes()) {
+        if (take.skeleton == skeleton) ++count;
+    }
+    return count;
+}
+
 void discardPendingTakes() {
     queuedTakes().clear();
 }

@@ -3,6 +3,7 @@
 #include "plugin/messageTable.h"
 #include "plugin/threadTexts.h"
 #include "recording/pendingTake.h"
+#include "recording/stageCut.h"
 
 #include <maya/MAnimControl.h>
 #include <maya/MGlobal.h>
@@ -10,6 +11,7 @@
 #include <maya/MTime.h>
 
 #include <algorithm>
+#include <string>
 #include <cmath>
 
 namespace {
@@ -46,6 +48,11 @@ void ZemoriDeviceNode::recordFromJournal(bool recording, double time, double pre
 }
 
 void ZemoriDeviceNode::beginTake(double sceneTime, double preRoll, bool keyEveryFrame) {
+    beginTakeFrom(mJournal.written(), sceneTime, preRoll, keyEveryFrame);
+}
+
+void ZemoriDeviceNode::beginTakeFrom(std::uint64_t from, double sceneTime, double preRoll,
+                                     bool keyEveryFrame) {
     if (mTake.active) {
         return;
     }
@@ -54,23 +61,22 @@ void ZemoriDeviceNode::beginTake(double sceneTime, double preRoll, bool keyEvery
     mTake.framesLostAtStart = mStatistics.snapshot(mClock()).framesLost;
     mTake.keyEveryFrame = keyEveryFrame;
     mTake.frames.clear();
-    const std::uint64_t written = mJournal.written();
-    mTake.nextSequence = written;
+    mTake.nextSequence = from;
     mTake.preRollSeconds = std::max(0.0, finiteOrZero(preRoll));
     // What may be pre-roll is copied now, before the ring overwrites it;
-    // the take keeps what lies within the pre-roll of the first frame after
-    // recording began, which is not known yet. Measured on the capture's
-    // clock across a restarted sender, as the journal's length is.
-    if (mTake.preRollSeconds > 0.0 && written > mJournal.oldest()) {
+    // the take keeps what lies within the pre-roll of its first frame,
+    // which is not known yet. Measured on the capture's clock across a
+    // restarted sender, as the journal's length is.
+    if (mTake.preRollSeconds > 0.0 && from > mJournal.oldest()) {
         JournalFrame frame;
         JournalFrame later;
-        std::uint64_t first = written;
+        std::uint64_t first = from;
         double seconds = 0.0;
-        for (std::uint64_t sequence = written; sequence-- > mJournal.oldest();) {
+        for (std::uint64_t sequence = from; sequence-- > mJournal.oldest();) {
             if (!mJournal.read(sequence, frame)) {
                 break;
             }
-            if (sequence + 1 < written) {
+            if (sequence + 1 < from) {
                 seconds += captureSecondsBetween(frame, later);
                 if (seconds > mTake.preRollSeconds + kStampSlackSeconds) {
                     break;
@@ -79,7 +85,7 @@ void ZemoriDeviceNode::beginTake(double sceneTime, double preRoll, bool keyEvery
             later = frame;
             first = sequence;
         }
-        for (std::uint64_t sequence = first; sequence < written; ++sequence) {
+        for (std::uint64_t sequence = first; sequence < from; ++sequence) {
             if (mJournal.read(sequence, frame)) {
                 mTake.frames.push_back(frame);
             }
@@ -113,6 +119,13 @@ void ZemoriDeviceNode::endTake(bool withScene) {
     drainJournal();
     TakeInProgress take = std::move(mTake);
     mTake = TakeInProgress{};
+    finishTake(std::move(take), withScene);
+}
+
+void ZemoriDeviceNode::finishTake(TakeInProgress take, bool withScene) {
+    if (take.stage.fromStage) {
+        take.anchor = stageTakeStart(take.frames, take.anchor, take.stageDelaySeconds);
+    }
     if (take.anchor >= take.frames.size()) {
         // Nothing arrived while recording: there is no take to write.
         MGlobal::displayWarning(threadText(msg::kTakeEmpty));
@@ -138,13 +151,16 @@ void ZemoriDeviceNode::endTake(bool withScene) {
     pending.clock.anchor = take.anchor - kept;
     pending.clock.anchorTime = take.sceneStart;
     pending.keyEveryFrame = take.keyEveryFrame;
+    pending.keyOnTimecode = mKeyOnTimecodeSetting.load();
     pending.framesLost = mStatistics.snapshot(mClock()).framesLost - take.framesLostAtStart;
     pending.captureRate = mStore.detectedFrameRate();
     pending.endedWithScene = withScene;
+    pending.stage = std::move(take.stage);
     queueTakeForWriting(std::move(pending));
 }
 
 void ZemoriDeviceNode::recordingSwitched(bool on) {
+    mKeyOnTimecodeSetting.store(MPlug(thisMObject(), mKeyOnTimecode).asBool());
     if (!on) {
         endTake();
     } else if (MGlobal::mayaState() == MGlobal::kBatch) {
@@ -161,6 +177,7 @@ void ZemoriDeviceNode::recordingSwitched(bool on) {
 
 void ZemoriDeviceNode::playbackSwitched(bool playing) {
     if (!playing) {
+        mKeyOnTimecodeSetting.store(MPlug(thisMObject(), mKeyOnTimecode).asBool());
         endTake();
     }
 }
@@ -189,6 +206,17 @@ double ZemoriDeviceNode::journalHeldSeconds() const {
     }
     // Each frame stands for one interval of the sender's rate.
     return seconds + 1.0 / mStore.detectedFrameRate();
+}
+
+std::string ZemoriDeviceNode::latestTimecodeText() const {
+    const std::uint64_t written = mJournal.written();
+    JournalFrame frame;
+    // The newest frame is overwritten only in a journal shorter than a
+    // receive pass; then there is no text this time.
+    if (written == 0 || !mJournal.read(written - 1, frame)) {
+        return {};
+    }
+    return formatTimecode(frame.timecode);
 }
 
 bool ZemoriDeviceNode::keepLast(double seconds, double& heldSeconds) {
@@ -231,6 +259,7 @@ bool ZemoriDeviceNode::keepLast(double seconds, double& heldSeconds) {
     take.clock.anchor = take.frames.size() - 1;
     take.clock.anchorTime = std::round(MAnimControl::currentTime().as(MTime::uiUnit()));
     MPlug(thisMObject(), mKeyEveryFrame).getValue(take.keyEveryFrame);
+    MPlug(thisMObject(), mKeyOnTimecode).getValue(take.keyOnTimecode);
     take.captureRate = mStore.detectedFrameRate();
     // Frame numbers the sender skipped within the take, as the stream counts
     // them: past the highest number so far. A sender whose numbers start
