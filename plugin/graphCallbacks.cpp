@@ -1,6 +1,7 @@
 #include "plugin/graphCallbacks.h"
 
 #include "node/zemoriDeviceNode.h"
+#include "plugin/uiBridge.h"
 
 #include <maya/MDGMessage.h>
 #include <maya/MFnDependencyNode.h>
@@ -24,12 +25,14 @@ ZemoriDeviceNode* deviceNodeOf(MObject& node) {
 void onNodeRemoved(MObject& node, void* /*clientData*/) {
     if (ZemoriDeviceNode* device = deviceNodeOf(node)) {
         device->leftGraph();
+        postHeadsUpSync();
     }
 }
 
 void onNodeAdded(MObject& node, void* /*clientData*/) {
     if (ZemoriDeviceNode* device = deviceNodeOf(node)) {
         device->returnedToGraph();
+        postHeadsUpSync();
     }
 }
 

@@ -115,6 +115,129 @@ inline constexpr MessageKey kKeepLastTooLong{
     "KEEP_LAST_TOO_LONG",
     "ZemoriKeepLast: the journal of %s holds %.2f s of capture, less than the %.2f s asked for",
     true};
+// The stage trigger; looked up with their defaults, outside the registered
+// table. Arguments: datagrams refused since the last warning, the last
+// sender (address:port), why it was refused.
+inline constexpr MessageKey kStageMessageRefused{
+    "STAGE_MESSAGE_REFUSED",
+    "ZemoriStageTrigger: %llu record-button datagrams refused, the last from %s (%s)", true};
+// Argument: the port given.
+inline constexpr MessageKey kStagePortInvalid{
+    "STAGE_PORT_INVALID",
+    "ZemoriStageTrigger: the port must be a whole number from 1 to 65535, not %s", true};
+// Arguments: the port, the Winsock error number.
+inline constexpr MessageKey kStageBindFailed{
+    "STAGE_BIND_FAILED",
+    "ZemoriStageTrigger: cannot listen on UDP port %d (error %u): another program may hold it",
+    true};
+inline constexpr MessageKey kStageUsage{
+    "STAGE_USAGE",
+    "ZemoriStageTrigger: use -port N, -enable 0|1, -allow LIST, -listenAddress ADDR, or -query "
+    "with at most one of them"};
+// Argument: the entry refused.
+inline constexpr MessageKey kStageBadAllowList{
+    "STAGE_BAD_ALLOW_LIST",
+    "ZemoriStageTrigger: '%s' is not an IPv4 address or range (such as 192.168.1.20 or "
+    "192.168.1.0/24); the list in force stays",
+    true};
+// Argument: the text refused.
+inline constexpr MessageKey kStageBadListenAddress{
+    "STAGE_BAD_LISTEN_ADDRESS",
+    "ZemoriStageTrigger: '%s' is not an IPv4 address; the address in force stays", true};
+// Argument: the address.
+inline constexpr MessageKey kStageAbsentListenAddress{
+    "STAGE_ABSENT_LISTEN_ADDRESS",
+    "ZemoriStageTrigger: this workstation has no address %s, so the stage trigger cannot listen "
+    "there; leave it empty for every interface",
+    true};
+// The stage's record button (stageTakes.cpp); looked up with their
+// defaults, outside the registered table. The first argument of each is
+// the take's Name as the stage gave it.
+// Argument 2: the device node.
+inline constexpr MessageKey kStageNodeSkipped{
+    "STAGE_NODE_SKIPPED",
+    "Stage start \"%s\": %s is not live and bound to a character, so it does not record", true};
+inline constexpr MessageKey kStageNoDevice{
+    "STAGE_NO_DEVICE",
+    "Stage start \"%s\": no device node follows the stage (stageTrigger), so nothing records",
+    true};
+// Argument 2: the device node.
+inline constexpr MessageKey kStageTakeInterrupted{
+    "STAGE_TAKE_INTERRUPTED",
+    "Stage start \"%s\": %s was recording a take; it ends here and is written, and the new take "
+    "begins",
+    true};
+// Argument 2: how many device nodes record.
+inline constexpr MessageKey kStageStarted{
+    "STAGE_STARTED", "Stage start \"%s\": recording on %d device node(s)", true};
+inline constexpr MessageKey kStageStopWithoutStart{
+    "STAGE_STOP_WITHOUT_START",
+    "Stage stop \"%s\": no take the stage started is recording, so the stop is ignored", true};
+// Argument 2: the Name of the take that records.
+inline constexpr MessageKey kStageStopOtherName{
+    "STAGE_STOP_OTHER_NAME",
+    "Stage stop \"%s\": the take recording is \"%s\", so the stop is ignored", true};
+// Argument 2: the stop's RESULT.
+inline constexpr MessageKey kStageStopResult{
+    "STAGE_STOP_RESULT",
+    "Stage stop \"%s\": the capture ended with %s; the take is written and its result kept on "
+    "its take node",
+    true};
+// The viewport's heads-up display, one line per device node; looked up with
+// their defaults, outside the registered table, as the take report is.
+inline constexpr MessageKey kHeadsUpNotLive{"HEADS_UP_NOT_LIVE", "not live"};
+// Arguments: the arrival rate (a text with one decimal), the frames lost.
+inline constexpr MessageKey kHeadsUpLive{"HEADS_UP_LIVE", "live, %s fps, %lld lost", true};
+// Argument: the take's name; the timecode follows it when there is one.
+inline constexpr MessageKey kHeadsUpRecording{"HEADS_UP_RECORDING", "REC %s", true};
+// Argument: the number the take will bear.
+inline constexpr MessageKey kHeadsUpTakeName{"HEADS_UP_TAKE_NAME", "Take %d", true};
+// Arguments: the other sender's address, its sender id, the node's port.
+inline constexpr MessageKey kOtherSender{
+    "OTHER_SENDER", "Another sender (%s, id %llx) is sending to port %d; its datagrams are ignored",
+    true};
+// Arguments: the refused sender's address, the node's port.
+inline constexpr MessageKey kRefusedSender{
+    "REFUSED_SENDER",
+    "Datagrams from %s to port %d are refused: that address is not in allowedSenders", true};
+// Argument: the entry refused.
+inline constexpr MessageKey kBadAllowList{
+    "BAD_ALLOW_LIST",
+    "allowedSenders: '%s' is not an IPv4 address or range (such as 192.168.1.20 or "
+    "192.168.1.0/24); the list in force stays",
+    true};
+// Argument: the text refused.
+inline constexpr MessageKey kBadListenAddress{
+    "BAD_LISTEN_ADDRESS", "listenAddress: '%s' is not an IPv4 address; the address in force stays",
+    true};
+// Argument: the address.
+inline constexpr MessageKey kAbsentListenAddress{
+    "ABSENT_LISTEN_ADDRESS",
+    "listenAddress: this workstation has no address %s, so no socket is open; choose one of the "
+    "addresses the panel lists, or leave it empty for every interface",
+    true};
+// Argument: the text refused.
+inline constexpr MessageKey kBadMulticastGroup{
+    "BAD_MULTICAST_GROUP",
+    "multicastGroup: '%s' is not an IPv4 multicast group (224.0.0.0 to 239.255.255.255, outside "
+    "the local-network block 224.0.0.0/24; such as 239.255.12.51); the group in force stays",
+    true};
+// Arguments: the group, the interface, the Windows Sockets error.
+inline constexpr MessageKey kJoinGroupFailed{
+    "JOIN_GROUP_FAILED",
+    "multicastGroup: joining %s on interface %s failed with error %u, so no socket is open; "
+    "check that the interface is up and routes multicast",
+    true};
+// Arguments: the port, the addresses listened on, the port again.
+inline constexpr MessageKey kNothingArrives{
+    "NOTHING_ARRIVES",
+    "Nothing has arrived on port %d for 3 s. Check: this workstation's addresses on the chosen "
+    "interface (%s) and the port; that the capture application sends there; that the firewall "
+    "lets UDP port %d in",
+    true};
+// ZemoriSenders' one line before any datagram; looked up with its default.
+inline constexpr MessageKey kNoSenderYet{"NO_SENDER_YET",
+                                         "No sender has been heard on this node's port yet"};
 }  // namespace msg
 
 // The 22 registered rows in registration order.

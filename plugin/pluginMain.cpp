@@ -3,9 +3,13 @@
 #include "intake/formatLibraryLoader.h"
 #include "node/zemoriDeviceNode.h"
 #include "plugin/graphCallbacks.h"
+#include "plugin/headsUpTextCmd.h"
 #include "plugin/idleWorkCmd.h"
 #include "plugin/keepLastCmd.h"
+#include "plugin/sendersCmd.h"
 #include "plugin/messageTable.h"
+#include "plugin/stageTriggerCmd.h"
+#include "plugin/stageTriggerListener.h"
 #include "plugin/writeTakesCmd.h"
 #include "plugin/timeUnitWatch.h"
 #include "plugin/zemoriDidCharacterizeCmd.h"
@@ -63,14 +67,19 @@ struct Registrations {
     MStatus characterize = MS::kFailure;
     MStatus idleWork = MS::kFailure;
     MStatus keepLast = MS::kFailure;
+    MStatus senders = MS::kFailure;
     MStatus writeTakes = MS::kFailure;
+    MStatus headsUpText = MS::kFailure;
     MStatus takeType = MS::kFailure;
     MStatus deviceType = MS::kFailure;
     MStatus graphCallbacks = MS::kFailure;
+    MStatus stageTrigger = MS::kFailure;
+    MStatus stageDrain = MS::kFailure;
 
     MStatus firstFailure() const {
-        for (const MStatus* status : {&characterize, &idleWork, &keepLast, &writeTakes, &takeType,
-                                      &deviceType, &graphCallbacks}) {
+        for (const MStatus* status :
+             {&characterize, &idleWork, &keepLast, &senders, &writeTakes, &headsUpText, &takeType,
+              &deviceType, &graphCallbacks, &stageTrigger, &stageDrain}) {
             if (!*status) return *status;
         }
         return MS::kSuccess;
@@ -80,9 +89,13 @@ struct Registrations {
 // Takes back what registered, in reverse order, for a load that fails.
 void undo(MFnPlugin& plugin, const Registrations& done) {
     removeGraphCallbacks();
+    if (done.stageDrain) plugin.deregisterCommand(kStageDrainCommandName);
+    if (done.stageTrigger) plugin.deregisterCommand(kStageTriggerCommandName);
     if (done.deviceType) plugin.deregisterNode(ZemoriDeviceNode::id);
     if (done.takeType) plugin.deregisterNode(ZemoriTakeNode::id);
+    if (done.headsUpText) plugin.deregisterCommand(kHeadsUpTextCommandName);
     if (done.writeTakes) plugin.deregisterCommand(kWriteTakesCommandName);
+    if (done.senders) plugin.deregisterCommand(kSendersCommandName);
     if (done.keepLast) plugin.deregisterCommand(kKeepLastCommandName);
     if (done.idleWork) plugin.deregisterCommand(kIdleWorkCommandName);
     if (done.characterize) plugin.deregisterCommand(kCharacterizeCommandName);
@@ -121,9 +134,15 @@ PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
     if (!done.idleWork) report(done.idleWork, msg::kRegCommandError);
     done.keepLast = plugin.registerCommand(kKeepLastCommandName, ZemoriKeepLastCmd::creator);
     if (!done.keepLast) report(done.keepLast, msg::kRegCommandError);
+    done.senders = plugin.registerCommand(kSendersCommandName, ZemoriSendersCmd::creator);
+    if (!done.senders) report(done.senders, msg::kRegCommandError);
     // Batch mode has no idle runs: its scripts write their takes with this.
     done.writeTakes = plugin.registerCommand(kWriteTakesCommandName, ZemoriWriteTakesCmd::creator);
     if (!done.writeTakes) report(done.writeTakes, msg::kRegCommandError);
+    // The line of each device node's heads-up display.
+    done.headsUpText =
+        plugin.registerCommand(kHeadsUpTextCommandName, ZemoriHeadsUpTextCmd::creator);
+    if (!done.headsUpText) report(done.headsUpText, msg::kRegCommandError);
     // What the scene keeps of each recorded take.
     done.takeType = plugin.registerNode(kTakeNodeTypeName, ZemoriTakeNode::id,
                                         ZemoriTakeNode::creator, ZemoriTakeNode::initialize);
@@ -134,6 +153,14 @@ PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
     if (!done.deviceType) report(done.deviceType, msg::kRegNodeError);
     // A deleted device waits in the undo queue: it must free its port then.
     done.graphCallbacks = addGraphCallbacks();
+    // The stage's record button: the command sets the listener up, the
+    // drain hands what it received to the main thread.
+    done.stageTrigger =
+        plugin.registerCommand(kStageTriggerCommandName, ZemoriStageTriggerCmd::creator);
+    if (!done.stageTrigger) report(done.stageTrigger, msg::kRegCommandError);
+    done.stageDrain =
+        plugin.registerCommand(kStageDrainCommandName, ZemoriStageTriggerDrainCmd::creator);
+    if (!done.stageDrain) report(done.stageDrain, msg::kRegCommandError);
 
     const MStatus failed = done.firstFailure();
     if (!failed) {
@@ -161,6 +188,8 @@ PLUGIN_EXPORT MStatus initializePlugin(MObject obj) {
     if (!timeUnit) report(timeUnit, msg::kTimeUnitWatchError);
 
     loadFormatLibrary(loadPath.c_str());
+    // Off by default; on when the user left it on in an earlier session.
+    startStageTriggerFromPreferences();
 
     // Queued: the shelf's buttons need the command and node type, which the
     // host makes usable only once this function has returned.
@@ -177,6 +206,9 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
     sceneCallbackId = 0;
     openCallbackId = 0;
     removeGraphCallbacks();
+    // Its thread and socket go first: nothing it receives may reach the
+    // main thread once the plug-in is going.
+    releaseStageTrigger();
 
     // Nothing recorded is lost with the plug-in: takes still recording end,
     // and every take waiting for an idle run is written now.
@@ -184,6 +216,8 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
     for (ZemoriDeviceNode* node : nodes) node->endTake();
     writePendingTakes();
     unwatchTimeUnit();
+    // Their command goes with the plug-in, so its displays go first.
+    MGlobal::executeCommand("if (`exists zemoriHudRemoveAll`) zemoriHudRemoveAll;", false, false);
 
     result = plugin.deregisterNode(ZemoriDeviceNode::id);
     if (result) {
@@ -195,10 +229,18 @@ PLUGIN_EXPORT MStatus uninitializePlugin(MObject obj) {
     // library from their receiving threads, so it stays loaded for them.
     const bool keepFormatLibrary = nodeTypeRegistered;
 
+    for (const char* command : {kStageDrainCommandName, kStageTriggerCommandName}) {
+        const MStatus stage = plugin.deregisterCommand(command);
+        if (!stage) report(stage, msg::kDeregCommandError);
+    }
     const MStatus takeType = plugin.deregisterNode(ZemoriTakeNode::id);
     if (!takeType) report(takeType, msg::kDeregNodeError);
+    const MStatus headsUpText = plugin.deregisterCommand(kHeadsUpTextCommandName);
+    if (!headsUpText) report(headsUpText, msg::kDeregCommandError);
     const MStatus writeTakes = plugin.deregisterCommand(kWriteTakesCommandName);
     if (!writeTakes) report(writeTakes, msg::kDeregCommandError);
+    const MStatus senders = plugin.deregisterCommand(kSendersCommandName);
+    if (!senders) report(senders, msg::kDeregCommandError);
     const MStatus keepLast = plugin.deregisterCommand(kKeepLastCommandName);
     if (!keepLast) report(keepLast, msg::kDeregCommandError);
     const MStatus idleWork = plugin.deregisterCommand(kIdleWorkCommandName);

@@ -7,10 +7,13 @@ namespace {
 
 // Every text that the receiving thread or compute shows or prints.
 const MessageKey* const kThreadMessages[] = {
-    &msg::kSkelDefReceived, &msg::kAwaitingSkelDef,     &msg::kInitSocket,
-    &msg::kClosingSocket,   &msg::kPortInUseError,      &msg::kWsaStartError,
-    &msg::kBindSocketError, &msg::kSocketFunctionError, &msg::kYourIp,
-    &msg::kGettingIpError,  &msg::kTakeEmpty,
+    &msg::kSkelDefReceived,   &msg::kAwaitingSkelDef,     &msg::kInitSocket,
+    &msg::kClosingSocket,     &msg::kPortInUseError,      &msg::kWsaStartError,
+    &msg::kBindSocketError,   &msg::kSocketFunctionError, &msg::kYourIp,
+    &msg::kGettingIpError,    &msg::kTakeEmpty,           &msg::kOtherSender,
+    &msg::kBadAllowList,      &msg::kBadListenAddress,    &msg::kAbsentListenAddress,
+    &msg::kBadMulticastGroup, &msg::kJoinGroupFailed,     &msg::kNothingArrives,
+    &msg::kRefusedSender,
 };
 constexpr std::size_t kThreadMessageCount = sizeof kThreadMessages / sizeof kThreadMessages[0];
 

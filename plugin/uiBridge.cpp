@@ -86,6 +86,10 @@ int deviceIdOf(ZemoriDeviceNode& node) {
 
 }  // namespace
 
+MString melStringLiteral(const MString& text) {
+    return quoted(text);
+}
+
 MString displayMessageCommand(const MString& text, int deviceId) {
     MString command = "displayMessage ";
     command += quoted(text);
@@ -105,6 +109,12 @@ MString updateLiveCheckboxCommand(int deviceId, bool live) {
     return MString(command.c_str());
 }
 
+MString updateRecordingCheckboxCommand(int deviceId, bool recording) {
+    const std::string command =
+        "updateRecordingCheckbox " + std::to_string(deviceId) + " " + flag(recording);
+    return MString(command.c_str());
+}
+
 MString displayAvailableIPsCommand(const MString& ipList, int deviceId) {
     MString command = "displayAvailableIPs ";
     command += quoted(ipList);
@@ -120,6 +130,21 @@ MString errorCommand(const MString& text) {
 MString takesChangedCommand(int deviceId) {
     const std::string command = "zemoriTakesChanged " + std::to_string(deviceId);
     return MString(command.c_str());
+}
+
+// Guarded: a node may stream where the UI scripts were never sourced.
+static MString guardedDeviceCall(const std::string& procedure, int deviceId) {
+    const std::string command =
+        "if (`exists " + procedure + "`) " + procedure + " " + std::to_string(deviceId) + ";";
+    return MString(command.c_str());
+}
+
+MString headsUpRefreshCommand(int deviceId) {
+    return guardedDeviceCall("zemoriHudRefresh", deviceId);
+}
+
+MString streamingStatusCommand(int deviceId) {
+    return guardedDeviceCall("zemoriShowStreaming", deviceId);
 }
 
 MString streamSummaryCommand(int deviceId, const StreamSnapshot& figures) {
@@ -170,6 +195,12 @@ void setLiveCheckbox(ZemoriDeviceNode& node, bool live) {
     MGlobal::executeCommand(updateLiveCheckboxCommand(deviceIdOf(node), live), false, false);
 }
 
+void setRecordingCheckbox(ZemoriDeviceNode& node, bool recording) {
+    MPlug(node.thisMObject(), ZemoriDeviceNode::mRecording).setBool(recording);
+    MGlobal::executeCommand(updateRecordingCheckboxCommand(deviceIdOf(node), recording), false,
+                            false);
+}
+
 void postAvailableIPs(ZemoriDeviceNode& node) {
     const MString list = availableIPList();
     MGlobal::executeCommandOnIdle(displayAvailableIPsCommand(list, deviceIdOf(node)), false);
@@ -181,6 +212,18 @@ void postStreamSummary(ZemoriDeviceNode& node, const StreamSnapshot& figures) {
 
 void postTakesChanged(int deviceId) {
     MGlobal::executeCommandOnIdle(takesChangedCommand(deviceId), false);
+}
+
+void postStreamingStatus(int deviceId) {
+    MGlobal::executeCommandOnIdle(streamingStatusCommand(deviceId), false);
+}
+
+void postHeadsUpRefresh(int deviceId) {
+    MGlobal::executeCommandOnIdle(headsUpRefreshCommand(deviceId), false);
+}
+
+void postHeadsUpSync() {
+    MGlobal::executeCommandOnIdle("if (`exists zemoriHudSync`) zemoriHudSync;", false);
 }
 
 void postError(const MString& text) {

@@ -1,5 +1,6 @@
 #include "hostTest.h"
 
+#include "plugin/headsUpTextCmd.h"
 #include "plugin/idleWorkCmd.h"
 #include "plugin/messageTable.h"
 #include "plugin/zemoriDidCharacterizeCmd.h"
@@ -21,6 +22,7 @@ void HostTest::SetUp() {
     ASSERT_TRUE(
         plugin.registerCommand(kCharacterizeCommandName, ZemoriDidCharacterizeCmd::creator));
     ASSERT_TRUE(plugin.registerCommand(kIdleWorkCommandName, ZemoriIdleWorkCmd::creator));
+    ASSERT_TRUE(plugin.registerCommand(kHeadsUpTextCommandName, ZemoriHeadsUpTextCmd::creator));
     ASSERT_TRUE(plugin.registerNode("ZemoriDeviceNode", ZemoriDeviceNode::id,
                                     ZemoriDeviceNode::creator, ZemoriDeviceNode::initialize,
                                     MPxNode::kThreadedDeviceNode));

@@ -2,6 +2,7 @@
 // host does it: registration order, failures and their reports, scene
 // callbacks, the motion-format library's lifetime, and the exported symbols.
 #include "platform/dynamicLibrary.h"
+#include "platform/sockets.h"
 
 #include <maya/MArgList.h>
 // A test is no plug-in: the version data stay the module's own.
@@ -166,7 +167,10 @@ TEST_F(PluginModule, LoadsScriptsFirstThenRegistersAndQueuesTheShelf) {
     EXPECT_EQ(occurrences(mayahost::commandLog(), "createZemoriShelf"), 0);
     mayahost::processIdleEvents();
     EXPECT_EQ(zemoriShelves(), 1);
-    EXPECT_EQ(mayahost::commandLog(), std::vector<std::string>{"createZemoriShelf"});
+    // The load asked only whether the stage trigger was left on.
+    EXPECT_EQ(mayahost::commandLog(),
+              (std::vector<std::string>{"optionVar -exists \"ZemoriStageTriggerEnabled\"",
+                                        "createZemoriShelf"}));
     EXPECT_TRUE(mayahost::errorLines().empty()) << ::testing::PrintToString(mayahost::errorLines());
 
     // The message table is the host's now.
@@ -330,6 +334,39 @@ TEST_F(PluginModule, NodesThatOutliveTheTypeKeepTheLibraryLoaded) {
     ASSERT_EQ(mayahost::deleteNode(node), MS::kSuccess);
     mayahost::processIdleEvents();
     EXPECT_TRUE(formatLibraryMapped());
+}
+
+// Whether a socket of ours can bind the port now.
+bool udpPortFree(std::uint16_t port) {
+    platform::socketStartup();
+    const platform::SocketHandle s = platform::openUdpSocket();
+    const bool bound = platform::bindAnyAddress(s, port) == 0;
+    const std::uint16_t got = platform::boundPort(s);
+    platform::closeSocket(s);
+    platform::socketCleanup();
+    return bound && got == port;
+}
+
+TEST_F(PluginModule, StageTriggerLeftOnListensFromTheLoadAndUnloadFreesItsPort) {
+    platform::socketStartup();
+    const platform::SocketHandle probe = platform::openUdpSocket();
+    platform::bindAnyAddress(probe, 0);
+    const std::uint16_t port = platform::boundPort(probe);
+    platform::closeSocket(probe);
+    platform::socketCleanup();
+    const std::string setPort = "optionVar -iv ZemoriStageTriggerPort " + std::to_string(port);
+    ASSERT_TRUE(MGlobal::executeCommand(setPort.c_str()));
+    ASSERT_TRUE(MGlobal::executeCommand("optionVar -iv ZemoriStageTriggerEnabled 1"));
+
+    ASSERT_EQ(load(), MS::kSuccess) << errors;
+    EXPECT_FALSE(udpPortFree(port));
+    MString state;
+    ASSERT_TRUE(MGlobal::executeCommand("ZemoriStageTrigger -query", state));
+    EXPECT_EQ(std::string(state.asChar()).rfind("enabled=1 port=" + std::to_string(port), 0), 0u);
+
+    ASSERT_EQ(unload(), MS::kSuccess) << errors;
+    EXPECT_TRUE(udpPortFree(port));
+    EXPECT_FALSE(MGlobal::executeCommand("ZemoriStageTrigger -query"));
 }
 
 TEST(PluginModuleLayout, InstallsAHostModuleWithTheLibraryTwoLevelsAbove) {
