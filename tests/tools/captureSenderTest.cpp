@@ -210,11 +210,41 @@ TEST(CaptureSender, ParsesOptionsAndRefusesBadOnes) {
     EXPECT_EQ(o.fps, 60);
     EXPECT_TRUE(o.bvhPath.empty());
     EXPECT_EQ(parseSenderOptions({"--help"}, o, error), ParseOutcome::kHelp);
+    ASSERT_EQ(
+        parseSenderOptions({"--host", "10.0.0.5, 10.0.0.6", "--sender-id", "0x2A", "--multicast",
+                            "239.255.1.2", "--ttl", "0", "--interface", "127.0.0.1"},
+                           o, error),
+        ParseOutcome::kRun)
+        << error;
+    EXPECT_EQ(o.hosts, (std::vector<std::string>{"10.0.0.5", "10.0.0.6"}));
+    EXPECT_TRUE(o.senderIdGiven);
+    EXPECT_EQ(o.senderId, 42u);
+    EXPECT_EQ(o.multicastGroup, "239.255.1.2");
+    EXPECT_EQ(o.multicastTtl, 0);
+    EXPECT_EQ(o.multicastInterface, "127.0.0.1");
+    // Without --sender-id every run is another sender.
+    EXPECT_NE(freshSenderId(), freshSenderId());
 
-    const std::vector<std::vector<std::string>> bad = {
-        {"--fps", "45"},       {"--fps"},          {"--port", "0"},       {"--port", "70000"},
-        {"--port", "12x"},     {"--rate", "fast"}, {"--drop-every", "1"}, {"--duration", "-1"},
-        {"--duration", "nan"}, {"--frobnicate"},   {"a.bvh", "b.bvh"},    {"--host", ""}};
+    const std::vector<std::vector<std::string>> bad = {{"--fps", "45"},
+                                                       {"--fps"},
+                                                       {"--port", "0"},
+                                                       {"--port", "70000"},
+                                                       {"--port", "12x"},
+                                                       {"--rate", "fast"},
+                                                       {"--drop-every", "1"},
+                                                       {"--duration", "-1"},
+                                                       {"--duration", "nan"},
+                                                       {"--frobnicate"},
+                                                       {"a.bvh", "b.bvh"},
+                                                       {"--host", ""},
+                                                       {"--host", " , "},
+                                                       {"--sender-id", "-5"},
+                                                       {"--sender-id", "7x"},
+                                                       {"--sender-id", ""},
+                                                       {"--multicast", "10.0.0.1"},
+                                                       {"--multicast", "239.1.1"},
+                                                       {"--multicast", "239.1.1.1x"},
+                                                       {"--ttl", "256"}};
     for (const auto& args : bad) {
         error.clear();
         EXPECT_EQ(parseSenderOptions(args, o, error), ParseOutcome::kError) << args[0];

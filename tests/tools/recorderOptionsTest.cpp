@@ -67,5 +67,28 @@ TEST(RecorderOptions, RefusesBadValues) {
     }
 }
 
+TEST(RecorderOptions, TheStageNamesTheTakesItStarts) {
+    RecorderOptions o;
+    std::string error;
+    ASSERT_EQ(parseRecorderOptions({"--trigger-port", "1512", "--out", "takes", "--takes", "2"},
+                                   "/b", o, error),
+              RecorderParse::kRun)
+        << error;
+    EXPECT_EQ(o.triggerPort, 1512);
+    EXPECT_EQ(o.outDir, "takes");
+    EXPECT_EQ(o.takes, 2);
+    EXPECT_TRUE(o.maPath.empty() && o.bvhPath.empty());  // the stage's names instead
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--takes", "2"},
+                                                {"--out", "d"},
+                                                {"--trigger-port", "1512", "--ma", "a.ma"},
+                                                {"--trigger-port", "1512", "--ui"},
+                                                {"--trigger-port", "1512", "--duration", "3"},
+                                                {"--trigger-port", "12351"},
+                                                {"--trigger-port", "0"},
+                                                {"--trigger-port", "1512", "--takes", "0"}}) {
+        EXPECT_EQ(parseRecorderOptions(bad, "/b", o, error), RecorderParse::kError) << bad[0];
+    }
+}
+
 }  // namespace
 }  // namespace ztools

@@ -3,12 +3,16 @@
 // again every second of stream time.
 #pragma once
 
+#include "intake/timecode.h"
 #include "tools/lib/captureTake.h"
+#include "tools/lib/streamDatagrams.h"
 #include "tools/lib/udpDestination.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,14 @@ namespace ztools {
 
 struct SenderOptions {
     std::string host = "127.0.0.1";
+    // Every destination of --host (blank or comma separated): each datagram
+    // goes to each. Empty: `host` alone.
+    std::vector<std::string> hosts;
+    // --multicast GROUP: the group instead of the hosts, sent out of the
+    // interface of `multicastInterface` (empty: the system's choice).
+    std::string multicastGroup;
+    std::string multicastInterface;
+    int multicastTtl = 1;
     std::uint16_t port = 12351;
     std::string bvhPath;  // empty: the built-in synthetic motion
     int fps = 60;         // 30, 50, 60 or 120
@@ -30,9 +42,34 @@ struct SenderOptions {
     double durationSeconds = 0.0;  // 0: the whole take (synthetic: 10 s)
     double unitCm = kCmuUnitCm;    // centimetres per BVH length unit
     bool progress = true;
+    // --timecode HH:MM:SS:FF --timecode-rate R [--drop-frame]: frame 0's
+    // timecode; later frames count on from it (streamDatagrams.h).
+    std::optional<FrameTimecode> timecode;
+    // --trigger HOST:PORT [--take-name NAME] [--trigger-delay MS]: the
+    // stage's record button around the stream (stageAnnouncer.h).
+    bool trigger = false;
+    std::string triggerHost;
+    std::uint16_t triggerPort = 0;
+    std::string takeName;
+    int triggerDelayMs = 0;
+    // The sender id of every datagram; without --sender-id a new one each
+    // run, as two capture applications would have.
+    std::uint64_t senderId = kDefaultSenderId;
+    bool senderIdGiven = false;
 };
 
+// With --trigger: how long the skeleton definition is on the network before
+// CaptureStart, as a capture application streams before record is pressed,
+// so that a receiver can bind the skeleton first.
+inline constexpr double kTriggerLeadInSeconds = 1.0;
+// The longest --take-name: a record-button message stays far below the
+// 8 KiB a receiver reads.
+inline constexpr std::size_t kTakeNameMaxBytes = 1024;
+
 enum class ParseOutcome { kRun, kHelp, kError };
+
+// A sender id of its own for this run: differs between runs and processes.
+std::uint64_t freshSenderId();
 
 // Reads the command line (without the program name). On kError `error`
 // says what is wrong.
@@ -73,6 +110,25 @@ bool streamTake(const CaptureTake& take, const SenderOptions& options, DatagramS
 // Loads the take the options name: the BVH file resampled to options.fps,
 // or the synthetic motion.
 bool loadTake(const SenderOptions& options, CaptureTake& take, std::string& error);
+
+// Each datagram to every destination; fails when one of them fails.
+class FanOutSink : public DatagramSink {
+public:
+    void add(std::unique_ptr<UdpDestination> destination) {
+        mDestinations.push_back(std::move(destination));
+    }
+    bool send(const char* bytes, int length) override;
+    const std::vector<std::unique_ptr<UdpDestination>>& destinations() const {
+        return mDestinations;
+    }
+
+private:
+    std::vector<std::unique_ptr<UdpDestination>> mDestinations;
+};
+
+// The destinations the options name, opened; false with a message when one
+// does not resolve or a multicast setting is refused.
+bool openDestinations(const SenderOptions& options, FanOutSink& sink, std::string& error);
 
 // The whole tool: returns the exit status (0 done, 1 failure, 2 bad usage).
 int runSender(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -25,7 +25,11 @@ struct RecordedTake {
     // A scene time (frames) and the sender's timestamp (seconds) at it.
     double captureTime = 0.0;
     double captureStamp = 0.0;
+    // The take node's startTimecode and endTimecode; empty without a timecode.
+    std::string startTimecode;
+    std::string endTimecode;
     std::string skeletonName;
+    std::string takeNode;                           // the ZemoriTake node it was read from
     std::array<Vec3, kCaptureJoints> definition{};  // rest translations, cm
     // 162 curves, joint by joint in joint order, six per joint in the order
     // tx, ty, tz, rx, ry, rz.

@@ -26,6 +26,11 @@ public:
                                                 std::string& error);
     ~UdpDestination() override;
     bool send(const char* bytes, int length) override;
+    // For a group address: sends out of the interface with this IPv4 address
+    // (empty: the system's choice), with this time to live (0 keeps the
+    // datagrams on this machine, 1 on the local network), looped back to
+    // receivers on this machine. False with a message when refused.
+    bool setMulticast(const std::string& interfaceAddress, int ttl, std::string& error);
     // The resolved address, dotted decimal.
     const std::string& address() const { return mAddress; }
 

@@ -43,6 +43,27 @@ UdpDestination::~UdpDestination() {
     if (mSocket) ::close(int(mSocket - 1));
 }
 
+bool UdpDestination::setMulticast(const std::string& interfaceAddress, int ttl,
+                                  std::string& error) {
+    in_addr localInterface{};
+    if (!interfaceAddress.empty() &&
+        inet_pton(AF_INET, interfaceAddress.c_str(), &localInterface) != 1) {
+        error = "'" + interfaceAddress + "' is not an IPv4 address";
+        return false;
+    }
+    const int fd = int(mSocket - 1);
+    const unsigned char hops = static_cast<unsigned char>(ttl);
+    const unsigned char loop = 1;
+    if (setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &localInterface, sizeof localInterface) != 0 ||
+        setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops) != 0 ||
+        setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) != 0) {
+        error = std::string("cannot send to a multicast group from '") + interfaceAddress +
+                "': " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 bool UdpDestination::send(const char* bytes, int length) {
     sockaddr_in to{};
     to.sin_family = AF_INET;

@@ -44,6 +44,31 @@ UdpDestination::~UdpDestination() {
     if (mStarted) WSACleanup();
 }
 
+bool UdpDestination::setMulticast(const std::string& interfaceAddress, int ttl,
+                                  std::string& error) {
+    in_addr localInterface{};
+    if (!interfaceAddress.empty() &&
+        inet_pton(AF_INET, interfaceAddress.c_str(), &localInterface) != 1) {
+        error = "'" + interfaceAddress + "' is not an IPv4 address";
+        return false;
+    }
+    // Winsock takes DWORDs for both.
+    const DWORD hops = static_cast<DWORD>(ttl);
+    const DWORD loop = 1;
+    const SOCKET s = SOCKET(mSocket);
+    if (setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&localInterface),
+                   sizeof localInterface) != 0 ||
+        setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&hops),
+                   sizeof hops) != 0 ||
+        setsockopt(s, IPPROTO_IP, IP_MULTICAST_LOOP, reinterpret_cast<const char*>(&loop),
+                   sizeof loop) != 0) {
+        error = "cannot send to a multicast group from '" + interfaceAddress + "' (error " +
+                std::to_string(WSAGetLastError()) + ")";
+        return false;
+    }
+    return true;
+}
+
 bool UdpDestination::send(const char* bytes, int length) {
     sockaddr_in to{};
     to.sin_family = AF_INET;

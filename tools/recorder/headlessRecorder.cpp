@@ -1,6 +1,7 @@
 #include "tools/recorder/headlessRecorder.h"
 
 #include "intake/jointTable.h"
+#include "tools/recorder/sceneRates.h"
 
 #include <mayahost/host.h>
 #include <mayahost/ui.h>
@@ -23,8 +24,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const char* const kDefinitionReceived = "Data received. Press Bind to Character button";
-const char* const kPortInUse =
-    "Port in Use. Socket Initialization failed. Try using a different port.";
 const char* const kOutput = "outputTranslations";
 
 double secondsSince(Clock::time_point t) {
@@ -33,31 +32,6 @@ double secondsSince(Clock::time_point t) {
 
 void pause() {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
-}
-
-int senderRateOf(double nodeFrameRate) {
-    if (nodeFrameRate == 60.0) return 30;
-    if (nodeFrameRate == 80.0) return 50;
-    if (nodeFrameRate == 90.0) return 60;
-    if (nodeFrameRate == 150.0) return 120;
-    return 0;
-}
-
-MTime::Unit sceneUnitOf(int fps) {
-    switch (fps) {
-        case 24:
-            return MTime::k24FPS;
-        case 25:
-            return MTime::k25FPS;
-        case 48:
-            return MTime::k48FPS;
-        case 50:
-            return MTime::k50FPS;
-        case 60:
-            return MTime::k60FPS;
-        default:
-            return MTime::k30FPS;
-    }
 }
 
 // A datagram counted but not pushed is normally pushed within microseconds;
@@ -74,8 +48,12 @@ HeadlessRecorder::HeadlessRecorder(RecorderOptions options) : mOptions(std::move
 
 HeadlessRecorder::~HeadlessRecorder() {
     MAnimControl::stop();
-    // The node goes before the plug-in that defines its type, and before the
+    // The nodes go before the plug-in that defines their type, and before the
     // observers, which a push in flight may still be running.
+    for (const Device& other : mOthers) {
+        if (mayahost::getBool(other.node, "live")) goOffline(other);
+        mayahost::deleteNode(other.node);
+    }
     if (!mNode.isNull()) {
         if (mayahost::getBool(mNode, "live")) goOffline();
         mayahost::deleteNode(mNode);
@@ -99,29 +77,29 @@ RecorderStatus HeadlessRecorder::status() const {
 }
 
 // The status line of the node's panel, as the UI scripts show it.
-std::string HeadlessRecorder::panelStatus() const {
-    return mayahost::control("zemoriStatus" + std::to_string(mOptions.deviceId)).label;
+std::string HeadlessRecorder::panelStatus(int deviceId) const {
+    return mayahost::control(control("zemoriStatus", deviceId)).label;
 }
 
-bool HeadlessRecorder::portFailed(std::string& error) {
-    const std::string status = panelStatus();
-    if (status != kPortInUse && mayahost::getBool(mNode, "live")) return false;
-    error =
-        "port " + std::to_string(mOptions.port) + " is in use (the node says: \"" + status + "\")";
-    return true;
-}
-
-bool HeadlessRecorder::setRecording(bool on) {
-    return mOptions.ui ? mayahost::setCheckBox(control("zemoriRecording"), on)
-                       : bool(mayahost::setBool(mNode, "recording", on));
-}
-
-void HeadlessRecorder::goOffline() {
-    if (!mOptions.ui || !mayahost::setCheckBox(control("zemoriLive"), false)) {
-        mayahost::setBool(mNode, "live", false);
+std::string HeadlessRecorder::sendersHeard() const {
+    std::string heard;
+    for (const Device& device : devices()) {
+        std::string lines;
+        // One line per sender, or the one line saying there is none yet.
+        if (!mayahost::runMel("stringArrayToString(`ZemoriSenders " + device.name + "`, \"; \")",
+                              &lines) ||
+            lines.rfind("No sender has been heard", 0) == 0) {
+            continue;
+        }
+        heard += (heard.empty() ? "" : "; ") + lines;
     }
-    mayahost::processIdleEvents();
-    mayahost::evaluate(mNode, kOutput);  // closes the socket
+    return heard;
+}
+
+void HeadlessRecorder::evaluateDirty() {
+    for (const Device& device : devices()) {
+        if (mayahost::isDirty(device.node, kOutput)) mayahost::evaluate(device.node, kOutput);
+    }
 }
 
 bool HeadlessRecorder::start(std::string& error) {
@@ -151,67 +129,14 @@ bool HeadlessRecorder::start(std::string& error) {
         return false;
     }
     if (!(mOptions.ui ? createThroughShelf(error) : createDirectly(error))) return false;
+    for (int k = 1; k < mOptions.deviceNodes; ++k) {
+        mOthers.push_back({MObject(), std::string(), mOptions.deviceId + k});
+        if (!createDevice(mOthers.back(), error)) return false;
+    }
     // The first evaluation while live opens the socket.
-    mayahost::evaluate(mNode, kOutput);
+    for (const Device& device : devices()) mayahost::evaluate(device.node, kOutput);
     mayahost::processIdleEvents();
     return !portFailed(error);
-}
-
-std::string HeadlessRecorder::control(const char* prefix) const {
-    return prefix + std::to_string(mOptions.deviceId);
-}
-
-bool HeadlessRecorder::adoptNode(std::string& error) {
-    mNode = mayahost::findNode(mNodeName);
-    if (mNode.isNull()) {
-        error = "cannot create a ZemoriDeviceNode";
-        for (const std::string& line : mayahost::errorLines()) error += "\n  " + line;
-        return false;
-    }
-    mObserved.store(MFnDependencyNode(mNode).userNode());
-    return true;
-}
-
-bool HeadlessRecorder::createDirectly(std::string& error) {
-    MStatus status;
-    mayahost::createNode("ZemoriDeviceNode", &mNodeName, &status);
-    if (!status || !adoptNode(error)) return false;
-    if (!mayahost::setInt(mNode, "inputPort", mOptions.port) ||
-        !mayahost::setInt(mNode, "deviceId", mOptions.deviceId) ||
-        !mayahost::connectTime(mNode, "time") || !mayahost::setBool(mNode, "live", true)) {
-        error = "cannot set up the device node";
-        return false;
-    }
-    // The node's panel, which shows what the node reports.
-    if (!mayahost::runMel("zemoriOpenPanel " + mNodeName)) {
-        error = "cannot open the device's panel";
-        for (const std::string& line : mayahost::errorLines()) error += "\n  " + line;
-        return false;
-    }
-    return true;
-}
-
-// As a user: the shelf button makes the device and its panel; the port goes
-// into the panel's field, then Live is ticked. Binding connects the time.
-bool HeadlessRecorder::createThroughShelf(std::string& error) {
-    mayahost::processIdleEvents();  // the shelf is made once loading is over
-    if (!mayahost::pressButton("zemoriCreateDeviceButton") ||
-        !mayahost::runMel("string $nodes[] = `ls -type ZemoriDeviceNode`; $nodes[0]", &mNodeName) ||
-        !adoptNode(error)) {
-        if (error.empty()) error = "the Zemori shelf button did not make a device";
-        return false;
-    }
-    mOptions.deviceId = mayahost::getInt(mNode, "deviceId");
-    if (!mayahost::typeInt(control("zemoriPort"), mOptions.port) ||
-        mayahost::getInt(mNode, "inputPort") != mOptions.port) {
-        error = "the panel did not take port " + std::to_string(mOptions.port);
-        return false;
-    }
-    if (!mayahost::setCheckBox(control("zemoriLive"), true)) {
-        error = "cannot tick Live";
-        return false;
-    }
-    return true;
 }
 
 bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::string& error) {
@@ -220,18 +145,27 @@ bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::strin
     for (;;) {
         resolveArrivals();
         mayahost::processIdleEvents();
-        if (mayahost::isDirty(mNode, kOutput)) mayahost::evaluate(mNode, kOutput);
+        evaluateDirty();
         if (portFailed(error)) return false;
-        if (panelStatus() == kDefinitionReceived) return true;
+        bool received = true;
+        for (const Device& device : devices())
+            received = received && panelStatus(device.deviceId) == kDefinitionReceived;
+        if (received) return true;
         if (stop.load()) {
             error = "interrupted before a skeleton definition arrived";
             return false;
         }
         const LedgerCounts c = mLedger.counts();
         if (c.pushes == 0 && secondsSince(begin) > mOptions.noDataSeconds) {
-            error = "no datagram on port " + std::to_string(mOptions.port) + " for " +
-                    std::to_string(int(mOptions.noDataSeconds)) +
-                    " s: check the sender's address and the firewall";
+            const std::string heard = sendersHeard();
+            // Datagrams that came and were refused are not silence.
+            error = heard.empty()
+                        ? noDatagramAdvice(mOptions.port, mOptions.listenAddress,
+                                           mOptions.multicastGroup, mOptions.noDataSeconds)
+                        : "datagrams arrive on port " + std::to_string(mOptions.port) +
+                              " but none is taken (--allow lists the senders "
+                              "accepted): " +
+                              heard;
             return false;
         }
         if (c.pushes > 0 && firstDatagram == Clock::time_point{}) firstDatagram = Clock::now();
@@ -246,13 +180,8 @@ bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::strin
 }
 
 bool HeadlessRecorder::characterize(const std::atomic<bool>& stop, std::string& error) {
-    const bool bound = mOptions.ui ? mayahost::pressButton(control("zemoriBind"))
-                                   : bool(MGlobal::executeCommand(
-                                         MString(("ZemoriDidCharacterize " + mNodeName).c_str())));
-    if (!bound) {
-        error = mOptions.ui ? "pressing Bind to Character failed"
-                            : "ZemoriDidCharacterize " + mNodeName + " failed";
-        return false;
+    for (const Device& device : devices()) {
+        if (!bind(device, error)) return false;
     }
     // Let a few frames through so that the node detects the sender's rate.
     const std::int64_t before = mLedger.counts().newFrames;
@@ -261,7 +190,7 @@ bool HeadlessRecorder::characterize(const std::atomic<bool>& stop, std::string& 
     while (mLedger.counts().newFrames - before < mOptions.settleFrames) {
         resolveArrivals();
         mayahost::processIdleEvents();
-        if (mayahost::isDirty(mNode, kOutput)) mayahost::evaluate(mNode, kOutput);
+        evaluateDirty();
         if (stop.load()) {
             error = "interrupted before recording";
             return false;
@@ -280,7 +209,7 @@ bool HeadlessRecorder::characterize(const std::atomic<bool>& stop, std::string& 
     for (int i = 0; i < 64 && mLedger.pending() > 0; ++i) {
         setTime(mLastTime + 0.5);
         setTime(mLastTime);
-        mayahost::evaluate(mNode, kOutput);
+        for (const Device& device : devices()) mayahost::evaluate(device.node, kOutput);
     }
     mNodeFrameRate = mayahost::getDouble(mNode, "frameRate");
     mSenderRate = senderRateOf(mNodeFrameRate);
@@ -309,14 +238,18 @@ StreamFigures HeadlessRecorder::streamFigures() const {
     return f;
 }
 
+void HeadlessRecorder::nudgeTime() {
+    mNudge = mNudge == 0.25 ? 0.75 : 0.25;
+    setTime(mLastTime + mNudge);
+}
+
 void HeadlessRecorder::resolveArrivals() {
     const std::int64_t pushesBefore = mLedger.counts().pushes;
     if (mLedger.unresolved() == 0) return;
     // The host tells of a push before it dirties the outputs, so figures
     // computed while that datagram was still being decoded could be read
     // as current: a time change makes the node compute them afresh.
-    mNudge = mNudge == 0.25 ? 0.75 : 0.25;
-    setTime(mLastTime + mNudge);
+    nudgeTime();
     const StreamFigures figures = streamFigures();
     if (mLedger.resolve(figures, pushesBefore) != Resolution::kStale ||
         mLedger.counts().pushes != pushesBefore) {
@@ -333,15 +266,21 @@ void HeadlessRecorder::resolveArrivals() {
 
 bool HeadlessRecorder::record(const std::atomic<bool>& stop, const StatusCallback& onStatus,
                               std::string& error) {
-    if (!mayahost::setBool(mNode, "keyEveryFrame", mOptions.keyEveryFrame) ||
-        !mayahost::setDouble(mNode, "preRoll", mOptions.preRollSeconds) || !setRecording(true)) {
-        error = "cannot switch recording on";
-        return false;
+    mayahost::RealTimePlayback playback;
+    for (const Device& device : devices()) {
+        if (!mayahost::setBool(device.node, "keyEveryFrame", mOptions.keyEveryFrame) ||
+            !mayahost::setBool(device.node, "keyOnTimecode", mOptions.keyOnTimecode) ||
+            !mayahost::setDouble(device.node, "preRoll", mOptions.preRollSeconds) ||
+            !setRecording(device, true)) {
+            error = "cannot switch recording on";
+            return false;
+        }
+        // Each character the scene shows draws on its node's outputs.
+        playback.outputs.push_back({device.node, kOutput});
+        playback.outputs.push_back({device.node, "outputRotations"});
     }
     // As a user presses play: the scene plays in real time from where it is,
     // and the plug-in's refreshes and idle work run between its frames.
-    mayahost::RealTimePlayback playback;
-    playback.outputs = {{mNode, kOutput}, {mNode, "outputRotations"}};
     playback.seconds = mOptions.durationSeconds;
     std::int64_t journalled = mayahost::getInt(mNode, "framesJournalled");
     mJournalledBeforeRecording = journalled;
@@ -382,20 +321,34 @@ bool HeadlessRecorder::finish(RecordedTake& take, std::string& error) {
     // off); the plug-in writes the curves at idle time.
     const std::size_t infoBefore = mayahost::infoLines().size();
     MAnimControl::setCurrentTime(MTime(MAnimControl::currentTime().value() + 1.0, MTime::uiUnit()));
-    mayahost::evaluate(mNode, kOutput);
+    for (const Device& device : devices()) mayahost::evaluate(device.node, kOutput);
     mayahost::processIdleEvents();
+    // One report per node, in the order their takes ended: the first node's
+    // first, as playback's end reaches the nodes in the order they were made.
     const std::vector<std::string> info = mayahost::infoLines();
-    bool reported = false;
-    for (std::size_t i = infoBefore; i < info.size(); ++i)
-        reported = parseTakeReportLine(info[i], mTakeFigures) || reported;
-    if (!reported) {
-        error = "the recording was not flushed (no take report)";
+    std::size_t reports = 0;
+    TakeFigures figures;
+    for (std::size_t i = infoBefore; i < info.size(); ++i) {
+        if (parseTakeReportLine(info[i], figures) && reports++ == 0) mTakeFigures = figures;
+    }
+    if (reports < devices().size()) {
+        error = "the recording was not flushed (" + std::to_string(reports) + " take reports for " +
+                std::to_string(devices().size()) + " nodes)";
         return false;
     }
     // Offline, the receiving thread no longer writes the store.
-    goOffline();
+    for (const Device& device : devices()) goOffline(device);
 
-    return readRecordedTake(mNode, mOptions.deviceId, mSenderRate, take, error);
+    mOtherTakes.assign(mOthers.size(), RecordedTake{});
+    for (std::size_t k = 0; k < mOthers.size(); ++k) {
+        if (!readRecordedTake(mOthers[k].node, mOthers[k].deviceId, mSenderRate, mOtherTakes[k],
+                              error))
+            return false;
+    }
+    if (!readRecordedTake(mNode, mOptions.deviceId, mSenderRate, take, error)) return false;
+    mTakeFigures.startTimecode = take.startTimecode;
+    mTakeFigures.endTimecode = take.endTimecode;
+    return true;
 }
 
 bool readRecordedTake(const MObject& node, int deviceId, int senderFps, RecordedTake& take,
@@ -410,6 +363,7 @@ bool readRecordedTake(const MObject& node, int deviceId, int senderFps, Recorded
         "stringArrayToString(`ls -type ZemoriTake \"" + take.skeletonName + "_take*\"`, \" \")",
         &takes);
     MObject newest;
+    std::string newestName;
     int newestNumber = 0;
     std::istringstream names(takes);
     for (std::string name; names >> name;) {
@@ -417,6 +371,7 @@ bool readRecordedTake(const MObject& node, int deviceId, int senderFps, Recorded
         const int number = mayahost::getInt(candidate, "takeNumber");
         if (number > newestNumber) {
             newest = candidate;
+            newestName = name;
             newestNumber = number;
         }
     }
@@ -424,8 +379,11 @@ bool readRecordedTake(const MObject& node, int deviceId, int senderFps, Recorded
         error = "no take of " + take.skeletonName + " in the scene";
         return false;
     }
+    take.takeNode = newestName;
     take.captureTime = mayahost::getDouble(newest, "captureTime");
     take.captureStamp = mayahost::getDouble(newest, "captureStamp");
+    mayahost::runMel("getAttr \"" + newestName + ".startTimecode\"", &take.startTimecode);
+    mayahost::runMel("getAttr \"" + newestName + ".endTimecode\"", &take.endTimecode);
 
     static const char* const kSuffixes[6] = {"_tx", "_ty", "_tz", "_rx", "_ry", "_rz"};
     // Every curve of the scene, read once: the scene may hold the takes of

@@ -74,12 +74,34 @@ public:
     // is played or `stop`.
     bool record(const std::atomic<bool>& stop, const StatusCallback& onStatus, std::string& error);
     // Stops playback and recording, lets the flush run, reads its report,
-    // goes offline and reads the 162 curves back.
+    // goes offline and reads the 162 curves back, the other nodes' too.
     bool finish(RecordedTake& take, std::string& error);
+    // The takes of the nodes beside the first (see RecorderOptions::
+    // deviceNodes), in device id order; valid after finish.
+    const std::vector<RecordedTake>& otherTakes() const { return mOtherTakes; }
     // The node's statistics as its attributes give them now.
     StreamFigures streamFigures() const;
     // The plug-in's report of the take finish wrote.
     const TakeFigures& takeFigures() const { return mTakeFigures; }
+
+    // --- Takes the stage starts and stops (headlessRecorderStage.cpp) ---
+    // Turns the plug-in's stage trigger on at the trigger port, as
+    // `ZemoriStageTrigger -port P -enable 1`; fails when the port is held.
+    bool followStage(std::string& error);
+    // Binds as the bind button does without waiting for frames (the stage
+    // may start before the first), the scene at sceneFps.
+    bool bindForStage(std::string& error);
+    enum class StageWait { kStarted, kStreamEnded, kStopped };
+    // Idle processing until the stage's start sets the scene playing; the
+    // stream has ended once no datagram came for streamEndSeconds.
+    StageWait waitForStageStart(const std::atomic<bool>& stop);
+    // Plays in real time while the take records, until the stage's stop
+    // ends playback; at the end of the stream or on `stop` the recorder
+    // ends the take itself.
+    void recordStageTake(const std::atomic<bool>& stop, const StatusCallback& onStatus);
+    // Until the take is written; reads it back with its report and the
+    // stage's text. False when the plug-in wrote none (an empty take).
+    bool finishStageTake(RecordedTake& take, std::string& error);
 
     int senderRate() const { return mSenderRate; }
     // The node's frameRate attribute once the sender's rate was applied.
@@ -90,22 +112,52 @@ public:
     RecorderStatus status() const;
 
 private:
-    std::string panelStatus() const;
+    // A device node of the session: the first is mNode, the rest go beside it.
+    struct Device {
+        MObject node;
+        std::string name;
+        int deviceId = 0;
+    };
+
+    std::string panelStatus() const { return panelStatus(mOptions.deviceId); }
+    std::string panelStatus(int deviceId) const;
     // A control of the node's panel: prefix and device id.
-    std::string control(const char* prefix) const;
+    std::string control(const char* prefix) const { return control(prefix, mOptions.deviceId); }
+    static std::string control(const char* prefix, int deviceId);
+    Device mainDevice() const { return {mNode, mNodeName, mOptions.deviceId}; }
+    // Every device node of the session, the first one first.
+    std::vector<Device> devices() const;
+    // What ZemoriSenders says of each device's senders; empty before any.
+    std::string sendersHeard() const;
     bool adoptNode(std::string& error);
     bool createDirectly(std::string& error);
+    // Creates a node with the options' port and network settings, live,
+    // its time connected and its panel open.
+    bool createDevice(Device& device, std::string& error);
+    // Sets the listen address, group and allow-list the options name; fails
+    // with the node's reason when it refuses one.
+    bool applyNetworkSettings(const Device& device, std::string& error);
     bool createThroughShelf(std::string& error);
+    bool bind(const Device& device, std::string& error);
     bool setRecording(bool on);
+    bool setRecording(const Device& device, bool on);
+    // Evaluates the outputs of every node that has new data.
+    void evaluateDirty();
     // Gives the pushes since the last reading their entries (see ArrivalLedger).
     void resolveArrivals();
     bool portFailed(std::string& error);
-    void goOffline();
+    bool portFailed(const Device& device, std::string& error);
+    void goOffline() { goOffline(mainDevice()); }
+    void goOffline(const Device& device);
+    // A time change, so that the statistics outputs are computed afresh.
+    void nudgeTime();
 
     RecorderOptions mOptions;
     ArrivalLedger mLedger;
     MObject mNode;
     std::string mNodeName;
+    std::vector<Device> mOthers;  // the nodes beside the first
+    std::vector<RecordedTake> mOtherTakes;
     std::atomic<const MPxNode*> mObserved{nullptr};
     // Since when the statistics count datagrams no push accounts for.
     std::chrono::steady_clock::time_point mStaleSince{};
@@ -117,6 +169,7 @@ private:
     double mLastTime = 0.0;
     double mNudge = 0.25;  // off mLastTime, alternating, to dirty the figures
     std::chrono::steady_clock::time_point mStarted;
+    std::size_t mInfoBeforeTake = 0;  // the host's info lines before the take
 };
 
 // The newest take of the node with `deviceId` as the scene holds it after a
@@ -127,6 +180,9 @@ private:
 // element is missing.
 bool readRecordedTake(const MObject& node, int deviceId, int senderFps, RecordedTake& take,
                       std::string& error);
+
+// The recorder's status line on stderr (one line, rewritten in place).
+void showRecorderStatus(std::ostream& err, const RecorderStatus& s, const StreamFigures& f);
 
 // The whole tool: returns the exit status (0 done, 1 failure, 2 bad usage).
 int runRecorder(const std::vector<std::string>& args, const std::string& defaultPrefix,

@@ -4,6 +4,7 @@
 #include "tools/lib/mayaAsciiWriter.h"
 #include "tools/lib/takeComparison.h"
 #include "tools/recorder/headlessRecorder.h"
+#include "tools/recorder/stageRecorder.h"
 
 #include <csignal>
 #include <cstdio>
@@ -19,7 +20,14 @@ extern "C" void onStopSignal(int) {
     gStop.store(true);
 }
 
-void showStatus(std::ostream& err, const RecorderStatus& s, const StreamFigures& f) {
+int fail(std::ostream& err, const std::string& message) {
+    err << "\nzemori-record: " << message << "\n";
+    return 1;
+}
+
+}  // namespace
+
+void showRecorderStatus(std::ostream& err, const RecorderStatus& s, const StreamFigures& f) {
     char line[240];
     std::snprintf(
         line, sizeof line,
@@ -31,13 +39,6 @@ void showStatus(std::ostream& err, const RecorderStatus& s, const StreamFigures&
     err << line;
     err.flush();
 }
-
-int fail(std::ostream& err, const std::string& message) {
-    err << "\nzemori-record: " << message << "\n";
-    return 1;
-}
-
-}  // namespace
 
 int runRecorder(const std::vector<std::string>& args, const std::string& defaultPrefix,
                 std::ostream& out, std::ostream& err) {
@@ -69,6 +70,11 @@ int runRecorder(const std::vector<std::string>& args, const std::string& default
     } restore;
 
     HeadlessRecorder recorder(options);
+    if (options.triggerPort != 0) {
+        if (!startForStage(recorder, error)) return fail(err, error);
+        return recordFromStage(recorder, options, options.comparePath.empty() ? nullptr : &source,
+                               out, err, gStop);
+    }
     if (!recorder.start(error)) return fail(err, error);
     err << "zemori-record: listening on port " << options.port << "\n";
     if (!recorder.waitForSkeleton(gStop, error)) return fail(err, error);
@@ -76,7 +82,7 @@ int runRecorder(const std::vector<std::string>& args, const std::string& default
     err << "zemori-record: skeleton bound, sender at " << recorder.senderRate()
         << " fps, recording\n";
     const auto onStatus = [&](const RecorderStatus& s) {
-        if (options.progress) showStatus(err, s, recorder.streamFigures());
+        if (options.progress) showRecorderStatus(err, s, recorder.streamFigures());
     };
     if (!recorder.record(gStop, onStatus, error)) return fail(err, error);
     if (options.progress) err << "\n";
