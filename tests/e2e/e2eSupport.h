@@ -10,6 +10,7 @@
 #include "platform/sockets.h"
 
 #include <gtest/gtest.h>
+#include <maya/MAnimControl.h>
 #include <mayahost/host.h>
 
 #include <atomic>
@@ -19,6 +20,18 @@
 #include <thread>
 
 namespace ztools {
+
+// A test that works the installed plug-in in this process's host, and
+// leaves no playback, scene or host state behind for the next.
+class PluginSession : public ::testing::Test {
+protected:
+    void TearDown() override {
+        MAnimControl::stop();
+        mayahost::newScene();
+        mayahost::processIdleEvents();
+        mayahost::reset();
+    }
+};
 
 // Runs idle processing until the condition holds; false after `seconds`.
 inline bool idleUntil(const std::function<bool()>& condition, double seconds = 10.0) {
