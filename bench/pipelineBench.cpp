@@ -18,6 +18,8 @@
 // that a drift of the machine's speed during the run falls on both alike.
 #include "bench/benchHost.h"
 #include "intake/jointTable.h"
+#include "intake/senderAllowList.h"
+#include "intake/senderTable.h"
 #include "node/streamStatistics.h"
 #include "node/zemoriDeviceNode.h"
 #include "platform/sockets.h"
@@ -27,6 +29,7 @@
 #include <ostrevo/ostrevo.h>
 
 #include <maya/MAnimControl.h>
+#include <maya/MPlug.h>
 #include <maya/MFnAnimCurve.h>
 #include <maya/MFnDependencyNode.h>
 #include <maya/MTime.h>
@@ -252,6 +255,14 @@ void BM_ReceivingThreadPerDatagram(benchmark::State& state) {
 }
 BENCHMARK(BM_ReceivingThreadPerDatagram)->UseManualTime();
 
+// An allow-list of `entries` entries whose last one takes the loopback
+// sender, so that every datagram walks the whole list.
+std::string allowListEndingWithLoopback(int entries) {
+    std::string list;
+    for (int k = 1; k < entries; ++k) list += "10.0.0." + std::to_string(k) + "/32, ";
+    return list + "127.0.0.1";
+}
+
 // The same two measurements taken in turn, batch by batch, in alternating
 // order: drifts of the machine (other load, the host's scheduling of this
 // virtual machine) fall on both alike, which two benchmarks run one after
@@ -262,6 +273,11 @@ void BM_ReceivingThreadAgainstPlainInTurn(benchmark::State& state) {
     LoopbackPair nodePair;
     ZemoriDeviceNode* node = receivingNode(object, nodePair, state);
     if (node == nullptr) return;
+    // With an argument, the node checks each sender against a list that long.
+    if (state.range(0) > 0) {
+        const std::string list = allowListEndingWithLoopback(int(state.range(0)));
+        MPlug(object, ZemoriDeviceNode::mAllowedSenders).setString(MString(list.c_str()));
+    }
     LoopbackPair plainPair;
     const std::vector<EncodedDatagram> frames = encodedFrames();
     std::vector<char> buffer(kReceiveBytes);
@@ -300,7 +316,61 @@ void BM_ReceivingThreadAgainstPlainInTurn(benchmark::State& state) {
         std::accumulate(plainNs.begin(), plainNs.end(), 0.0);
     mayahost::reset();
 }
-BENCHMARK(BM_ReceivingThreadAgainstPlainInTurn)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ReceivingThreadAgainstPlainInTurn)->Arg(0)->Arg(16)->Iterations(1)->UseRealTime();
+
+// The sender check's share of the receiving pass, with an allow-list of 16
+// entries whose last one takes the sender (the longest walk): the node's
+// pass over a batch, and the same check of a standalone table over as many
+// datagrams, batch by batch in turn. x_sender_check_share is the median of
+// the rounds' check time over the pass's time, which includes it once.
+void BM_SenderCheckShareOfTheReceivingPassInTurn(benchmark::State& state) {
+    constexpr int kRounds = 2000;
+    const std::string list = allowListEndingWithLoopback(16);
+    MObject object;
+    LoopbackPair pair;
+    ZemoriDeviceNode* node = receivingNode(object, pair, state);
+    if (node == nullptr) return;
+    MPlug(object, ZemoriDeviceNode::mAllowedSenders).setString(MString(list.c_str()));
+    SenderAllowList allowed;
+    std::string bad;
+    if (!allowed.parse(list, bad) || allowed.size() != 16) {
+        state.SkipWithError("the allow-list was refused");
+        return;
+    }
+    SenderTable table;
+    const std::vector<EncodedDatagram> frames = encodedFrames();
+    std::vector<double> shares;
+    std::vector<double> checkNs;
+    std::int64_t ignored = 0;
+    for (auto _ : state) {
+        for (int round = 0; round < kRounds; ++round) {
+            const double pass = timeNodeBatch(*node, pair, frames.data());
+            const Clock::time_point start = Clock::now();
+            for (int i = 0; i < kBatch; ++i) {
+                bool announce = false;
+                const SenderTable::Verdict verdict =
+                    table.check(0x7F000001, 40000, frames[i].bytes, frames[i].length,
+                                std::int64_t(round) * kBatch + i, 1000000000, allowed, announce);
+                ignored += verdict != SenderTable::Verdict::kAccept;
+                benchmark::DoNotOptimize(verdict);
+            }
+            const double check =
+                std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+            checkNs.push_back(check / kBatch);
+            shares.push_back(check / pass);
+        }
+    }
+    const std::vector<SenderSnapshot> senders = node->senders();
+    if (ignored != 0 || senders.empty() || senders.front().refused != 0 ||
+        senders.front().accepted < std::int64_t(kRounds) * kBatch) {
+        state.SkipWithError("the sender check did not accept every datagram");
+    }
+    state.counters["sender_check_ns_median"] = percentile(checkNs, 0.5);
+    state.counters["x_sender_check_share"] = percentile(shares, 0.5);
+    state.counters["x_sender_check_share_p75"] = percentile(shares, 0.75);
+    mayahost::reset();
+}
+BENCHMARK(BM_SenderCheckShareOfTheReceivingPassInTurn)->Iterations(1)->UseRealTime();
 
 // The journal's share of the receiving pass: the same pass of two nodes, one
 // journalling every frame and one with no journal, batch by batch in
