@@ -314,10 +314,12 @@ private:
         std::int64_t framesLostAtStart = 0;
         bool keyEveryFrame = false;
         std::vector<JournalFrame> frames;
-        // A stage take: the frame at `anchor` arrived with the start, and
-        // the take begins this much later on the capture clock.
+        // A stage take: the frame at `anchor` arrived with the start, which
+        // came at stageArrivalNs; the take begins stageDelaySeconds after
+        // that moment on the capture clock.
         StageTakeText stage;
         double stageDelaySeconds = 0.0;
+        std::int64_t stageArrivalNs = 0;  // when the start message came
     };
     // Begins a take whose frames are copied from journal frame `from` on,
     // with the pre-roll before it.

@@ -14,15 +14,21 @@ bool carriesOnFrom(const JournalFrame& from, const JournalFrame& later) {
     return stampCarriesOn(from.timestamp, from.arrivalNs, later);
 }
 
+// The capture clock's time when a message arrived at `arrivalNs`, read
+// from `reference`'s stamp and the time between the two arrivals.
+double captureTimeAt(const JournalFrame& reference, std::int64_t arrivalNs) {
+    return reference.timestamp + static_cast<double>(arrivalNs - reference.arrivalNs) * 1e-9;
+}
+
 }  // namespace
 
 std::size_t stageTakeStart(const std::vector<JournalFrame>& frames, std::size_t arrived,
-                           double delaySeconds) {
+                           std::int64_t arrivalNs, double delaySeconds) {
     if (arrived >= frames.size()) {
         return frames.size();
     }
     const JournalFrame& reference = frames[arrived];
-    const double start = reference.timestamp + delaySeconds - kStampSlackSeconds;
+    const double start = captureTimeAt(reference, arrivalNs) + delaySeconds - kStampSlackSeconds;
     for (std::size_t i = arrived; i < frames.size(); ++i) {
         if (!carriesOnFrom(reference, frames[i]) || frames[i].timestamp >= start) {
             return i;
@@ -46,7 +52,7 @@ std::size_t stageTakeEnd(const std::vector<JournalFrame>& frames, std::int64_t a
         return frames.size();
     }
     const JournalFrame& at = frames[reference];
-    const double end = at.timestamp + delaySeconds;
+    const double end = captureTimeAt(at, arrivalNs) + delaySeconds;
     std::size_t kept = reference;
     while (kept < frames.size()) {
         const JournalFrame& frame = frames[kept];

@@ -124,7 +124,8 @@ void ZemoriDeviceNode::endTake(bool withScene) {
 
 void ZemoriDeviceNode::finishTake(TakeInProgress take, bool withScene) {
     if (take.stage.fromStage) {
-        take.anchor = stageTakeStart(take.frames, take.anchor, take.stageDelaySeconds);
+        take.anchor =
+            stageTakeStart(take.frames, take.anchor, take.stageArrivalNs, take.stageDelaySeconds);
     }
     if (take.anchor >= take.frames.size()) {
         // Nothing arrived while recording: there is no take to write.

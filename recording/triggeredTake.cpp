@@ -41,6 +41,7 @@ void ZemoriDeviceNode::beginStageTake(std::int64_t arrivalNs, double delaySecond
     mTake.stage = text;
     mTake.stage.fromStage = true;
     mTake.stageDelaySeconds = delaySeconds;
+    mTake.stageArrivalNs = arrivalNs;
 }
 
 void ZemoriDeviceNode::endTakeAtStage(std::int64_t arrivalNs, double delaySeconds, bool inclusive,

@@ -1,4 +1,5 @@
 #include "recording/captureTimeline.h"
+#include "recording/stageCut.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,40 @@ TEST(CaptureTimelineTest, ResamplingKeysEveryWholeFrameAndSkipsWhatCannotBeFille
     ASSERT_FALSE(placed.empty());  // times this large may coincide
     for (const TimedFrame& p : placed) EXPECT_TRUE(std::isfinite(p.time));
     EXPECT_LE(wholeFrameKeys(placed, unfilled).size(), 3u);
+}
+
+// The stage's messages name a moment on the capture clock: the clock at
+// the message's arrival, read from the frame that came before it and the
+// time since, plus Delay. A start and a stop at one moment share no frame
+// and lose none; a frame that came long before the start (a sender gone
+// quiet, then another in its place, or the same one after a pause) is not
+// the take's first.
+TEST(StageCutTest, TakesBeginAndEndAtTheMomentOnTheCaptureClock) {
+    const auto ns = [](double seconds) { return static_cast<std::int64_t>(seconds * 1e9); };
+    // 30 fps, each frame 5 ms on the way; the message 40 ms after frame 3.
+    std::vector<JournalFrame> live;
+    for (int n = 0; n < 10; ++n) live.push_back(frame(n, 20.0 + n / 30.0, 1.005 + n / 30.0));
+    const std::int64_t pressed = live[3].arrivalNs + ns(0.040);
+    EXPECT_EQ(stageTakeStart(live, 3, pressed, 0.0), 5u);  // frame 4 was captured before
+    EXPECT_EQ(stageTakeEnd(live, pressed, 0.0, false), 5u);
+    EXPECT_EQ(stageTakeStart(live, 3, pressed, 0.1), 8u);
+    EXPECT_EQ(stageTakeEnd(live, pressed, 0.1, false), 8u);
+    EXPECT_EQ(stageTakeEnd(live, pressed, 0.0, true), 5u);
+    // With the frame's own arrival the moment is its stamp.
+    EXPECT_EQ(stageTakeStart(live, 3, live[3].arrivalNs, 0.0), 3u);
+
+    // The followed sender's last frame came 300 ms before the start; the
+    // next sender's frames came after it, on a clock of their own.
+    std::vector<JournalFrame> replaced = {frame(90, 3.0, 10.0)};
+    for (int n = 0; n < 3; ++n) replaced.push_back(frame(n, 0.5 + n / 60.0, 11.2 + n / 60.0));
+    EXPECT_EQ(stageTakeStart(replaced, 0, ns(10.3), 0.0), 1u);
+    EXPECT_EQ(stageTakeStart(replaced, 0, ns(10.3), 0.033), 1u);
+
+    // The same sender paused for 2 s: the start came 1 s into the pause.
+    const std::vector<JournalFrame> paused = {frame(5, 7.0, 30.0), frame(66, 9.0, 32.0),
+                                              frame(67, 9.0 + 1 / 30.0, 32.0 + 1 / 30.0)};
+    EXPECT_EQ(stageTakeStart(paused, 0, ns(31.0), 0.0), 1u);
+    EXPECT_EQ(stageTakeStart(paused, 0, ns(31.0), 1.02), 2u);
 }
 
 }  // namespace
