@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -358,6 +360,22 @@ TEST(RecorderFailures, PortInUseAndSilenceAreReported) {
         EXPECT_NE(error.find("no datagram on port " + std::to_string(options.port)),
                   std::string::npos)
             << error;
+        // Waiting for the stage, the same advice is told once and the wait
+        // goes on until it is stopped.
+        std::atomic<int> told{0};
+        std::thread stopper([&] {
+            while (told.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            stop = true;
+        });
+        const bool bound = recorder.waitForSkeleton(stop, error, [&](const std::string& advice) {
+            EXPECT_NE(advice.find("no datagram on port"), std::string::npos) << advice;
+            ++told;
+        });
+        stopper.join();
+        EXPECT_FALSE(bound);
+        EXPECT_EQ(told.load(), 1);
+        EXPECT_EQ(error, "interrupted before a skeleton definition arrived");
     }
     options.modulePrefix = "/nonexistent";
     HeadlessRecorder recorder(options);

@@ -139,9 +139,11 @@ bool HeadlessRecorder::start(std::string& error) {
     return !portFailed(error);
 }
 
-bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::string& error) {
+bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::string& error,
+                                       const std::function<void(const std::string&)>& stillSilent) {
     const Clock::time_point begin = Clock::now();
     Clock::time_point firstDatagram{};
+    bool silenceTold = false;
     for (;;) {
         resolveArrivals();
         mayahost::processIdleEvents();
@@ -156,7 +158,7 @@ bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::strin
             return false;
         }
         const LedgerCounts c = mLedger.counts();
-        if (c.pushes == 0 && secondsSince(begin) > mOptions.noDataSeconds) {
+        if (c.pushes == 0 && !silenceTold && secondsSince(begin) > mOptions.noDataSeconds) {
             const std::string heard = sendersHeard();
             // Datagrams that came and were refused are not silence.
             error = heard.empty()
@@ -166,7 +168,10 @@ bool HeadlessRecorder::waitForSkeleton(const std::atomic<bool>& stop, std::strin
                               " but none is taken (--allow lists the senders "
                               "accepted): " +
                               heard;
-            return false;
+            if (!stillSilent) return false;
+            stillSilent(error);
+            silenceTold = true;
+            error.clear();
         }
         if (c.pushes > 0 && firstDatagram == Clock::time_point{}) firstDatagram = Clock::now();
         if (c.pushes > 0 && secondsSince(firstDatagram) > mOptions.noDataSeconds) {

@@ -65,8 +65,11 @@ public:
     bool start(std::string& error);
     // Until the panel says a skeleton definition has been received. Fails
     // when no datagram arrives within noDataSeconds, when datagrams arrive
-    // but no definition does, or when `stop` is set.
-    bool waitForSkeleton(const std::atomic<bool>& stop, std::string& error);
+    // but no definition does, or when `stop` is set. With `stillSilent`, no
+    // datagram within noDataSeconds is told to it once and the wait goes on:
+    // a recorder waiting for the stage may be started before the capture.
+    bool waitForSkeleton(const std::atomic<bool>& stop, std::string& error,
+                         const std::function<void(const std::string&)>& stillSilent = {});
     // Binds as the panel's button does, then waits for settleFrames frames
     // and sets the scene's time unit to the sender's detected rate.
     bool characterize(const std::atomic<bool>& stop, std::string& error);

@@ -60,7 +60,10 @@ int recordFromStage(HeadlessRecorder& recorder, const RecorderOptions& options,
     }
     err << "zemori-record: listening on port " << options.port << ", the stage on port "
         << options.triggerPort << "\n";
-    if (!recorder.waitForSkeleton(stop, error)) return fail(error);
+    const auto stillSilent = [&](const std::string& advice) {
+        err << "zemori-record: " << advice << "; still waiting (Ctrl-C ends)\n";
+    };
+    if (!recorder.waitForSkeleton(stop, error, stillSilent)) return fail(error);
     if (!recorder.bindForStage(error)) return fail(error);
     err << "zemori-record: skeleton bound, waiting for the stage\n";
     const auto onStatus = [&](const RecorderStatus& s) {
