@@ -33,13 +33,13 @@ std::string jsonText(const std::string& json, const std::string& key) {
 }
 
 TEST(StageEndToEnd, EachStartAndStopOfTheSenderBecomesOneNamedTake) {
-    const std::filesystem::path folder =
-        std::filesystem::path(::testing::TempDir()) / "zemori-stage-takes";
-    std::filesystem::remove_all(folder);
-
     RecorderOptions options;
     options.modulePrefix = ZEMORI_E2E_PREFIX;
     options.port = freePort();
+    // Named by the port: another run of the suite on this machine has its own.
+    const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) /
+                                         ("zemori-stage-takes-" + std::to_string(options.port));
+    std::filesystem::remove_all(folder);
     do {
         options.triggerPort = freePort();
     } while (options.triggerPort == options.port);
