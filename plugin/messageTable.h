@@ -173,6 +173,9 @@ inline constexpr MessageKey kStageStarted{
 inline constexpr MessageKey kStageStopWithoutStart{
     "STAGE_STOP_WITHOUT_START",
     "Stage stop \"%s\": no take the stage started is recording, so the stop is ignored", true};
+inline constexpr MessageKey kStageStopEndsPlayback{
+    "STAGE_STOP_ENDS_PLAYBACK",
+    "Stage stop \"%s\": its take had already ended; the playback the stage started stops", true};
 // Argument 2: the Name of the take that records.
 inline constexpr MessageKey kStageStopOtherName{
     "STAGE_STOP_OTHER_NAME",

@@ -29,7 +29,14 @@ constexpr const char* kSuccess = "SUCCESS";
 struct StageState {
     // The stage's start began playback, so its stop ends it.
     bool startedPlayback = false;
+    // The Name of the last start, whose stop ends that playback even when
+    // its takes were ended by hand.
+    std::string lastStartName;
 };
+
+bool sameTake(const std::string& stopName, const std::string& takeName) {
+    return stopName.empty() || takeName.empty() || stopName == takeName;
+}
 
 StageState& stageState() {
     static StageState state;
@@ -84,6 +91,7 @@ void startTakes(const StageMessage& message, const StageArrival& arrival) {
         MAnimControl::playForward();
         stageState().startedPlayback = true;
     }
+    stageState().lastStartName = message.name;
     StageTakeText text;
     text.name = message.name;
     text.notes = message.notes;
@@ -111,15 +119,20 @@ void stopTakes(const StageMessage& message, const StageArrival& arrival) {
     for (ZemoriDeviceNode* node : nodes) {
         if (!node->stageTakeInProgress()) continue;
         // By Name where both have one; else whatever the stage started.
-        const std::string& name = node->stageTakeName();
-        if (message.name.empty() || name.empty() || name == message.name) {
+        if (sameTake(message.name, node->stageTakeName())) {
             recording.push_back(node);
         } else {
-            otherName = name;
+            otherName = node->stageTakeName();
         }
     }
     if (recording.empty()) {
-        if (otherName.empty()) {
+        if (otherName.empty() && stageState().startedPlayback && MAnimControl::isPlaying() &&
+            sameTake(message.name, stageState().lastStartName)) {
+            // The takes were ended by hand; the capture they were of ends now.
+            say(false, msg::kStageStopEndsPlayback, message.name, std::string());
+            stageState().startedPlayback = false;
+            MAnimControl::stop();
+        } else if (otherName.empty()) {
             say(true, msg::kStageStopWithoutStart, message.name, std::string());
         } else {
             say(true, msg::kStageStopOtherName, message.name, otherName);

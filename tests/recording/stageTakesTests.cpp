@@ -171,6 +171,15 @@ TEST_F(StageTakesTest, TakesFollowTheStageFromDelayToStop) {
     EXPECT_TRUE(said("Stage stop \"other\": no take"));
     mayahost::processIdleEvents();
 
+    // A take the user ended by hand: its stop still ends the stage's playback.
+    stage(StageMessageKind::kCaptureStart, "dance3", 0, frameBeforeNewest(follows, 0));
+    mayahost::setBool(follows.object, "recording", false);
+    ASSERT_TRUE(MAnimControl::isPlaying());
+    stage(StageMessageKind::kCaptureStop, "dance3", 0, frameBeforeNewest(follows, 0));
+    EXPECT_FALSE(MAnimControl::isPlaying());
+    EXPECT_TRUE(said("Stage stop \"dance3\": its take had already ended"));
+    mayahost::processIdleEvents();
+
     const int start = startedWith.frameNumber;
     const int next = nextWith.frameNumber;
     const std::string take1 = "zemoriCharacter0_Skeleton_take1";
@@ -186,7 +195,8 @@ TEST_F(StageTakesTest, TakesFollowTheStageFromDelayToStop) {
     EXPECT_TRUE(mayahost::findNode("zemoriCharacter1_Skeleton_take1").isNull())
         << "a node that does not follow the stage records nothing";
     const std::vector<std::string> items = mayahost::control("zemoriTakes0").items;
-    EXPECT_EQ(items, (std::vector<std::string>{"dance2 (Take 2, CANCELLED)", "dance (Take 1)"}));
+    EXPECT_EQ(items, (std::vector<std::string>{"dance3 (Take 3)", "dance2 (Take 2, CANCELLED)",
+                                               "dance (Take 1)"}));
 
     // Saved and opened again, the take keeps what the stage said.
     const std::string description = text(take2, "description");
