@@ -82,7 +82,14 @@ public:
         if (adjust) adjust(mTake);
         mThread = std::thread([this, restartSeconds] {
             std::string sendError;
-            auto destination = UdpDestination::open("127.0.0.1", mOptions.port, sendError);
+            const bool group = !mOptions.multicastGroup.empty();
+            auto destination = UdpDestination::open(group ? mOptions.multicastGroup : "127.0.0.1",
+                                                    mOptions.port, sendError);
+            if (destination && group &&
+                !destination->setMulticast(mOptions.multicastInterface, mOptions.multicastTtl,
+                                           sendError)) {
+                destination.reset();
+            }
             if (destination) {
                 RealTimePacer pacer;
                 streamTake(mTake, mOptions, *destination, &pacer, nullptr, &mStop, mStats,

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
@@ -20,22 +21,33 @@ namespace {
 struct TimecodeRun {
     RecordedTake take;
     TakeFigures figures;
+    RecordedTake secondNode;  // with a group: the second node's take
 };
 
-TimecodeRun recordStamped(const FrameTimecode& start, double seconds, bool keyOnTimecode) {
+// Records a 30 fps stream stamped from `start`. With `group`, two nodes of
+// one session receive it from that multicast group (sent out of 127.0.0.1
+// with a TTL of 0) and record it at once.
+TimecodeRun recordStamped(const FrameTimecode& start, double seconds, bool keyOnTimecode,
+                          const char* group = nullptr) {
     TimecodeRun run;
     RecorderOptions options;
     options.modulePrefix = ZEMORI_E2E_PREFIX;
     options.port = freePort();
     options.progress = false;
     options.keyOnTimecode = keyOnTimecode;
+    SenderOptions send;
+    if (group != nullptr) {
+        options.multicastGroup = send.multicastGroup = group;
+        options.listenAddress = send.multicastInterface = "127.0.0.1";
+        options.deviceNodes = 2;
+        send.multicastTtl = 0;
+    }
     HeadlessRecorder recorder(options);
     std::string error;
     if (!recorder.start(error)) {
         ADD_FAILURE() << error;
         return run;
     }
-    SenderOptions send;
     send.port = std::uint16_t(options.port);
     send.fps = 30;
     send.timecode = start;
@@ -46,6 +58,10 @@ TimecodeRun recordStamped(const FrameTimecode& start, double seconds, bool keyOn
     sender.join();
     EXPECT_TRUE(ok) << error;
     run.figures = recorder.takeFigures();
+    if (ok && group != nullptr) {
+        EXPECT_EQ(recorder.otherTakes().size(), 1u);
+        if (!recorder.otherTakes().empty()) run.secondNode = recorder.otherTakes()[0];
+    }
     return run;
 }
 
@@ -106,6 +122,35 @@ TEST(TimecodeEndToEnd, TakeNodesNameTheirTimecodeAndKeysLieOnIt) {
         EXPECT_NEAR(found->second, key.second, 1e-4) << "at " << key.first;
     }
     EXPECT_GT(shared, 30);
+
+    // Two nodes recording the same stream at once: the same key times and
+    // values. Recording begins for both in one evaluation, so a frame that
+    // reached one node's journal just before and the other's just after may
+    // give one of them a key more at either end, no more.
+    const TimecodeRun both = recordStamped(drop, 3.0, true, "239.255.77.79");
+    ASSERT_FALSE(both.take.curves.empty());
+    ASSERT_FALSE(both.secondNode.curves.empty());
+    const auto& one = both.take.curves[0].keys;
+    const auto& other = both.secondNode.curves[0].keys;
+    const double from = std::max(one.front().first, other.front().first);
+    const double to = std::min(one.back().first, other.back().first);
+    const auto within = [&](const std::vector<std::pair<double, double>>& all) {
+        std::vector<std::pair<double, double>> kept;
+        for (const auto& key : all) {
+            if (key.first >= from && key.first <= to) kept.push_back(key);
+        }
+        return kept;
+    };
+    const auto oneWithin = within(one);
+    const auto otherWithin = within(other);
+    ASSERT_GT(oneWithin.size(), 60u);
+    ASSERT_EQ(oneWithin.size(), otherWithin.size());
+    for (std::size_t i = 0; i < oneWithin.size(); ++i) {
+        EXPECT_EQ(oneWithin[i].first, otherWithin[i].first) << "key " << i;
+        EXPECT_NEAR(oneWithin[i].second, otherWithin[i].second, 1e-9) << "key " << i;
+    }
+    EXPECT_LE(one.size() - oneWithin.size(), 2u);
+    EXPECT_LE(other.size() - otherWithin.size(), 2u);
 }
 
 }  // namespace
