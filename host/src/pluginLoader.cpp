@@ -109,14 +109,14 @@ MStatus loadPlugin(const std::string& path) {
     return MStatus::kSuccess;
 }
 
-MStatus unloadPlugin(const std::string& nameOrPath) {
+MStatus unloadPlugin(const std::string& nameOrPath, bool force) {
     detail::Host& h = detail::host();
     auto plugin = findPlugin(nameOrPath);
     if (!plugin) return MStatus::kNotFound;
-    // Maya refuses to unload a plug-in still in use, and nodes deleted but
-    // kept for undo count: flushUndo lets them go.
+    // Maya refuses to unload a plug-in still in use: nodes of its types in
+    // the scene, and nodes deleted but kept for undo (flushUndo lets them go).
     for (const auto& type : plugin->types) {
-        if (detail::undoQueueHolds(*type)) {
+        if (!force && (type->liveNodes > 0 || detail::undoQueueHolds(*type))) {
             detail::recordError("Plug-in, \"" + plugin->name +
                                 "\", cannot be unloaded because it is still in use.");
             return MStatus::kFailure;

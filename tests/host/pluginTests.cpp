@@ -81,9 +81,13 @@ TEST_F(PluginTest, MissingUIStringsProcedureFailsTheLoad) {
 TEST_F(PluginTest, UnloadRemovesRegistrationsAndFailsWhileNodesExist) {
     ASSERT_TRUE(mayahost::loadPlugin(mPath));
     MObject node = mayahost::createNode("hostTestDevice");
-    // uninitializePlugin cannot deregister the type: the plug-in stays.
+    // As Maya: refused before uninitializePlugin runs, so all it
+    // registered stays.
     EXPECT_FALSE(mayahost::unloadPlugin("hostTestPlugin"));
+    EXPECT_EQ(mayahost::errorLines().back(),
+              "Plug-in, \"hostTestPlugin\", cannot be unloaded because it is still in use.");
     EXPECT_TRUE(mayahost::isPluginLoaded(mPath));
+    EXPECT_TRUE(MGlobal::executeCommand("hostTestLoadPath"));
     ASSERT_TRUE(mayahost::deleteNode(node));
     ASSERT_TRUE(mayahost::unloadPlugin("hostTestPlugin"));
     EXPECT_FALSE(mayahost::isPluginLoaded(mPath));

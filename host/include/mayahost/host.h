@@ -271,8 +271,12 @@ void setPlaybackEvaluation(PlaybackEvaluation evaluation);
 // initializePlugin fails.
 MStatus loadPlugin(const std::string& path);
 // Calls uninitializePlugin and unloads the module; the name is the file
-// name without folder and extension, or the path given to loadPlugin.
-MStatus unloadPlugin(const std::string& nameOrPath);
+// name without folder and extension, or the path given to loadPlugin. As
+// Maya's unloadPlugin, refused (kFailure, "cannot be unloaded because it is
+// still in use") while nodes of its types are in the scene or kept for
+// undo; `force` unloads all the same, as -force does: such nodes stay, and
+// the module stays loaded for them.
+MStatus unloadPlugin(const std::string& nameOrPath, bool force = false);
 bool isPluginLoaded(const std::string& nameOrPath);
 // A plug-in object without a module, for registering test types and
 // commands directly from a test.
