@@ -218,6 +218,7 @@ MStatus ZemoriStageTriggerCmd::doIt(const MArgList& args) {
         if (hasListen) setTextPreference(kListenPreference, listen);
     }
     const bool restart = (hasAllow || hasListen) && stageTriggerRunning();
+    const int previousPort = preference(kPortPreference);
     if (hasPort) setPreference(kPortPreference, port);
     const bool wanted = hasEnable ? enable : stageTriggerRunning();
     if (!wanted) {
@@ -227,7 +228,11 @@ MStatus ZemoriStageTriggerCmd::doIt(const MArgList& args) {
     }
     const std::uint16_t target = preferredPort();
     if (!restart && stageTriggerRunning() && stageTriggerPort() == target) return MS::kSuccess;
-    if (!start(target)) return MS::kFailure;
+    if (!start(target)) {
+        // Refused: the port kept is the one the listener has, or had.
+        if (hasPort) setPreference(kPortPreference, previousPort);
+        return MS::kFailure;
+    }
     setPreference(kEnabledPreference, 1);
     return MS::kSuccess;
 }

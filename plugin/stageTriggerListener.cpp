@@ -166,8 +166,11 @@ std::string addressText(std::uint32_t address, std::uint16_t port) {
 
 bool startStageTrigger(std::uint16_t port, unsigned* socketError,
                        const StageTriggerNetwork& network) {
-    stopStageTrigger();
     Listener& l = listener();
+    // A listener on another port goes on until the new socket is bound, so
+    // a port that is refused leaves it as it was; on the same port it must
+    // let go first.
+    if (l.thread.joinable() && l.port == port) stopStageTrigger();
     unsigned ignored = 0;
     unsigned& error = socketError != nullptr ? *socketError : ignored;
     if (platform::socketStartup() != 0) {
@@ -186,6 +189,7 @@ bool startStageTrigger(std::uint16_t port, unsigned* socketError,
         platform::socketCleanup();
         return false;
     }
+    stopStageTrigger();
     l.socket = socket;
     l.port = platform::boundPort(socket);
     l.allowedSenders = network.allowedSenders;

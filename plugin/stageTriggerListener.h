@@ -26,9 +26,11 @@ struct StageTriggerNetwork {
 
 // Main thread: opens a socket bound on the port (0: any free one) and the
 // address, starts the thread. False, with the Winsock error number in
-// `socketError`, when the socket cannot be opened or bound; a running
-// listener is stopped first. Datagrams from senders the list does not
-// allow are counted and warned about as refused.
+// `socketError`, when the socket cannot be opened or bound. A running
+// listener on another port is stopped once the new socket is bound (and
+// goes on when it cannot be); one on the same port is stopped first.
+// Datagrams from senders the list does not allow are counted and warned
+// about as refused.
 bool startStageTrigger(std::uint16_t port, unsigned* socketError,
                        const StageTriggerNetwork& network = StageTriggerNetwork{});
 // Main thread: stops the thread, closes the socket and forgets messages not

@@ -160,6 +160,20 @@ TEST_F(StageTrigger, HandsEachMessageOnceToTheMainThreadAndCountsTheRest) {
     }
     EXPECT_EQ(melResult("ZemoriStageTrigger -query -port"), std::to_string(port));
 
+    // So is a port another socket holds: the listener goes on on its own.
+    platform::socketStartup();
+    const platform::SocketHandle holder = platform::openUdpSocket();
+    ASSERT_EQ(platform::bindAnyAddress(holder, 0), 0);
+    const std::string held = std::to_string(platform::boundPort(holder));
+    EXPECT_FALSE(MGlobal::executeCommand(("ZemoriStageTrigger -port " + held).c_str()));
+    EXPECT_NE(mayahost::errorLines().back().find("cannot listen on UDP port " + held),
+              std::string::npos);
+    platform::closeSocket(holder);
+    platform::socketCleanup();
+    EXPECT_TRUE(stageTriggerRunning());
+    EXPECT_EQ(stageTriggerPort(), port);
+    EXPECT_EQ(melResult("optionVar -q ZemoriStageTriggerPort"), std::to_string(port));
+
     ASSERT_TRUE(MGlobal::executeCommand("ZemoriStageTrigger -enable 0"));
     EXPECT_EQ(melResult("ZemoriStageTrigger -query -enable"), "0");
     EXPECT_EQ(melResult("optionVar -q ZemoriStageTriggerEnabled"), "0");
