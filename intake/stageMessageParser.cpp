@@ -116,7 +116,8 @@ bool decodeReference(Reader& in, std::string& out) {
         code = code * (hex ? 16u : 10u) + static_cast<std::uint32_t>(digit);
         if (code > 0x10FFFF) return in.fail("bad character reference");
     }
-    if (!xmlChar(code)) return in.fail("bad character reference");
+    // As in the raw text: DEL is a control character, though XML allows it.
+    if (!xmlChar(code) || code == 0x7F) return in.fail("bad character reference");
     appendUtf8(out, code);
     return true;
 }

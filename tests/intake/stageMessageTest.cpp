@@ -74,6 +74,7 @@ TEST(StageMessageParser, RefusesEverythingElse) {
         "<CaptureStart><Name VALUE=\"&#0;\"/></CaptureStart>",        // forbidden character
         "<CaptureStart><Name VALUE=\"&#xD800;\"/></CaptureStart>",    // surrogate
         "<CaptureStart><Name VALUE=\"&#x110000;\"/></CaptureStart>",  // past Unicode
+        "<CaptureStart><Name VALUE=\"&#x7F;\"/></CaptureStart>",      // DEL, a control
         "<CaptureStart><Name VALUE=\"&#99999999999;\"/></CaptureStart>",
         "<CaptureStart><Name VALUE=\"&amp\"/></CaptureStart>",          // no ';'
         "<CaptureStart><Name VALUE=\"\xC0\xAF\"/></CaptureStart>",      // overlong '/'
