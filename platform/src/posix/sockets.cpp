@@ -408,14 +408,7 @@ std::vector<std::string> hostIPv4Addresses(const char* name) {
 }
 
 int bindAnyAddressReusing(SocketHandle socket, std::uint16_t port) {
-    const int fd = descriptorOf(socket);
-    if (fd < 0) return -1;
-    const int reuse = 1;
-    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0) {
-        failWithErrno();
-        return -1;
-    }
-    return bindAnyAddress(socket, port);
+    return bindAddressShared(socket, INADDR_ANY, port);
 }
 
 std::int64_t socketQueuedBytes(SocketHandle socket) {

@@ -251,16 +251,7 @@ std::vector<std::string> hostIPv4Addresses(const char* name) {
 }
 
 int bindAnyAddressReusing(SocketHandle socket, std::uint16_t port) {
-    const BOOL reuse = TRUE;
-    if (::setsockopt(toSocket(socket), SOL_SOCKET, SO_REUSEADDR,
-                     reinterpret_cast<const char*>(&reuse), sizeof reuse) != 0) {
-        return -1;
-    }
-    const sockaddr_in address = ipv4Address(INADDR_ANY, port);
-    return ::bind(toSocket(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
-                   0
-               ? 0
-               : -1;
+    return bindAddressShared(socket, INADDR_ANY, port);
 }
 
 std::int64_t socketQueuedBytes(SocketHandle socket) {
